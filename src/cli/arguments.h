@@ -1,0 +1,47 @@
+// Strict command-line reading for velmora-cli: every value must be exactly
+// what the option expects, or the command stops with a usage error.
+#pragma once
+
+#include "page/color_ref.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <stdexcept>
+
+// Exit codes: 0 done, 1 the work failed (a file could not be read or
+// written), 2 the command line was wrong (nothing was written).
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// Decimal integer with an optional sign, in the range of int.
+std::optional<int> ParseStrictInt(const QString& text);
+
+class ArgumentReader {
+public:
+    ArgumentReader(QString command, QStringList args)
+        : m_strCommand(std::move(command)), m_args(std::move(args)) {}
+
+    bool AtEnd() const { return m_nAt >= m_args.size(); }
+    QString Next() { return m_args[m_nAt++]; }
+    // The value after option; a usage error when it is missing.
+    QString Value(const QString& option);
+    int IntValue(const QString& option, int min, int max);
+    COLORREF ColorValue(const QString& option);
+
+    [[noreturn]] void Fail(const QString& message) const;
+    [[noreturn]] void BadValue(const QString& option, const QString& value,
+                               const QString& expected) const;
+
+private:
+    QString m_strCommand;
+    QStringList m_args;
+    qsizetype m_nAt = 0;
+};
+
+void PrintOut(const QString& text);
+void PrintError(const QString& text);

@@ -1,0 +1,301 @@
+#include "imaging/frame_encoder.h"
+
+#include "imaging/color_histogram.h"
+#include "imaging/palette.h"
+#include "imaging/remapper.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int ThreadCount(int requested, int work) {
+    int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
+    return std::clamp(n, 1, std::max(1, work));
+}
+
+// Runs body(worker) on `threads` threads (the caller's is one of them).
+template <typename Body> void RunOnThreads(int threads, Body body) {
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(body, t);
+    body(0);
+    for (auto& t : pool)
+        t.join();
+}
+
+// Draws the frames a sequential source must produce in order, one at a time.
+class DrawTurn {
+public:
+    void Wait(int index, const std::atomic<bool>& abort) {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait(lock, [&] { return m_nNext == index || abort.load(); });
+    }
+    void Done(int index) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_nNext = index + 1;
+        }
+        m_cv.notify_all();
+    }
+    void WakeAll() { m_cv.notify_all(); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    int m_nNext = 0;
+};
+
+} // namespace
+
+QString CancelledMessage() {
+    return QStringLiteral("The save was cancelled.");
+}
+
+Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeOptions& options,
+                         ProgressSink* progress, EncodeStats* stats) {
+    const auto wallStart = Clock::now();
+    EncodeStats local;
+    EncodeStats& st = stats ? *stats : local;
+    st = EncodeStats();
+
+    const int count = source.FrameCount();
+    const QSize size = source.FrameSize();
+    if (count < 1)
+        return Status::Error(
+            QStringLiteral("Cannot write %1: the animation has no frames").arg(path));
+    if (size.width() < 1 || size.height() < 1 || size.width() > 65535 || size.height() > 65535)
+        return Status::Error(QStringLiteral("Cannot write %1: a GIF image cannot be %2 x %3 pixels")
+                                 .arg(path)
+                                 .arg(size.width())
+                                 .arg(size.height()));
+    const bool randomAccess = source.IsRandomAccess();
+    const std::size_t framePixels = std::size_t(size.width()) * std::size_t(size.height());
+
+    // Which frames the palette looks at.
+    const std::size_t budget = std::max<std::size_t>(options.paletteSamplePixels, framePixels);
+    const int sampled = int(std::min<std::size_t>(std::size_t(count), budget / framePixels));
+    std::vector<int> samples(sampled);
+    for (int k = 0; k < sampled; ++k)
+        samples[k] = int((std::int64_t(k) * count) / sampled);
+    const bool keepFrames = sampled == count;
+    std::vector<QImage> kept(keepFrames ? count : 0);
+    st.sampledFrames = sampled;
+    const int total = (randomAccess ? sampled : count) + count;
+
+    std::atomic<bool> abort{false};
+    std::mutex mutex;
+    std::optional<Status> failure;
+    auto fail = [&](Status s) {
+        std::lock_guard lock(mutex);
+        if (!failure)
+            failure = std::move(s);
+        abort = true;
+    };
+    std::atomic<int> progressDone{0};
+    std::mutex progressMutex;
+    auto report = [&]() {
+        const int done = ++progressDone;
+        if (!progress)
+            return;
+        std::lock_guard lock(progressMutex);
+        if (!abort && !progress->Progress(done, total))
+            fail(Status::Error(CancelledMessage()));
+    };
+    auto clock = [](double& accumulator, std::mutex& m, Clock::time_point start) {
+        const double s = SecondsSince(start);
+        std::lock_guard lock(m);
+        accumulator += s;
+    };
+    std::mutex statsMutex;
+
+    // Pass 1: the histogram of the sampled frames.
+    ColorHistogram histogram;
+    if (randomAccess) {
+        std::atomic<int> next{0};
+        const int threads = ThreadCount(options.threads, sampled);
+        RunOnThreads(threads, [&](int) {
+            ColorHistogram mine;
+            QImage frame;
+            for (;;) {
+                const int k = next++;
+                if (k >= sampled || abort)
+                    break;
+                auto t0 = Clock::now();
+                frame = QImage();
+                if (Status s = source.DrawFrame(samples[k], &frame); !s) {
+                    fail(s);
+                    break;
+                }
+                clock(st.drawSeconds, statsMutex, t0);
+                t0 = Clock::now();
+                mine.AddFrame(frame);
+                clock(st.paletteSeconds, statsMutex, t0);
+                if (keepFrames)
+                    kept[samples[k]] = frame;
+                report();
+            }
+            const auto t0 = Clock::now();
+            std::lock_guard lock(mutex);
+            histogram.Merge(mine);
+            st.paletteSeconds += SecondsSince(t0);
+        });
+    } else {
+        QImage frame;
+        std::size_t s = 0;
+        for (int i = 0; i < count && !abort; ++i) {
+            auto t0 = Clock::now();
+            if (Status status = source.DrawFrame(i, &frame); !status) {
+                fail(status);
+                break;
+            }
+            st.drawSeconds += SecondsSince(t0);
+            if (s < samples.size() && samples[s] == i) {
+                t0 = Clock::now();
+                histogram.AddFrame(frame);
+                st.paletteSeconds += SecondsSince(t0);
+                if (keepFrames)
+                    kept[i] = frame.copy();
+                ++s;
+            }
+            report();
+        }
+        source.Restart();
+    }
+    if (failure)
+        return *failure;
+
+    const bool masked = options.mask && !options.mask->IsEmpty();
+    PaletteColors palette;
+    auto t0 = Clock::now();
+    if (Status s =
+            ChoosePalette(histogram, options.maxColors, masked, options.transparentColor, &palette);
+        !s)
+        return s;
+    std::optional<Remapper> remapper;
+    remapper.emplace(palette, masked ? 1 : 0);
+    st.paletteSeconds += SecondsSince(t0);
+    st.paletteSize = int(palette.size());
+
+    GifWriter writer;
+    if (Status s = writer.Open(path, size.width(), size.height(), palette, options.file); !s)
+        return s;
+
+    // Pass 2: remap in parallel, write in order. At most `window` frames are
+    // in flight so memory stays bounded whatever the frame count.
+    const int threads = ThreadCount(options.threads, count);
+    const int window = threads * 3;
+    std::condition_variable cv;
+    std::map<int, IndexedImage> ready;
+    int nextToClaim = 0;
+    int written = 0;
+    DrawTurn turn;
+
+    auto worker = [&](int) {
+        QImage frame;
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(mutex);
+                cv.wait(lock, [&] {
+                    return abort || nextToClaim >= count || nextToClaim < written + window;
+                });
+                if (abort || nextToClaim >= count)
+                    return;
+                i = nextToClaim++;
+            }
+            auto t = Clock::now();
+            if (keepFrames) {
+                frame = std::move(kept[i]);
+                kept[i] = QImage();
+            } else {
+                if (!randomAccess)
+                    turn.Wait(i, abort);
+                if (abort)
+                    return;
+                frame = QImage();
+                Status s = source.DrawFrame(i, &frame);
+                if (!randomAccess)
+                    turn.Done(i);
+                if (!s) {
+                    fail(s);
+                    cv.notify_all();
+                    turn.WakeAll();
+                    return;
+                }
+                clock(st.drawSeconds, statsMutex, t);
+            }
+            t = Clock::now();
+            IndexedImage indexed(size.width(), size.height());
+            remapper->Remap(frame, options.dither, indexed.pixels.data());
+            if (masked)
+                MergeCellMask(indexed, *options.mask);
+            indexed.delay = source.FrameDelay(i);
+            indexed.disposal = options.disposal;
+            clock(st.remapSeconds, statsMutex, t);
+            {
+                std::lock_guard lock(mutex);
+                ready.emplace(i, std::move(indexed));
+            }
+            cv.notify_all();
+        }
+    };
+
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back(worker, t);
+    while (written < count) {
+        IndexedImage frame;
+        {
+            std::unique_lock lock(mutex);
+            cv.wait(lock, [&] { return abort || ready.count(written) > 0; });
+            if (abort)
+                break;
+            auto node = ready.extract(written);
+            frame = std::move(node.mapped());
+        }
+        const auto tw = Clock::now();
+        Status s = writer.WriteFrame(frame);
+        st.writeSeconds += SecondsSince(tw);
+        if (!s) {
+            fail(s);
+            break;
+        }
+        {
+            std::lock_guard lock(mutex);
+            ++written;
+        }
+        cv.notify_all();
+        report();
+    }
+    abort = abort || written < count;
+    cv.notify_all();
+    turn.WakeAll();
+    for (auto& t : pool)
+        t.join();
+    if (failure) {
+        writer.Cancel();
+        return *failure;
+    }
+    const auto tw = Clock::now();
+    Status finished = writer.Finish();
+    st.writeSeconds += SecondsSince(tw);
+    st.frames = count;
+    st.wallSeconds = SecondsSince(wallStart);
+    return finished;
+}

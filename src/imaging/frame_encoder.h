@@ -1,0 +1,70 @@
+// The save pipeline shared by every animation: frames from a source, one
+// palette for all of them, remapping (dithered or not), the optional cell
+// mask, and the GIF writer. Frames that do not depend on each other are
+// drawn and remapped in parallel and written in order.
+#pragma once
+
+#include "imaging/cell_mask.h"
+#include "imaging/gif_writer.h"
+#include "page/status.h"
+
+#include <QImage>
+#include <QSize>
+#include <cstddef>
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual int FrameCount() const = 0;
+    virtual QSize FrameSize() const = 0;
+    // Random-access sources draw any frame at any time, from several threads
+    // at once. Others are asked for frames 0, 1, 2... on one thread at a
+    // time, and Restart() precedes a second run through them.
+    virtual bool IsRandomAccess() const { return true; }
+    virtual void Restart() {}
+    // Fills *frame (FrameSize(), RGB32) with frame i.
+    virtual Status DrawFrame(int index, QImage* frame) = 0;
+    virtual int FrameDelay(int index) const = 0;
+};
+
+// Receives progress; returning false cancels the save.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual bool Progress(int done, int total) = 0;
+};
+
+struct EncodeOptions {
+    bool dither = true;
+    GifFileOptions file;
+    int disposal = 0;
+    int maxColors = 256;
+    // With a mask, palette entry 0 is reserved and every frame is cut by it.
+    const CellMask* mask = nullptr;
+    QRgb transparentColor = qRgb(255, 255, 255);
+    int threads = 0; // 0: one per core
+    // Pixels looked at to choose the palette; above it, frames are sampled
+    // evenly. Sampled frames are kept for the second pass when all of them
+    // are sampled.
+    std::size_t paletteSamplePixels = std::size_t(16) << 20;
+};
+
+struct EncodeStats {
+    int frames = 0;
+    int paletteSize = 0;
+    int sampledFrames = 0;
+    // Thread time spent in each stage, summed over threads (seconds).
+    double drawSeconds = 0;
+    double paletteSeconds = 0;
+    double remapSeconds = 0;
+    double writeSeconds = 0;
+    double wallSeconds = 0;
+};
+
+// Writes the animation to path (temporary file renamed into place). A failure
+// or a cancel leaves any previous file at path untouched.
+Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeOptions& options,
+                         ProgressSink* progress = nullptr, EncodeStats* stats = nullptr);
+
+// The message of a cancelled save.
+QString CancelledMessage();

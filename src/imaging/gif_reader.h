@@ -1,0 +1,33 @@
+// Reads a GIF back the way a browser shows it: every frame composited on the
+// canvas, with disposal and transparency honoured.
+#pragma once
+
+#include "imaging/indexed_image.h"
+#include "page/status.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <vector>
+
+struct GifFrameInfo {
+    int left = 0, top = 0, width = 0, height = 0;
+    int delay = 0;
+    int disposal = 0;
+    int transparentIndex = -1;
+    bool localColorTable = false;
+    IndexedImage indices; // the frame's own pixels and its colour table
+};
+
+struct GifAnimation {
+    QByteArray version; // "GIF87a" or "GIF89a"
+    int width = 0, height = 0;
+    PaletteColors globalPalette;
+    int loops = -1; // -1: no looping extension
+    QString comment;
+    std::vector<GifFrameInfo> frames;
+    std::vector<QImage> composited; // ARGB32, canvas size, one per frame
+};
+
+Status ReadGif(const QString& path, GifAnimation* animation);
+Status ReadGifData(const QByteArray& data, GifAnimation* animation, const QString& name = {});

@@ -1,0 +1,45 @@
+// Writes GIF89a files with giflib: one global colour table, an optional
+// looping extension and comment, then frames as they are produced. The file
+// is written under a temporary name and only replaces the target at Finish().
+#pragma once
+
+#include "imaging/cell_mask.h"
+#include "imaging/indexed_image.h"
+#include "page/status.h"
+
+#include <QString>
+#include <memory>
+
+struct GifFileOptions {
+    QString comment; // written when not empty
+    int loops = 0;   // NETSCAPE2.0 loop count, 0 = forever
+    bool loopExtension = true;
+};
+
+class GifWriter {
+public:
+    GifWriter();
+    ~GifWriter(); // an unfinished file is discarded
+    GifWriter(const GifWriter&) = delete;
+    GifWriter& operator=(const GifWriter&) = delete;
+
+    Status Open(const QString& path, int width, int height, const PaletteColors& palette,
+                const GifFileOptions& options);
+    // The frame uses the global colour table; its own palette is ignored.
+    Status WriteFrame(const IndexedImage& frame);
+    // Closes the file and renames it over the target.
+    Status Finish();
+    // Drops the temporary file; the target is left as it was.
+    void Cancel();
+
+    // Writes one still image with its own palette as the whole file.
+    static Status WriteStill(const QString& path, const IndexedImage& image);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The cell-pattern GIF: 1 bit per pixel, index 0 transparent, index 1 the cell
+// colour.
+Status SaveCellMaskGif(const QString& path, const CellMask& mask, COLORREF cellColor);

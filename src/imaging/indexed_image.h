@@ -1,0 +1,29 @@
+// An 8-bit palette image as the GIF writer takes it: one byte per pixel, the
+// palette, and the per-frame fields of a graphic control extension.
+#pragma once
+
+#include <QRgb>
+#include <cstdint>
+#include <vector>
+
+// At most 256 entries; an entry's alpha is ignored.
+using PaletteColors = std::vector<QRgb>;
+
+struct IndexedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels; // row-major, width * height
+    PaletteColors palette;
+    int transparentIndex = -1; // -1: none
+    int delay = 0;             // hundredths of a second
+    int disposal = 0;          // GIF89a disposal method 0..3
+
+    IndexedImage() = default;
+    IndexedImage(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h), 0) {}
+
+    std::uint8_t* Row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
+    const std::uint8_t* Row(int y) const {
+        return pixels.data() + std::size_t(y) * std::size_t(width);
+    }
+    std::uint8_t At(int x, int y) const { return Row(y)[x]; }
+};

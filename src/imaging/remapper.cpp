@@ -1,0 +1,161 @@
+#include "imaging/remapper.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
+    std::free(p);
+}
+
+Remapper::Remapper(const PaletteColors& palette, int firstUsable)
+    : m_nFirst(std::clamp(firstUsable, 0, int(palette.size()))),
+      m_nCount(int(std::min<std::size_t>(palette.size(), 256))) {
+    if (m_nFirst >= m_nCount)
+        m_nFirst = 0; // nothing usable: fall back to every entry
+    for (int i = 0; i < m_nCount; ++i) {
+        m_r[i] = qRed(palette[i]);
+        m_g[i] = qGreen(palette[i]);
+        m_b[i] = qBlue(palette[i]);
+    }
+    BuildCandidateGrid();
+    auto* table =
+        static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
+    if (!table)
+        throw std::bad_alloc();
+    m_cache.reset(table);
+}
+
+Remapper::~Remapper() = default;
+
+void Remapper::BuildCandidateGrid() {
+    constexpr int cells = 1 << kCellBits, span = 256 / cells;
+    m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
+    m_candidates.clear();
+    auto axis = [](int p, int lo, int hi, int& nearest, int& farthest) {
+        const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
+        nearest = d * d;
+        const int f = std::max(std::abs(p - lo), std::abs(p - hi));
+        farthest = f * f;
+    };
+    std::vector<int> nearest(256);
+    for (int cr = 0; cr < cells; ++cr)
+        for (int cg = 0; cg < cells; ++cg)
+            for (int cb = 0; cb < cells; ++cb) {
+                const int r0 = cr * span, g0 = cg * span, b0 = cb * span;
+                int bound = 0x7FFFFFFF; // no colour of the cell is farther from its nearest entry
+                for (int i = m_nFirst; i < m_nCount; ++i) {
+                    int nr, fr, ng, fg, nb, fb;
+                    axis(m_r[i], r0, r0 + span - 1, nr, fr);
+                    axis(m_g[i], g0, g0 + span - 1, ng, fg);
+                    axis(m_b[i], b0, b0 + span - 1, nb, fb);
+                    nearest[i] = nr + ng + nb;
+                    bound = std::min(bound, fr + fg + fb);
+                }
+                const std::size_t cell =
+                    (std::size_t(cr) << (2 * kCellBits)) | (cg << kCellBits) | cb;
+                m_cellStart[cell] = std::uint32_t(m_candidates.size());
+                for (int i = m_nFirst; i < m_nCount; ++i) {
+                    if (nearest[i] <= bound)
+                        m_candidates.push_back(std::uint8_t(i));
+                }
+            }
+    m_cellStart.back() = std::uint32_t(m_candidates.size());
+}
+
+int Remapper::Search(std::uint32_t rgb) const {
+    const int r = int((rgb >> 16) & 0xFF), g = int((rgb >> 8) & 0xFF), b = int(rgb & 0xFF);
+    constexpr int shift = 8 - kCellBits;
+    const std::size_t cell = (std::size_t(r >> shift) << (2 * kCellBits)) |
+                             (std::size_t(g >> shift) << kCellBits) | std::size_t(b >> shift);
+    int best = m_candidates[m_cellStart[cell]];
+    int bestDistance = 0x7FFFFFFF;
+    for (std::uint32_t k = m_cellStart[cell]; k < m_cellStart[cell + 1]; ++k) {
+        const int i = m_candidates[k];
+        const int dr = r - m_r[i], dg = g - m_g[i], db = b - m_b[i];
+        const int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int Remapper::Nearest(QRgb color) const {
+    const std::uint32_t key = color & 0xFFFFFFu;
+    std::atomic_ref<std::uint16_t> slot(m_cache.get()[key]);
+    std::uint16_t v = slot.load(std::memory_order_relaxed);
+    if (v == 0) {
+        v = std::uint16_t(Search(key) + 1);
+        slot.store(v, std::memory_order_relaxed);
+    }
+    return v - 1;
+}
+
+void Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
+    if (frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32) {
+        dither ? RemapDithered(frame, out) : RemapPlain(frame, out);
+        return;
+    }
+    const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
+    dither ? RemapDithered(rgb, out) : RemapPlain(rgb, out);
+}
+
+void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
+    const int w = frame.width();
+    for (int y = 0; y < frame.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        std::uint8_t* dst = out + std::size_t(y) * w;
+        QRgb last = ~row[0];
+        std::uint8_t lastIndex = 0;
+        for (int x = 0; x < w; ++x) {
+            if (row[x] != last) {
+                last = row[x];
+                lastIndex = std::uint8_t(Nearest(last));
+            }
+            dst[x] = lastIndex;
+        }
+    }
+}
+
+void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
+    const int w = frame.width();
+    const int h = frame.height();
+    // Errors in sixteenths, one pixel of padding on each side, three
+    // channels interleaved.
+    std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        std::uint8_t* dst = out + std::size_t(y) * w;
+        std::fill(next.begin(), next.end(), 0);
+        // Serpentine order keeps the diffusion from drifting to one side.
+        const bool forward = (y & 1) == 0;
+        const int step = forward ? 1 : -1;
+        int x = forward ? 0 : w - 1;
+        for (int n = 0; n < w; ++n, x += step) {
+            const QRgb src = row[x];
+            int* e = &current[std::size_t(x + 1) * 3];
+            const int r = std::clamp(qRed(src) + e[0], 0, 255);
+            const int g = std::clamp(qGreen(src) + e[1], 0, 255);
+            const int b = std::clamp(qBlue(src) + e[2], 0, 255);
+            const int index = Search(std::uint32_t((r << 16) | (g << 8) | b));
+            dst[x] = std::uint8_t(index);
+            const int er = r - m_r[index], eg = g - m_g[index], eb = b - m_b[index];
+            int* ahead = &current[std::size_t(x + 1 + step) * 3];
+            int* below = &next[std::size_t(x + 1) * 3];
+            int* belowAhead = &next[std::size_t(x + 1 + step) * 3];
+            int* belowBehind = &next[std::size_t(x + 1 - step) * 3];
+            // Each share is truncated towards zero, which damps the diffused
+            // error slightly and keeps flat areas from crawling.
+            ahead[0] += er * 7 / 16, ahead[1] += eg * 7 / 16, ahead[2] += eb * 7 / 16;
+            belowBehind[0] += er * 3 / 16, belowBehind[1] += eg * 3 / 16,
+                belowBehind[2] += eb * 3 / 16;
+            below[0] += er * 5 / 16, below[1] += eg * 5 / 16, below[2] += eb * 5 / 16;
+            belowAhead[0] += er / 16, belowAhead[1] += eg / 16, belowAhead[2] += eb / 16;
+        }
+        current.swap(next);
+    }
+}

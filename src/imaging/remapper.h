@@ -1,0 +1,51 @@
+// Maps 32-bit frames to a fixed palette: nearest colour, or Floyd–Steinberg
+// error diffusion. One Remapper serves every frame of an animation and may be
+// used from several threads at once.
+#pragma once
+
+#include "imaging/indexed_image.h"
+
+#include <QImage>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class Remapper {
+public:
+    // Entries before firstUsable (the reserved transparent entry) are never
+    // chosen.
+    explicit Remapper(const PaletteColors& palette, int firstUsable = 0);
+    ~Remapper();
+    Remapper(const Remapper&) = delete;
+    Remapper& operator=(const Remapper&) = delete;
+
+    // frame: any format, converted to RGB32 when needed; out: width * height.
+    void Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
+
+    // Index of the palette entry nearest to color (squared RGB distance).
+    int Nearest(QRgb color) const;
+
+private:
+    int Search(std::uint32_t rgb) const;
+    void RemapPlain(const QImage& frame, std::uint8_t* out) const;
+    void RemapDithered(const QImage& frame, std::uint8_t* out) const;
+
+    void BuildCandidateGrid();
+
+    int m_nFirst;
+    int m_nCount;
+    std::int32_t m_r[256], m_g[256], m_b[256];
+    // The colour cube in 32 x 32 x 32 cells; each cell lists the palette
+    // entries that can be nearest to some colour inside it, so a search looks
+    // at a handful of entries instead of all of them.
+    static constexpr int kCellBits = 5;
+    std::vector<std::uint32_t> m_cellStart; // one offset per cell into m_candidates, and the end
+    std::vector<std::uint8_t> m_candidates;
+    // Nearest index + 1 per 24-bit colour, 0 while unknown. Allocated zeroed
+    // (the pages are only touched for colours that occur), filled lazily;
+    // threads that race on an entry write the same value.
+    struct FreeDeleter {
+        void operator()(std::uint16_t* p) const;
+    };
+    std::unique_ptr<std::uint16_t, FreeDeleter> m_cache;
+};

@@ -1,0 +1,136 @@
+#include "cli/cli_run.h"
+#include "page/html_table.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CliPage, DefaultsMatchTheLibraryAndCompleteTheSet) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("Untitled1"));
+    const CliResult r = RunCli({QStringLiteral("page"), QStringLiteral("--out"), base});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(base + QStringLiteral(".htm")),
+              CHtmlTable().ComposePage(base + QStringLiteral(".htm"), QString()));
+    const QByteArray gif = ReadFileBytes(base + QStringLiteral(".gif"));
+    EXPECT_TRUE(gif.startsWith("GIF89a"));
+    EXPECT_TRUE(r.out.contains(base + QStringLiteral(".htm")));
+    EXPECT_TRUE(r.out.contains(base + QStringLiteral(".gif")));
+
+    // An existing animation is left alone.
+    QFile f(base + QStringLiteral(".gif"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("mine");
+    f.close();
+    ASSERT_EQ(RunCli({QStringLiteral("page"), QStringLiteral("--out"), base}).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(base + QStringLiteral(".gif")), QByteArray("mine"));
+}
+
+TEST(CliPage, OptionsGoThroughTheSettersInOrder) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("shop"));
+    const CliResult r = RunCli({"page",
+                                "--out",
+                                base,
+                                "--border",
+                                "30",
+                                "--height",
+                                "40",
+                                "--width",
+                                "-7",
+                                "--rows",
+                                "0",
+                                "--columns",
+                                "4",
+                                "--cell-color",
+                                "#FF0080",
+                                "--page-color",
+                                "#030201",
+                                "--hide-cells",
+                                "--cell-layer",
+                                "--image-name",
+                                "banner"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    CHtmlTable expected;
+    expected.SetShowCells(false);
+    expected.SetWidth(-7);
+    expected.SetHeight(40);
+    expected.SetBorder(30); // clamped by the width just set: 2 / 2 = 1
+    expected.SetRows(0);
+    expected.SetColumns(4);
+    expected.SetCellColor(MakeColorRef(0xff, 0x00, 0x80));
+    expected.SetPageColor(MakeColorRef(0x03, 0x02, 0x01));
+    expected.SetCellPattern(true);
+    EXPECT_EQ(expected.GetBorder(), 1);
+    EXPECT_EQ(ReadFileBytes(base + QStringLiteral(".htm")),
+              expected.ComposePage(base + QStringLiteral(".htm"), QStringLiteral("banner")));
+}
+
+TEST(CliPage, BadValuesWriteNothing) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("p"));
+    const QList<QStringList> bad = {
+        {"--width", "abc"},
+        {"--width", "12abc"},
+        {"--width", ""},
+        {"--height", "1.5"},
+        {"--border", "99999999999"},
+        {"--rows", "--columns"},
+        {"--columns"},
+        {"--cell-color", "red"},
+        {"--cell-color", "#12345"},
+        {"--page-color", "#12345g"},
+        {"--page-color", "ffffff"},
+        {"--bogus"},
+        {"--width", " 5"},
+        {"--image-name", "a/b"},
+    };
+    for (const QStringList& args : bad) {
+        const CliResult r = RunCli(QStringList{"page", "--out", base} + args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_TRUE(FilesIn(dir.path()).isEmpty()) << args.join(' ').toStdString();
+    }
+    const CliResult noOut = RunCli({"page", "--width", "5"});
+    EXPECT_EQ(noOut.exitCode, 2);
+    EXPECT_TRUE(noOut.err.contains("--out"));
+    const CliResult named = RunCli({"page", "--out", base, "--rows", "x7"});
+    EXPECT_TRUE(named.err.contains("--rows"));
+    EXPECT_TRUE(named.err.contains("x7"));
+}
+
+TEST(CliPage, UnwritablePageIsReported) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("missing/p"));
+    const CliResult r = RunCli({"page", "--out", base});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("Cannot open ") + base + QStringLiteral(".htm"));
+}
+
+TEST(CliDemo, WritesACompleteSet) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("demo-here"));
+    const CliResult r = RunCli({"demo", target});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(FilesIn(target), (QStringList{"demo.gif", "demo.htm"}));
+    EXPECT_TRUE(
+        ReadFileBytes(target + QStringLiteral("/demo.htm")).contains("background=\"demo.gif\""));
+    EXPECT_EQ(RunCli({"demo", target, "extra"}).exitCode, 2);
+}
+
+TEST(CliHelp, DescribesEveryCommand) {
+    const CliResult r = RunCli({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"page", "encode", "demo"})
+        EXPECT_TRUE(r.out.contains(QLatin1String(word)));
+    const CliResult page = RunCli({"page", "--help"});
+    for (const char* option :
+         {"--width", "--height", "--border", "--rows", "--columns", "--cell-color", "--page-color",
+          "--hide-cells", "--cell-layer", "--image-name"})
+        EXPECT_TRUE(page.out.contains(QLatin1String(option))) << option;
+    EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(RunCli({}).exitCode, 2);
+}
+
+} // namespace

@@ -1,0 +1,214 @@
+// The whole save pipeline on small synthetic animations.
+#include "imaging/frame_encoder.h"
+#include "imaging/gif_reader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Diagonal bands of a smooth colour ramp that move one pixel per frame.
+class BandSource : public FrameSource {
+public:
+    BandSource(int frames, QSize size, bool randomAccess = true)
+        : m_nFrames(frames), m_size(size), m_bRandom(randomAccess) {}
+    int FrameCount() const override { return m_nFrames; }
+    QSize FrameSize() const override { return m_size; }
+    bool IsRandomAccess() const override { return m_bRandom; }
+    void Restart() override {
+        m_nExpected = 0;
+        ++restarts;
+    }
+    int FrameDelay(int index) const override { return 3 + index % 2; }
+    Status DrawFrame(int index, QImage* frame) override {
+        if (!m_bRandom && index != m_nExpected++)
+            outOfOrder = true;
+        if (index == failAt)
+            return Status::Error(QStringLiteral("cannot draw frame %1").arg(index));
+        *frame = QImage(m_size, QImage::Format_RGB32);
+        for (int y = 0; y < m_size.height(); ++y)
+            for (int x = 0; x < m_size.width(); ++x) {
+                const int d = (x + y + index) % 64;
+                frame->setPixel(x, y, qRgb(d * 4, 255 - d * 3, (d * 7) % 256));
+            }
+        ++drawn;
+        return Status::Ok();
+    }
+    int failAt = -1;
+    std::atomic<int> drawn{0};
+    bool outOfOrder = false;
+    int restarts = 0;
+
+private:
+    int m_nFrames;
+    QSize m_size;
+    bool m_bRandom;
+    int m_nExpected = 0;
+};
+
+class CancelAfter : public ProgressSink {
+public:
+    explicit CancelAfter(int n) : m_n(n) {}
+    bool Progress(int done, int total) override {
+        last = done;
+        this->total = total;
+        return done < m_n;
+    }
+    int last = 0, total = 0;
+
+private:
+    int m_n;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(FrameEncoder, WritesEveryFrameWithItsTiming) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.gif"));
+    BandSource source(12, QSize(30, 20));
+    EncodeOptions options;
+    options.file.comment = QStringLiteral("Velmora");
+    options.disposal = 2;
+    EncodeStats stats;
+    ASSERT_TRUE(EncodeAnimatedGif(source, path, options, nullptr, &stats));
+    EXPECT_EQ(stats.frames, 12);
+    EXPECT_EQ(source.drawn, 12); // all frames sampled and kept: drawn once
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(path, &gif));
+    ASSERT_EQ(gif.frames.size(), 12u);
+    EXPECT_EQ(gif.comment, QStringLiteral("Velmora"));
+    EXPECT_EQ(gif.loops, 0);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(gif.frames[i].delay, 3 + i % 2);
+        EXPECT_EQ(gif.frames[i].disposal, 2);
+        EXPECT_EQ(gif.frames[i].transparentIndex, -1);
+        EXPECT_FALSE(gif.frames[i].localColorTable);
+    }
+    // x + y + i only reaches 59, so 60 colours in all: the palette holds
+    // them exactly and frames come back as drawn.
+    EXPECT_EQ(stats.paletteSize, 60);
+    QImage expected;
+    ASSERT_TRUE(source.DrawFrame(5, &expected));
+    EXPECT_EQ(gif.composited[5].convertToFormat(QImage::Format_RGB32), expected);
+}
+
+TEST(FrameEncoder, DitheringChangesOnlyTheRemap) {
+    QTemporaryDir dir;
+    BandSource source(6, QSize(40, 30));
+    EncodeOptions options;
+    options.maxColors = 16; // fewer than the 64 colours, so dithering matters
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("d.gif")), options));
+    options.dither = false;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("n.gif")), options));
+    GifAnimation d, n;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("d.gif")), &d));
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("n.gif")), &n));
+    EXPECT_EQ(d.globalPalette, n.globalPalette);
+    ASSERT_EQ(d.frames.size(), n.frames.size());
+    bool anyDifferent = false;
+    for (std::size_t i = 0; i < d.frames.size(); ++i) {
+        EXPECT_EQ(d.frames[i].delay, n.frames[i].delay);
+        anyDifferent |= d.frames[i].indices.pixels != n.frames[i].indices.pixels;
+    }
+    EXPECT_TRUE(anyDifferent);
+}
+
+TEST(FrameEncoder, SampledPalettesAndThreadCountsGiveTheSameFile) {
+    QTemporaryDir dir;
+    BandSource source(20, QSize(25, 25));
+    EncodeOptions options;
+    options.maxColors = 32;
+    options.threads = 1;
+    options.paletteSamplePixels = 25 * 25 * 4; // 4 of 20 frames
+    EncodeStats stats;
+    ASSERT_TRUE(
+        EncodeAnimatedGif(source, dir.filePath(QStringLiteral("1.gif")), options, nullptr, &stats));
+    EXPECT_EQ(stats.sampledFrames, 4);
+    EXPECT_EQ(source.drawn, 24); // the samples, then every frame
+    options.threads = 3;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("3.gif")), options));
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("1.gif"))),
+              ReadAll(dir.filePath(QStringLiteral("3.gif"))));
+}
+
+TEST(FrameEncoder, SequentialSourcesAreDrawnInOrder) {
+    QTemporaryDir dir;
+    BandSource source(15, QSize(20, 10), false);
+    EncodeOptions options;
+    options.threads = 4;
+    options.paletteSamplePixels = 20 * 10 * 5;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("s.gif")), options));
+    EXPECT_FALSE(source.outOfOrder);
+    EXPECT_EQ(source.restarts, 1);
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("s.gif")), &gif));
+    EXPECT_EQ(gif.frames.size(), 15u);
+}
+
+TEST(FrameEncoder, MaskCutsEveryFrame) {
+    QTemporaryDir dir;
+    BandSource source(4, QSize(10, 6));
+    CellMask mask(10, 6);
+    for (int x = 2; x < 8; ++x)
+        mask.SetCell(x, 3, true);
+    EncodeOptions options;
+    options.mask = &mask;
+    options.transparentColor = qRgb(0x12, 0x34, 0x56);
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("m.gif")), options));
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("m.gif")), &gif));
+    EXPECT_EQ(gif.globalPalette[0] & 0xFFFFFF, 0x123456u);
+    for (const GifFrameInfo& f : gif.frames) {
+        EXPECT_EQ(f.transparentIndex, 0);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 10; ++x)
+                EXPECT_EQ(f.indices.At(x, y) == 0, mask.IsCell(x, y)) << x << "," << y;
+    }
+}
+
+TEST(FrameEncoder, CancelAndFailureKeepThePreviousFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous");
+    }
+    BandSource source(30, QSize(16, 16));
+    CancelAfter cancel(10);
+    Status s = EncodeAnimatedGif(source, path, EncodeOptions(), &cancel);
+    EXPECT_FALSE(s);
+    EXPECT_EQ(s.message(), CancelledMessage());
+    EXPECT_EQ(cancel.last, 10);
+    EXPECT_EQ(ReadAll(path), QByteArray("previous"));
+
+    source.failAt = 17;
+    s = EncodeAnimatedGif(source, path, EncodeOptions());
+    EXPECT_FALSE(s);
+    EXPECT_EQ(s.message(), QStringLiteral("cannot draw frame 17"));
+    EXPECT_EQ(ReadAll(path), QByteArray("previous"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.gif")});
+
+    source.failAt = -1;
+    const QString missing = dir.filePath(QStringLiteral("gone/a.gif"));
+    s = EncodeAnimatedGif(source, missing, EncodeOptions());
+    EXPECT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(missing));
+}
+
+TEST(FrameEncoder, ProgressCountsBothPasses) {
+    QTemporaryDir dir;
+    BandSource source(8, QSize(8, 8));
+    CancelAfter never(1000);
+    ASSERT_TRUE(
+        EncodeAnimatedGif(source, dir.filePath(QStringLiteral("p.gif")), EncodeOptions(), &never));
+    EXPECT_EQ(never.total, 16);
+    EXPECT_EQ(never.last, 16);
+}
+
+} // namespace

@@ -1,0 +1,196 @@
+// Palette choice and remapping: floors that a broken quantiser or ditherer
+// would fall under.
+#include "imaging/color_histogram.h"
+#include "imaging/palette.h"
+#include "imaging/remapper.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage Gradient(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y,
+                           qRgb(x * 255 / (w - 1), y * 255 / (h - 1), (x + y) * 255 / (w + h - 2)));
+    return image;
+}
+
+QImage Decode(const std::vector<std::uint8_t>& indices, const PaletteColors& palette, int w,
+              int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, palette[indices[std::size_t(y) * w + x]]);
+    return image;
+}
+
+double Psnr(const QImage& a, const QImage& b, bool blur) {
+    auto at = [&](const QImage& im, int x, int y, int c) {
+        if (!blur) {
+            const QRgb p = im.pixel(x, y);
+            return double(c == 0 ? qRed(p) : c == 1 ? qGreen(p) : qBlue(p));
+        }
+        double sum = 0;
+        int n = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (x + dx < 0 || y + dy < 0 || x + dx >= im.width() || y + dy >= im.height())
+                    continue;
+                const QRgb p = im.pixel(x + dx, y + dy);
+                sum += c == 0 ? qRed(p) : c == 1 ? qGreen(p) : qBlue(p);
+                ++n;
+            }
+        return sum / n;
+    };
+    double se = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double d = at(a, x, y, c) - at(b, x, y, c);
+                se += d * d;
+            }
+    const double mse = se / (a.width() * a.height() * 3.0);
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::array<double, 3> Mean(const QImage& im) {
+    std::array<double, 3> m{0, 0, 0};
+    for (int y = 0; y < im.height(); ++y)
+        for (int x = 0; x < im.width(); ++x) {
+            const QRgb p = im.pixel(x, y);
+            m[0] += qRed(p), m[1] += qGreen(p), m[2] += qBlue(p);
+        }
+    for (double& v : m)
+        v /= im.width() * im.height();
+    return m;
+}
+
+TEST(Palette, FewColoursAreKeptExactly) {
+    QImage image(40, 10, QImage::Format_RGB32);
+    const QRgb colors[] = {qRgb(1, 2, 3), qRgb(200, 100, 50), qRgb(15, 15, 15)};
+    for (int x = 0; x < 40; ++x)
+        for (int y = 0; y < 10; ++y)
+            image.setPixel(x, y, colors[(x / 7) % 3]);
+    ColorHistogram histogram;
+    histogram.AddFrame(image);
+    EXPECT_EQ(histogram.ColorCount(), 3u);
+    EXPECT_EQ(histogram.PixelCount(), 400u);
+    PaletteColors palette;
+    ASSERT_TRUE(ChoosePalette(histogram, 256, false, 0, &palette));
+    ASSERT_EQ(palette.size(), 3u);
+    for (QRgb c : colors)
+        EXPECT_NE(std::find(palette.begin(), palette.end(), c | 0xFF000000u), palette.end());
+
+    // Remapped with or without dithering, the picture comes back unchanged.
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> plain(400), dithered(400);
+    remapper.Remap(image, false, plain.data());
+    remapper.Remap(image, true, dithered.data());
+    EXPECT_EQ(plain, dithered);
+    EXPECT_EQ(Decode(plain, palette, 40, 10), image);
+}
+
+TEST(Palette, ReservedEntryZeroIsNeverChosen) {
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(qRgb(255, 255, 255)); // the same colour as the reserved entry
+    image.setPixel(3, 3, qRgb(0, 0, 0));
+    ColorHistogram histogram;
+    histogram.AddFrame(image);
+    PaletteColors palette;
+    ASSERT_TRUE(ChoosePalette(histogram, 256, true, qRgb(255, 255, 255), &palette));
+    ASSERT_EQ(palette.size(), 3u);
+    EXPECT_EQ(palette[0] & 0xFFFFFF, 0xFFFFFFu);
+    Remapper remapper(palette, 1);
+    std::vector<std::uint8_t> out(256);
+    remapper.Remap(image, true, out.data());
+    EXPECT_EQ(std::count(out.begin(), out.end(), 0), 0);
+}
+
+TEST(Palette, ManyColoursAreLimitedToTheMaximum) {
+    const QImage image = Gradient(300, 200);
+    ColorHistogram histogram;
+    histogram.AddFrame(image);
+    EXPECT_GT(histogram.ColorCount(), 256u);
+    for (int maxColors : {2, 16, 255, 256}) {
+        PaletteColors palette;
+        ASSERT_TRUE(ChoosePalette(histogram, maxColors, false, 0, &palette));
+        EXPECT_LE(palette.size(), std::size_t(maxColors));
+        EXPECT_GE(palette.size(), std::size_t(std::min(maxColors, 2)));
+    }
+}
+
+TEST(Palette, HistogramMergesBeyondItsExactLimit) {
+    ColorHistogram histogram;
+    for (std::uint32_t c = 0; c < ColorHistogram::kExactLimit + 10; ++c)
+        histogram.Add(c * 97, 1);
+    EXPECT_FALSE(histogram.IsExact());
+    EXPECT_EQ(histogram.PixelCount(), ColorHistogram::kExactLimit + 10);
+    std::uint64_t total = 0;
+    for (const auto& e : histogram.Entries())
+        total += e.count;
+    EXPECT_EQ(total, ColorHistogram::kExactLimit + 10);
+}
+
+TEST(Remap, GradientKeepsItsMeanAndDetail) {
+    const QImage image = Gradient(256, 128);
+    ColorHistogram histogram;
+    histogram.AddFrame(image);
+    PaletteColors palette;
+    ASSERT_TRUE(ChoosePalette(histogram, 256, false, 0, &palette));
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> plain(256 * 128), dithered(256 * 128);
+    remapper.Remap(image, false, plain.data());
+    remapper.Remap(image, true, dithered.data());
+    const QImage p = Decode(plain, palette, 256, 128), d = Decode(dithered, palette, 256, 128);
+
+    EXPECT_GT(Psnr(image, p, false), 33.0);
+    EXPECT_GT(Psnr(image, d, true), 36.0);
+    // Error diffusion keeps the local average better than the nearest colour.
+    EXPECT_GT(Psnr(image, d, true), Psnr(image, p, true));
+    const auto m0 = Mean(image), m1 = Mean(d);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(m0[c], m1[c], 0.5);
+}
+
+TEST(Remap, DitheringMixesTwoColoursInProportion) {
+    // Grey 64 between black and white: a quarter of the pixels turn white.
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(qRgb(64, 64, 64));
+    const PaletteColors palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> out(64 * 64);
+    remapper.Remap(image, true, out.data());
+    const double white = double(std::count(out.begin(), out.end(), 1)) / out.size();
+    EXPECT_NEAR(white, 64.0 / 255.0, 0.02);
+    remapper.Remap(image, false, out.data());
+    EXPECT_EQ(std::count(out.begin(), out.end(), 1), 0);
+}
+
+TEST(Remap, NearestMatchesABruteForceSearch) {
+    PaletteColors palette;
+    std::uint32_t seed = 12345;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (int i = 0; i < 200; ++i)
+        palette.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
+    Remapper remapper(palette);
+    for (int k = 0; k < 5000; ++k) {
+        const QRgb c = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
+        int best = 0, bestD = 1 << 30;
+        for (int i = 0; i < 200; ++i) {
+            const int dr = qRed(c) - qRed(palette[i]), dg = qGreen(c) - qGreen(palette[i]),
+                      db = qBlue(c) - qBlue(palette[i]);
+            if (dr * dr + dg * dg + db * db < bestD)
+                bestD = dr * dr + dg * dg + db * db, best = i;
+        }
+        const int got = remapper.Nearest(c);
+        const int dr = qRed(c) - qRed(palette[got]), dg = qGreen(c) - qGreen(palette[got]),
+                  db = qBlue(c) - qBlue(palette[got]);
+        ASSERT_EQ(dr * dr + dg * dg + db * db, bestD) << "colour " << std::hex << c;
+        (void)best;
+    }
+}
+
+} // namespace
