@@ -1,5 +1,5 @@
 // velmora: the desktop program.
-#include "shell/main_frame.h"
+#include "shell/velmora_app.h"
 
 #include <QApplication>
 
@@ -7,7 +7,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KRV"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
-    CMainFrame frame;
-    frame.show();
+    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    CVelmoraApp velmora;
+    if (!velmora.InitInstance(QApplication::arguments()))
+        return 1;
     return app.exec();
 }

@@ -1,0 +1,112 @@
+#include "controls/color_box.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+#include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
+
+const ColorTableEntry kColorBoxTable[17] = {
+    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#000000", "Black"},  {"#ff0000", "Red"},
+    {"#00ff00", "Lime"},      {"#0000ff", "Blue"},   {"#ff00ff", "Magenta"}, {"#ffff00", "Yellow"},
+    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},   {"#800000", "Marron"},
+    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"}, {"#808000", "Olive"},
+    {"#008080", "Teal"},
+};
+
+const ColorTableEntry kAnimationColorTable[17] = {
+    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#0F0F0F", "Black"},  {"#ff0000", "Red"},
+    {"#00ff00", "Lime"},      {"#0000ff", "Blue"},   {"#ff00ff", "Magenta"}, {"#ffff00", "Yellow"},
+    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},   {"#800000", "Marron"},
+    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"}, {"#808000", "Olive"},
+    {"#008080", "Teal"},
+};
+
+COLORREF ColorOfEntry(const ColorTableEntry& entry) {
+    return ParseColorText(QLatin1String(entry.colorText)).value_or(0xFFFFFF);
+}
+
+namespace {
+
+QColor ToQColor(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+class ColorItemDelegate : public QStyledItemDelegate {
+public:
+    explicit ColorItemDelegate(CColorBox* box) : QStyledItemDelegate(box), m_pBox(box) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), CColorBox::kItemHeight);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        m_pBox->PaintEntry(painter, option.rect, index.row(),
+                           option.state & (QStyle::State_Selected | QStyle::State_MouseOver));
+    }
+
+private:
+    CColorBox* m_pBox;
+};
+
+} // namespace
+
+CColorBox::CColorBox(QWidget* parent) : QComboBox(parent) {
+    setItemDelegate(new ColorItemDelegate(this));
+    setMinimumHeight(kItemHeight + 4);
+}
+
+void CColorBox::Fill() {
+    clear();
+    for (int record = 16; record >= 0; --record) {
+        insertItem(0, QString());
+        setItemData(0, QVariant::fromValue<uint>(ColorOfEntry(kColorBoxTable[record])), Qt::UserRole);
+    }
+    setCurrentIndex(-1);
+}
+
+COLORREF CColorBox::ItemColor(int index) const { return itemData(index, Qt::UserRole).toUInt(); }
+
+void CColorBox::SetItemColor(int index, COLORREF color) {
+    setItemData(index, QVariant::fromValue<uint>(color), Qt::UserRole);
+    update();
+    if (view())
+        view()->viewport()->update();
+}
+
+void CColorBox::PaintEntry(QPainter* painter, const QRect& r, int index, bool selected) const {
+    painter->save();
+    painter->fillRect(r, Qt::white);
+    painter->setPen(Qt::black);
+    const int mid = r.left() + r.width() / 2;
+    const QRect swatch(r.left(), r.top(), mid - r.left(), r.height());
+    const QRect label(mid, r.top(), r.right() - mid + 1, r.height());
+    if (index < 0 || index >= count()) {
+        painter->drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tr("Unassigned"));
+    } else {
+        const COLORREF color = ItemColor(index);
+        painter->fillRect(swatch, ToQColor(color));
+        if (index == 0) {
+            painter->setPen(Qt::black);
+            painter->drawRect(swatch.adjusted(0, 0, -1, -1));
+        }
+        painter->setPen(Qt::black);
+        painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine,
+                          tr(kColorBoxTable[index].name));
+        if (selected) {
+            painter->setPen(ToQColor(SelectionFrameColor(color)));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(r.adjusted(0, 0, -1, -1));
+        }
+    }
+    painter->restore();
+}
+
+void CColorBox::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.currentText.clear();
+    option.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                QStyle::SC_ComboBoxEditField, this);
+    PaintEntry(&painter, field, currentIndex(), false);
+}

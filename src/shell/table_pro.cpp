@@ -1,0 +1,161 @@
+#include "shell/table_pro.h"
+
+#include "controls/color_box.h"
+#include "controls/dialog_text.h"
+#include "shell/preview_target.h"
+#include "ui_table_pro.h"
+
+#include <QColorDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+
+bool RunColorDialog(QWidget* parent, COLORREF* chosen) {
+    // The chooser starts at white every time, whatever was chosen before.
+    const QColor color = QColorDialog::getColor(Qt::white, parent);
+    if (!color.isValid())
+        return false;
+    *chosen = MakeColorRef(color.red(), color.green(), color.blue());
+    return true;
+}
+
+TablePro::ColorChooser g_colorChooser = RunColorDialog;
+
+} // namespace
+
+void TablePro::SetColorChooser(ColorChooser chooser) {
+    g_colorChooser = chooser ? chooser : RunColorDialog;
+}
+
+TablePro::TablePro(PreviewTarget* view, QWidget* owner)
+    : QDialog(owner), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()) {
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("tableProperties"));
+    m_ui->cellColorBox->Fill();
+    m_ui->pageColorBox->Fill();
+    m_table = std::make_unique<CHtmlTable>();
+    WriteAndRefresh();
+
+    connect(m_ui->showCellsCheck, &QCheckBox::clicked, this, [this](bool checked) {
+        m_table->SetShowCells(checked);
+        WriteAndRefresh();
+    });
+    connect(m_ui->widthEdit, &QLineEdit::textChanged, this, &TablePro::OnWidthChanged);
+    connect(m_ui->heightEdit, &QLineEdit::textChanged, this, &TablePro::OnHeightChanged);
+
+    struct ComboSetter {
+        QComboBox* combo;
+        void (CHtmlTable::*set)(int);
+    };
+    for (const ComboSetter& c : {ComboSetter{m_ui->borderCombo, &CHtmlTable::SetBorder},
+                                 ComboSetter{m_ui->rowsCombo, &CHtmlTable::SetRows},
+                                 ComboSetter{m_ui->columnsCombo, &CHtmlTable::SetColumns}}) {
+        c.combo->setCurrentIndex(-1);
+        // A choice from the list and typing in the field both reach the
+        // setter; setting the field from code does not.
+        connect(c.combo, &QComboBox::activated, this, [this, c](int index) {
+            (m_table.get()->*c.set)(AtoiText(c.combo->itemText(index)));
+            WriteAndRefresh();
+        });
+        connect(c.combo->lineEdit(), &QLineEdit::textEdited, this, [this, c](const QString& text) {
+            (m_table.get()->*c.set)(AtoiText(text));
+            WriteAndRefresh();
+        });
+    }
+    connect(m_ui->cellColorBox, &QComboBox::activated, this,
+            [this](int index) { OnColorChosen(m_ui->cellColorBox, index, true); });
+    connect(m_ui->pageColorBox, &QComboBox::activated, this,
+            [this](int index) { OnColorChosen(m_ui->pageColorBox, index, false); });
+    connect(m_ui->animateTableButton, &QPushButton::clicked, this, &TablePro::AnimateTableRequested);
+    adjustSize();
+}
+
+TablePro::~TablePro() { CloseAnimationDialogs(); }
+
+void TablePro::SetStartingControls() {
+    m_ui->showCellsCheck->setChecked(true);
+    m_ui->widthEdit->setText(QStringLiteral("450"));
+    m_ui->heightEdit->setText(QStringLiteral("200"));
+    m_ui->borderCombo->setCurrentIndex(4);
+    m_ui->rowsCombo->setCurrentIndex(1);
+    m_ui->columnsCombo->setCurrentIndex(2);
+}
+
+void TablePro::WriteAndRefresh() {
+    QString error;
+    if (!m_table->WritePage(m_pView->PreviewPageFile(), QString(), &error)) {
+        Q_EMIT PageWriteFailed(error);
+        QMessageBox::warning(this, tr("Velmora"), error);
+    }
+    m_pView->RefreshPreview();
+}
+
+void TablePro::OnWidthChanged(const QString& text) {
+    // The edit's first nine characters only, so the number fits an int.
+    m_table->SetWidth(AtoiText(text, 9));
+    WriteAndRefresh();
+}
+
+void TablePro::OnHeightChanged(const QString& text) {
+    m_table->SetHeight(AtoiText(text, 9));
+    WriteAndRefresh();
+}
+
+void TablePro::OnColorChosen(CColorBox* box, int index, bool cell) {
+    if (index == 0) {
+        COLORREF chosen = 0;
+        if (g_colorChooser(this, &chosen)) {
+            box->SetItemColor(0, chosen);
+            cell ? m_table->SetCellColor(chosen) : m_table->SetPageColor(chosen);
+        }
+    } else if (index > 0 && index < 17) {
+        const COLORREF color = ColorOfEntry(kColorBoxTable[index]);
+        cell ? m_table->SetCellColor(color) : m_table->SetPageColor(color);
+    }
+    WriteAndRefresh();
+    box->setFocus();
+}
+
+void TablePro::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape put the window away until the document is
+    // activated again.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        hide();
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TablePro::SetAnimationDialog(int type, QDialog* dialog) {
+    if (type >= 1 && type <= 6)
+        m_animationDialogs[type] = dialog;
+}
+
+QDialog* TablePro::AnimationDialog(int type) const {
+    return type >= 1 && type <= 6 ? m_animationDialogs[type].data() : nullptr;
+}
+
+void TablePro::CloseAnimationDialogs() {
+    for (auto& dialog : m_animationDialogs) {
+        if (dialog)
+            delete dialog.data();
+        dialog = nullptr;
+    }
+}
+
+void TablePro::ShowAnimationDialog() {
+    if (QDialog* d = AnimationDialog(m_pView->AnimationType()))
+        d->show();
+}
+
+void TablePro::HideAnimationDialog() {
+    if (QDialog* d = AnimationDialog(m_pView->AnimationType()))
+        d->hide();
+}

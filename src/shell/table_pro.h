@@ -1,0 +1,72 @@
+// "Table Properties": the modeless window beside each document that edits
+// its table. Every edit goes through the table's clamping setters, rewrites
+// the preview page and refreshes the preview.
+#pragma once
+
+#include "page/html_table.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+namespace Ui {
+class TablePro;
+}
+class CColorBox;
+class PreviewTarget;
+
+class TablePro : public QDialog {
+    Q_OBJECT
+public:
+    explicit TablePro(PreviewTarget* view, QWidget* owner = nullptr);
+    ~TablePro() override;
+
+    CHtmlTable* Table() const { return m_table.get(); }
+
+    int GetTableWidth() const { return m_table->GetWidth(); }
+    int GetTableHeight() const { return m_table->GetHeight(); }
+    int GetTableBorder() const { return m_table->GetBorder(); }
+    int GetTableRows() const { return m_table->GetRows(); }
+    int GetTableColumns() const { return m_table->GetColumns(); }
+    COLORREF GetTableCellColor() const { return m_table->GetCellColor(); }
+
+    // Sets the controls as a new document starts: cells shown, 450 x 200,
+    // border 5, 2 rows, 3 columns. The edits' change handlers run.
+    void SetStartingControls();
+
+    // Parameter dialogs opened by this window's Animate Table button, in the
+    // renderer numbering (1..6).
+    void SetAnimationDialog(int type, QDialog* dialog);
+    QDialog* AnimationDialog(int type) const;
+    void CloseAnimationDialogs();
+    void ShowAnimationDialog();
+    void HideAnimationDialog();
+
+    // The controls, for the dialogs that read or set them.
+    Ui::TablePro* Controls() const { return m_ui.get(); }
+
+    // The colour chooser the Custom... entries run; tests replace it.
+    // Returns false when the user cancels.
+    using ColorChooser = bool (*)(QWidget* parent, COLORREF* chosen);
+    static void SetColorChooser(ColorChooser chooser);
+
+Q_SIGNALS:
+    void AnimateTableRequested();
+    // The page could not be written: the message for the user.
+    void PageWriteFailed(const QString& message);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void WriteAndRefresh();
+    void OnWidthChanged(const QString& text);
+    void OnHeightChanged(const QString& text);
+    void OnColorChosen(CColorBox* box, int index, bool cell);
+
+    PreviewTarget* m_pView;
+    std::unique_ptr<Ui::TablePro> m_ui;
+    std::unique_ptr<CHtmlTable> m_table;
+    std::array<QPointer<QDialog>, 7> m_animationDialogs; // index 0 unused
+};

@@ -1,0 +1,98 @@
+#include "shell/velmora_app.h"
+
+#include "shell/installation.h"
+#include "shell/main_frame.h"
+#include "shell/table_pro.h"
+#include "shell/tool_icons.h"
+#include "shell/velmora_doc.h"
+#include "shell/velmora_settings.h"
+#include "shell/velmora_view.h"
+
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QUrl>
+#include <QWebEngineView>
+
+CVelmoraApp::CVelmoraApp() = default;
+
+CVelmoraApp::~CVelmoraApp() {
+    delete m_pHelp.data();
+    delete m_pMainFrame;
+}
+
+bool CVelmoraApp::InitInstance(const QStringList& arguments) {
+    {
+        const auto settings = VelmoraSettings();
+        const bool have = settings->contains(QStringLiteral("directory"));
+        const Status s = ResolveInstallationDirectory(
+            settings->value(QStringLiteral("directory")).toString(), have, &m_strDirectory);
+        if (!s) {
+            QMessageBox::critical(nullptr, tr("Velmora"), s.message());
+            return false;
+        }
+    }
+    m_pMainFrame = new CMainFrame;
+    connect(m_pMainFrame, &CMainFrame::NewRequested, this, &CVelmoraApp::OnFileNew);
+    connect(m_pMainFrame, &CMainFrame::OpenRequested, this, &CVelmoraApp::OpenDocument);
+    connect(m_pMainFrame, &CMainFrame::HelpRequested, this, &CVelmoraApp::OnHelp);
+    m_pMainFrame->RestorePlacement();
+
+    const QStringList files = arguments.mid(1);
+    if (files.isEmpty())
+        OnFileNew();
+    for (const QString& file : files)
+        OpenDocument(file);
+    return true;
+}
+
+CVelmoraView* CVelmoraApp::CreateDocument(const QString& title) {
+    auto* doc = new CVelmoraDoc(title);
+    auto* frame = new QMdiSubWindow;
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->setWindowIcon(ApplicationIcon());
+    auto* view = new CVelmoraView(doc, m_pMainFrame, m_strDirectory, frame);
+    doc->setParent(view);
+    frame->setWidget(view);
+    frame->setWindowTitle(title);
+    connect(doc, &CVelmoraDoc::TitleChanged, frame, [this, frame](const QString& t) {
+        frame->setWindowTitle(t);
+        if (m_pMainFrame->MdiArea()->activeSubWindow() == frame)
+            m_pMainFrame->setWindowTitle(tr("Velmora - [%1]").arg(t));
+    });
+    m_pMainFrame->MdiArea()->addSubWindow(frame);
+    view->OnInitialUpdate();
+    m_pMainFrame->MdiArea()->setActiveSubWindow(frame);
+    view->OnActivateView(true);
+    return view;
+}
+
+CVelmoraView* CVelmoraApp::OnFileNew() {
+    return CreateDocument(QStringLiteral("Untitled%1").arg(++m_nUntitled));
+}
+
+CVelmoraView* CVelmoraApp::OpenDocument(const QString& path) {
+    // The file's content is not read: the document only takes its name.
+    m_pMainFrame->AddRecentFile(QFileInfo(path).absoluteFilePath());
+    return CreateDocument(QFileInfo(path).fileName());
+}
+
+void CVelmoraApp::OnHelp() {
+    const QString index = m_strDirectory + QStringLiteral("help/index.html");
+    if (!QFileInfo::exists(index))
+        InstallBundledFiles(m_strDirectory);
+    if (!QFileInfo::exists(index)) {
+        QMessageBox::warning(m_pMainFrame, tr("Velmora"), tr("%1 was not found.").arg(index));
+        return;
+    }
+    if (!m_pHelp) {
+        m_pHelp = new QWebEngineView;
+        m_pHelp->setWindowTitle(tr("Velmora Help"));
+        m_pHelp->setWindowIcon(ApplicationIcon());
+        m_pHelp->resize(760, 640);
+    }
+    m_pHelp->setUrl(QUrl::fromLocalFile(index));
+    m_pHelp->show();
+    m_pHelp->raise();
+}

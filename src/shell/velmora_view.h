@@ -1,0 +1,79 @@
+// The document's view: the preview page in an embedded browser, its Table
+// Properties window, the page-set paths, Save, Save As and the clipboard
+// commands.
+#pragma once
+
+#include "page/status.h"
+#include "shell/preview_target.h"
+
+#include <QPointer>
+#include <QWebEngineView>
+#include <functional>
+
+class CVelmoraDoc;
+class TablePro;
+class QMainWindow;
+
+class CVelmoraView : public QWebEngineView, public PreviewTarget {
+    Q_OBJECT
+public:
+    CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
+                 QWidget* parent = nullptr);
+    ~CVelmoraView() override;
+
+    // Builds the preview set from the title, creates Table Properties and
+    // loads the page.
+    void OnInitialUpdate();
+    void OnActivateView(bool activate);
+
+    CVelmoraDoc* GetDocument() const { return m_pDoc; }
+    TablePro* GetTablePro() const { return m_pTablePro; }
+
+    QString PreviewPageFile() const override { return m_strPageFile; }
+    void RefreshPreview() override;
+    int AnimationType() const override { return m_nAnimationType; }
+    void SetAnimationType(int type) { m_nAnimationType = type; }
+
+    const QString& PageFile() const { return m_strPageFile; }
+    const QString& GifFile() const { return m_strGifFile; }
+    const QString& CellFile() const { return m_strCellFile; }
+    const QString& SavedPageFile() const { return m_strSavedPageFile; }
+    const QString& SavedGifFile() const { return m_strSavedGifFile; }
+    const QString& SavedCellFile() const { return m_strSavedCellFile; }
+
+    // Commands. They report failures in a message box and return them.
+    Status OnFileSave();
+    Status OnFileSaveAs();
+    Status OnCopyAnimationFile();
+    Status OnCopyCellPattern();
+    Status OnCopyAll();
+    Status OnCopyTableTag();
+
+    // The file lists the clipboard commands put, in order.
+    QStringList AnimationFileList() const;
+    QStringList CellPatternFileList() const;
+    QStringList AllFilesList() const;
+
+    // The save dialog; tests replace it. Returns an empty path on cancel.
+    using SavePathChooser = std::function<QString(QWidget* parent)>;
+    static void SetSavePathChooser(SavePathChooser chooser);
+    // Message boxes; tests replace them.
+    using MessageSink = std::function<void(QWidget* parent, const QString& message)>;
+    static void SetMessageSink(MessageSink sink);
+
+Q_SIGNALS:
+    void PreviewRefreshed();
+
+private:
+    Status SaveTo(const QString& imageName);
+    Status Report(Status status);
+    void PutFileList(const QStringList& paths);
+
+    CVelmoraDoc* m_pDoc;
+    QMainWindow* m_pMainWindow;
+    QString m_strDirectory;
+    QPointer<TablePro> m_pTablePro;
+    int m_nAnimationType = 0;
+    QString m_strPageFile, m_strGifFile, m_strCellFile;
+    QString m_strSavedPageFile, m_strSavedGifFile, m_strSavedCellFile;
+};
