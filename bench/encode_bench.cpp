@@ -105,7 +105,8 @@ void BM_LiqRemap(benchmark::State& state) {
     std::vector<std::uint8_t> out(std::size_t(kW) * kH);
     std::size_t i = 0;
     for (auto _ : state) {
-        liq_image* image = liq_image_create_rgba(attr, rgba[i++ % rgba.size()].constBits(), kW, kH, 0);
+        liq_image* image =
+            liq_image_create_rgba(attr, rgba[i++ % rgba.size()].constBits(), kW, kH, 0);
         liq_write_remapped_image(result, image, out.data(), out.size());
         liq_image_destroy(image);
     }

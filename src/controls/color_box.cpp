@@ -3,22 +3,22 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QStyleOptionComboBox>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 const ColorTableEntry kColorBoxTable[17] = {
-    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#000000", "Black"},  {"#ff0000", "Red"},
+    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#000000", "Black"},   {"#ff0000", "Red"},
     {"#00ff00", "Lime"},      {"#0000ff", "Blue"},   {"#ff00ff", "Magenta"}, {"#ffff00", "Yellow"},
-    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},   {"#800000", "Marron"},
-    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"}, {"#808000", "Olive"},
+    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},    {"#800000", "Marron"},
+    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"},  {"#808000", "Olive"},
     {"#008080", "Teal"},
 };
 
 const ColorTableEntry kAnimationColorTable[17] = {
-    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#0F0F0F", "Black"},  {"#ff0000", "Red"},
+    {"#ffffff", "Custom..."}, {"#ffffff", "White"},  {"#0F0F0F", "Black"},   {"#ff0000", "Red"},
     {"#00ff00", "Lime"},      {"#0000ff", "Blue"},   {"#ff00ff", "Magenta"}, {"#ffff00", "Yellow"},
-    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},   {"#800000", "Marron"},
-    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"}, {"#808000", "Olive"},
+    {"#00ffff", "Cyan"},      {"#c0c0c0", "Silver"}, {"#808080", "Gray"},    {"#800000", "Marron"},
+    {"#008000", "Green"},     {"#000080", "Navy"},   {"#800080", "Purple"},  {"#808000", "Olive"},
     {"#008080", "Teal"},
 };
 
@@ -28,7 +28,9 @@ COLORREF ColorOfEntry(const ColorTableEntry& entry) {
 
 namespace {
 
-QColor ToQColor(COLORREF c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+QColor ToQColor(COLORREF c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
 
 class ColorItemDelegate : public QStyledItemDelegate {
 public:
@@ -57,12 +59,15 @@ void CColorBox::Fill() {
     clear();
     for (int record = 16; record >= 0; --record) {
         insertItem(0, QString());
-        setItemData(0, QVariant::fromValue<uint>(ColorOfEntry(kColorBoxTable[record])), Qt::UserRole);
+        setItemData(0, QVariant::fromValue<uint>(ColorOfEntry(kColorBoxTable[record])),
+                    Qt::UserRole);
     }
     setCurrentIndex(-1);
 }
 
-COLORREF CColorBox::ItemColor(int index) const { return itemData(index, Qt::UserRole).toUInt(); }
+COLORREF CColorBox::ItemColor(int index) const {
+    return itemData(index, Qt::UserRole).toUInt();
+}
 
 void CColorBox::SetItemColor(int index, COLORREF color) {
     setItemData(index, QVariant::fromValue<uint>(color), Qt::UserRole);
@@ -106,7 +111,7 @@ void CColorBox::paintEvent(QPaintEvent*) {
     option.currentText.clear();
     option.currentIcon = QIcon();
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                QStyle::SC_ComboBoxEditField, this);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     PaintEntry(&painter, field, currentIndex(), false);
 }

@@ -28,11 +28,13 @@ Status InstallBundledFiles(const QString& directory) {
         while (it.hasNext()) {
             const QString source = it.next();
             const QString relative = source.mid(qsizetype(std::strlen(b.resourceDir)) + 1);
-            const QString target = directory + QLatin1String(b.target) + QLatin1Char('/') + relative;
+            const QString target =
+                directory + QLatin1String(b.target) + QLatin1Char('/') + relative;
             if (QFileInfo::exists(target))
                 continue;
             if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-                return Status::Error(QStringLiteral("Cannot create the folder %1").arg(QFileInfo(target).absolutePath()));
+                return Status::Error(QStringLiteral("Cannot create the folder %1")
+                                         .arg(QFileInfo(target).absolutePath()));
             if (Status s = CopyFileAtomically(source, target); !s)
                 return s;
         }
@@ -48,7 +50,8 @@ Status ResolveInstallationDirectory(const QString& setting, bool haveSetting, QS
     }
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (data.isEmpty())
-        return Status::Error(QStringLiteral("There is no folder for Velmora's files in this account."));
+        return Status::Error(
+            QStringLiteral("There is no folder for Velmora's files in this account."));
     if (!QDir().mkpath(data))
         return Status::Error(QStringLiteral("Cannot create the folder %1").arg(data));
     if (!QFileInfo(data).isWritable())

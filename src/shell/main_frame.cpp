@@ -41,9 +41,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdiArea(new QM
     UpdateMenus();
 }
 
-CMainFrame::~CMainFrame() { delete m_pPrinter; }
+CMainFrame::~CMainFrame() {
+    delete m_pPrinter;
+}
 
-QAction* CMainFrame::Action(const QString& name) const { return findChild<QAction*>(name); }
+QAction* CMainFrame::Action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
 
 void CMainFrame::CreateActions() {
     struct Spec {
@@ -58,27 +62,41 @@ void CMainFrame::CreateActions() {
         {"fileOpen", "&Open...", "Open an existing document", "document-open", QKeySequence::Open},
         {"fileClose", "&Close", "Close the active document", nullptr, QKeySequence()},
         {"fileSave", "&Save", "Save the active document", "document-save", QKeySequence::Save},
-        {"fileSaveAs", "Save &As...", "Save the active document with a new name", nullptr, QKeySequence()},
-        {"filePrint", "&Print...", "Print the active document", "document-print", QKeySequence::Print},
-        {"filePrintSetup", "P&rint Setup...", "Change the printer and printing options", nullptr, QKeySequence()},
+        {"fileSaveAs", "Save &As...", "Save the active document with a new name", nullptr,
+         QKeySequence()},
+        {"filePrint", "&Print...", "Print the active document", "document-print",
+         QKeySequence::Print},
+        {"filePrintSetup", "P&rint Setup...", "Change the printer and printing options", nullptr,
+         QKeySequence()},
         {"appExit", "E&xit", "Quit the application", nullptr, QKeySequence::Quit},
         {"editUndo", "&Undo", "Undo the last action", "edit-undo", QKeySequence::Undo},
-        {"editCut", "Cu&t", "Cut the selection and put it on the Clipboard", "edit-cut", QKeySequence::Cut},
-        {"editCopy", "&Copy", "Copy the selection and put it on the Clipboard", "edit-copy", QKeySequence::Copy},
+        {"editCut", "Cu&t", "Cut the selection and put it on the Clipboard", "edit-cut",
+         QKeySequence::Cut},
+        {"editCopy", "&Copy", "Copy the selection and put it on the Clipboard", "edit-copy",
+         QKeySequence::Copy},
         {"editPaste", "&Paste", "Insert Clipboard contents", "edit-paste", QKeySequence::Paste},
-        {"copyAnimationFile", "Copy Animation File", "Copy the animated gif file", "copy-animation", QKeySequence()},
-        {"copyTableTag", "Copy Table Tag", "Copy the table html tag", "copy-table-tag", QKeySequence()},
-        {"copyCellPattern", "Copy Cell Pattern", "Copy the Cell Pattern file", "copy-cell-pattern", QKeySequence()},
-        {"copyAll", "Copy All", "Copy all the files associated with the table", "copy-all", QKeySequence()},
-        {"animateTable", "Animate Table", "Add animation to the table", "animate-table", QKeySequence()},
+        {"copyAnimationFile", "Copy Animation File", "Copy the animated gif file", "copy-animation",
+         QKeySequence()},
+        {"copyTableTag", "Copy Table Tag", "Copy the table html tag", "copy-table-tag",
+         QKeySequence()},
+        {"copyCellPattern", "Copy Cell Pattern", "Copy the Cell Pattern file", "copy-cell-pattern",
+         QKeySequence()},
+        {"copyAll", "Copy All", "Copy all the files associated with the table", "copy-all",
+         QKeySequence()},
+        {"animateTable", "Animate Table", "Add animation to the table", "animate-table",
+         QKeySequence()},
         {"viewToolbar", "&Toolbar", "Show or hide the toolbar", nullptr, QKeySequence()},
         {"viewStatusBar", "&Status Bar", "Show or hide the status bar", nullptr, QKeySequence()},
-        {"windowNew", "&New Window", "Open another window for the active document", nullptr, QKeySequence()},
+        {"windowNew", "&New Window", "Open another window for the active document", nullptr,
+         QKeySequence()},
         {"windowCascade", "&Cascade", "Arrange windows so they overlap", nullptr, QKeySequence()},
-        {"windowTile", "&Tile", "Arrange windows as non-overlapping tiles", nullptr, QKeySequence()},
-        {"windowArrange", "&Arrange Icons", "Arrange icons at the bottom of the window", nullptr, QKeySequence()},
+        {"windowTile", "&Tile", "Arrange windows as non-overlapping tiles", nullptr,
+         QKeySequence()},
+        {"windowArrange", "&Arrange Icons", "Arrange icons at the bottom of the window", nullptr,
+         QKeySequence()},
         {"helpContents", "&Contents", "Show the manual", "help-contents", QKeySequence(Qt::Key_F1)},
-        {"helpAbout", "&About Velmora...", "Display program information, version number and copyright", nullptr, QKeySequence()},
+        {"helpAbout", "&About Velmora...",
+         "Display program information, version number and copyright", nullptr, QKeySequence()},
     };
     for (const Spec& s : specs) {
         auto* action = new QAction(tr(s.text), this);
@@ -89,10 +107,14 @@ void CMainFrame::CreateActions() {
         if (!s.key.isEmpty())
             action->setShortcut(s.key);
     }
-    Action(QStringLiteral("editUndo"))->setShortcuts({QKeySequence::Undo, QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    Action(QStringLiteral("editCut"))->setShortcuts({QKeySequence::Cut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    Action(QStringLiteral("editCopy"))->setShortcuts({QKeySequence::Copy, QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    Action(QStringLiteral("editPaste"))->setShortcuts({QKeySequence::Paste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    Action(QStringLiteral("editUndo"))
+        ->setShortcuts({QKeySequence::Undo, QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    Action(QStringLiteral("editCut"))
+        ->setShortcuts({QKeySequence::Cut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    Action(QStringLiteral("editCopy"))
+        ->setShortcuts({QKeySequence::Copy, QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    Action(QStringLiteral("editPaste"))
+        ->setShortcuts({QKeySequence::Paste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     // Nothing can be undone: every edit is written at once.
     Action(QStringLiteral("editUndo"))->setEnabled(false);
     // Animations come with their own windows; until then the command waits.
@@ -139,7 +161,8 @@ void CMainFrame::CreateActions() {
 void CMainFrame::CreateMenus() {
     auto a = [this](const char* name) { return Action(QLatin1String(name)); };
     m_pFileMenu = menuBar()->addMenu(tr("&File"));
-    m_pFileMenu->addActions({a("fileNew"), a("fileOpen"), a("fileClose"), a("fileSave"), a("fileSaveAs")});
+    m_pFileMenu->addActions(
+        {a("fileNew"), a("fileOpen"), a("fileClose"), a("fileSave"), a("fileSaveAs")});
     m_pFileMenu->addSeparator();
     m_pFileMenu->addActions({a("filePrint"), a("filePrintSetup")});
     m_pRecentSeparator = m_pFileMenu->addSeparator();
@@ -147,7 +170,8 @@ void CMainFrame::CreateMenus() {
         auto* recent = new QAction(this);
         recent->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
         recent->setStatusTip(tr("Open this document"));
-        connect(recent, &QAction::triggered, this, [this, recent] { Q_EMIT OpenRequested(recent->data().toString()); });
+        connect(recent, &QAction::triggered, this,
+                [this, recent] { Q_EMIT OpenRequested(recent->data().toString()); });
         m_recentActions << recent;
         m_pFileMenu->addAction(recent);
     }
@@ -159,14 +183,16 @@ void CMainFrame::CreateMenus() {
     m_pEditMenu->addSeparator();
     m_pEditMenu->addActions({a("editCut"), a("editCopy"), a("editPaste")});
     m_pEditMenu->addSeparator();
-    m_pEditMenu->addActions({a("copyAnimationFile"), a("copyTableTag"), a("copyCellPattern"), a("copyAll")});
+    m_pEditMenu->addActions(
+        {a("copyAnimationFile"), a("copyTableTag"), a("copyCellPattern"), a("copyAll")});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addActions({a("viewToolbar"), a("viewStatusBar")});
     m_pAnimateMenu = menuBar()->addMenu(tr("Animate Table"));
     m_pAnimateMenu->addAction(a("animateTable"));
     m_pWindowMenu = menuBar()->addMenu(tr("&Window"));
-    m_pWindowMenu->addActions({a("windowNew"), a("windowCascade"), a("windowTile"), a("windowArrange")});
+    m_pWindowMenu->addActions(
+        {a("windowNew"), a("windowCascade"), a("windowTile"), a("windowArrange")});
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addActions({a("helpContents")});
     help->addSeparator();
@@ -187,7 +213,8 @@ void CMainFrame::CreateToolBar() {
     bar->addSeparator();
     bar->addAction(a("animateTable"));
     bar->addSeparator();
-    bar->addActions({a("copyAnimationFile"), a("copyTableTag"), a("copyCellPattern"), a("copyAll")});
+    bar->addActions(
+        {a("copyAnimationFile"), a("copyTableTag"), a("copyCellPattern"), a("copyAll")});
     a("copyCellPattern")->setToolTip(tr("Copy Cell Pattern File"));
 
     QAction* toggleBar = a("viewToolbar");
@@ -201,9 +228,11 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::UpdateMenus() {
-    const bool document = m_pMdiArea->currentSubWindow() != nullptr || !m_pMdiArea->subWindowList().isEmpty();
-    for (const char* name : {"fileClose", "fileSave", "fileSaveAs", "filePrint", "editCut", "editCopy",
-                             "editPaste", "copyAnimationFile", "copyTableTag", "copyCellPattern", "copyAll"}) {
+    const bool document =
+        m_pMdiArea->currentSubWindow() != nullptr || !m_pMdiArea->subWindowList().isEmpty();
+    for (const char* name :
+         {"fileClose", "fileSave", "fileSaveAs", "filePrint", "editCut", "editCopy", "editPaste",
+          "copyAnimationFile", "copyTableTag", "copyCellPattern", "copyAll"}) {
         QAction* action = Action(QLatin1String(name));
         action->setVisible(document || QLatin1String(name) == QLatin1String("fileClose"));
         action->setEnabled(document);
@@ -234,7 +263,8 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
 }
 
 void CMainFrame::OnOpen() {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("All Files (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("All Files (*)"));
     if (!path.isEmpty())
         Q_EMIT OpenRequested(path);
 }
@@ -330,7 +360,8 @@ void CMainFrame::UpdateRecentMenu() {
         QAction* action = m_recentActions[i];
         action->setVisible(i < files.size());
         if (i < files.size()) {
-            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+            action->setText(
+                QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
             action->setData(files[i]);
         }
     }

@@ -68,11 +68,14 @@ TablePro::TablePro(PreviewTarget* view, QWidget* owner)
             [this](int index) { OnColorChosen(m_ui->cellColorBox, index, true); });
     connect(m_ui->pageColorBox, &QComboBox::activated, this,
             [this](int index) { OnColorChosen(m_ui->pageColorBox, index, false); });
-    connect(m_ui->animateTableButton, &QPushButton::clicked, this, &TablePro::AnimateTableRequested);
+    connect(m_ui->animateTableButton, &QPushButton::clicked, this,
+            &TablePro::AnimateTableRequested);
     adjustSize();
 }
 
-TablePro::~TablePro() { CloseAnimationDialogs(); }
+TablePro::~TablePro() {
+    CloseAnimationDialogs();
+}
 
 void TablePro::SetStartingControls() {
     m_ui->showCellsCheck->setChecked(true);

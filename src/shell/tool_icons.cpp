@@ -15,7 +15,8 @@ QPixmap Canvas() {
 
 // The table with its coloured stripes, the program's own mark.
 void DrawTable(QPainter& p, QRectF r) {
-    const QColor bands[] = {QColor(0xef, 0x23, 0x3c), QColor(0xed, 0xf2, 0xf4), QColor(0x2b, 0x2d, 0x42)};
+    const QColor bands[] = {QColor(0xef, 0x23, 0x3c), QColor(0xed, 0xf2, 0xf4),
+                            QColor(0x2b, 0x2d, 0x42)};
     p.save();
     p.setClipRect(r);
     for (int i = -8; i < 16; ++i) {
@@ -32,7 +33,8 @@ void DrawTable(QPainter& p, QRectF r) {
     const double cw = r.width() / 3, ch = r.height() / 2;
     for (int row = 0; row < 2; ++row)
         for (int col = 0; col < 3; ++col)
-            p.fillRect(QRectF(r.left() + col * cw + 2, r.top() + row * ch + 2, cw - 4, ch - 4), Qt::white);
+            p.fillRect(QRectF(r.left() + col * cw + 2, r.top() + row * ch + 2, cw - 4, ch - 4),
+                       Qt::white);
     p.setBrush(Qt::NoBrush);
     p.drawRect(r);
 }

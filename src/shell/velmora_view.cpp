@@ -28,8 +28,12 @@ QString RunSaveDialog(QWidget* parent) {
 
 } // namespace
 
-void CVelmoraView::SetSavePathChooser(SavePathChooser chooser) { g_savePathChooser = std::move(chooser); }
-void CVelmoraView::SetMessageSink(MessageSink sink) { g_messageSink = std::move(sink); }
+void CVelmoraView::SetSavePathChooser(SavePathChooser chooser) {
+    g_savePathChooser = std::move(chooser);
+}
+void CVelmoraView::SetMessageSink(MessageSink sink) {
+    g_messageSink = std::move(sink);
+}
 
 CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
                            QWidget* parent)
@@ -188,7 +192,8 @@ Status CVelmoraView::OnCopyTableTag() {
     if (!file.exists())
         return Report(Status::Error(QStringLiteral("%1 was not found.").arg(m_strPageFile)));
     if (!file.open(QIODevice::ReadOnly))
-        return Report(Status::Error(QStringLiteral("Cannot open %1: %2").arg(m_strPageFile, file.errorString())));
+        return Report(Status::Error(
+            QStringLiteral("Cannot open %1: %2").arg(m_strPageFile, file.errorString())));
     const QByteArray page = file.readAll();
     const qsizetype a = page.indexOf("<table");
     const qsizetype b = page.indexOf("/body");
