@@ -1,6 +1,7 @@
 #include "imaging/frame_encoder.h"
 
 #include "imaging/color_histogram.h"
+#include "imaging/lzw_encoder.h"
 #include "imaging/palette.h"
 #include "imaging/remapper.h"
 
@@ -187,6 +188,11 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
             ChoosePalette(histogram, options.maxColors, masked, options.transparentColor, &palette);
         !s)
         return s;
+    // When the palette holds every colour of every frame, error diffusion
+    // has no error to spread: the plain remap gives the same indices faster.
+    const bool dither =
+        options.dither && !(sampled == count && histogram.IsExact() &&
+                            histogram.ColorCount() + (masked ? 1 : 0) <= palette.size());
     std::optional<Remapper> remapper;
     remapper.emplace(palette, masked ? 1 : 0);
     st.paletteSeconds += SecondsSince(t0);
@@ -201,7 +207,12 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
     const int threads = ThreadCount(options.threads, count);
     const int window = threads * 3;
     std::condition_variable cv;
-    std::map<int, IndexedImage> ready;
+    struct ReadyFrame {
+        IndexedImage image;
+        std::vector<std::uint8_t> lzw;
+    };
+    std::map<int, ReadyFrame> ready;
+    const int minCodeSize = writer.MinCodeSize();
     int nextToClaim = 0;
     int written = 0;
     DrawTurn turn;
@@ -242,15 +253,21 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
             }
             t = Clock::now();
             IndexedImage indexed(size.width(), size.height());
-            remapper->Remap(frame, options.dither, indexed.pixels.data());
+            remapper->Remap(frame, dither, indexed.pixels.data());
             if (masked)
                 MergeCellMask(indexed, *options.mask);
             indexed.delay = source.FrameDelay(i);
             indexed.disposal = options.disposal;
             clock(st.remapSeconds, statsMutex, t);
+            t = Clock::now();
+            // Compressed here, in parallel; the writer only copies bytes.
+            std::vector<std::uint8_t> lzw =
+                LzwEncode(indexed.pixels.data(), indexed.pixels.size(), minCodeSize);
+            indexed.pixels = std::vector<std::uint8_t>();
+            clock(st.writeSeconds, statsMutex, t);
             {
                 std::lock_guard lock(mutex);
-                ready.emplace(i, std::move(indexed));
+                ready.emplace(i, ReadyFrame{std::move(indexed), std::move(lzw)});
             }
             cv.notify_all();
         }
@@ -260,7 +277,7 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
     for (int t = 0; t < threads; ++t)
         pool.emplace_back(worker, t);
     while (written < count) {
-        IndexedImage frame;
+        ReadyFrame frame;
         {
             std::unique_lock lock(mutex);
             cv.wait(lock, [&] { return abort || ready.count(written) > 0; });
@@ -270,8 +287,8 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
             frame = std::move(node.mapped());
         }
         const auto tw = Clock::now();
-        Status s = writer.WriteFrame(frame);
-        st.writeSeconds += SecondsSince(tw);
+        Status s = writer.WriteFrame(frame.image, &frame.lzw);
+        clock(st.writeSeconds, statsMutex, tw);
         if (!s) {
             fail(s);
             break;

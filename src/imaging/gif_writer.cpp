@@ -1,5 +1,7 @@
 #include "imaging/gif_writer.h"
 
+#include "imaging/lzw_encoder.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -143,7 +145,12 @@ Status GifWriter::Open(const QString& path, int width, int height, const Palette
     return Status::Ok();
 }
 
-Status GifWriter::WriteFrame(const IndexedImage& frame) {
+int GifWriter::MinCodeSize() const {
+    return GifMinCodeSize(d->colors);
+}
+
+Status GifWriter::WriteFrame(const IndexedImage& frame,
+                             const std::vector<std::uint8_t>* lzwBlocks) {
     if (!d->gif)
         return Status::Error(QStringLiteral("Cannot write %1: the file is not open").arg(d->path));
     if (frame.width != d->width || frame.height != d->height)
@@ -164,10 +171,21 @@ Status GifWriter::WriteFrame(const IndexedImage& frame) {
     if (EGifPutExtension(d->gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||
         EGifPutImageDesc(d->gif, 0, 0, frame.width, frame.height, false, nullptr) == GIF_ERROR)
         return d->Fail(GifMessage(d->gif->Error));
-    // giflib's line writer takes a non-const buffer but does not change it.
-    auto* pixels = const_cast<GifPixelType*>(frame.pixels.data());
-    if (EGifPutLine(d->gif, pixels, frame.width * frame.height) == GIF_ERROR)
-        return d->Fail(GifMessage(d->gif->Error));
+    if (lzwBlocks) {
+        // giflib has already written the code size; the blocks follow as
+        // they are, then the empty block that ends the image.
+        for (std::size_t at = 0; at < lzwBlocks->size(); at += std::size_t((*lzwBlocks)[at]) + 1) {
+            if (EGifPutCodeNext(d->gif, lzwBlocks->data() + at) == GIF_ERROR)
+                return d->Fail(GifMessage(d->gif->Error));
+        }
+        if (EGifPutCodeNext(d->gif, nullptr) == GIF_ERROR)
+            return d->Fail(GifMessage(d->gif->Error));
+    } else {
+        // giflib's line writer takes a non-const buffer but does not change it.
+        auto* pixels = const_cast<GifPixelType*>(frame.pixels.data());
+        if (EGifPutLine(d->gif, pixels, frame.width * frame.height) == GIF_ERROR)
+            return d->Fail(GifMessage(d->gif->Error));
+    }
     if (d->file->error() != QFileDevice::NoError)
         return d->Fail(d->file->errorString());
     return Status::Ok();

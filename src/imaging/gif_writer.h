@@ -8,7 +8,9 @@
 #include "page/status.h"
 
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 struct GifFileOptions {
     QString comment; // written when not empty
@@ -26,7 +28,11 @@ public:
     Status Open(const QString& path, int width, int height, const PaletteColors& palette,
                 const GifFileOptions& options);
     // The frame uses the global colour table; its own palette is ignored.
-    Status WriteFrame(const IndexedImage& frame);
+    // lzwBlocks, when given, is the frame's data already compressed with
+    // LzwEncode at MinCodeSize(); otherwise giflib compresses it here.
+    Status WriteFrame(const IndexedImage& frame,
+                      const std::vector<std::uint8_t>* lzwBlocks = nullptr);
+    int MinCodeSize() const;
     // Closes the file and renames it over the target.
     Status Finish();
     // Drops the temporary file; the target is left as it was.

@@ -1,6 +1,7 @@
 #include "imaging/remapper.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -96,17 +97,52 @@ int Remapper::Nearest(QRgb color) const {
 }
 
 void Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
-    if (frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32) {
-        dither ? RemapDithered(frame, out) : RemapPlain(frame, out);
+    const QImage rgb =
+        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
+            ? frame
+            : frame.convertToFormat(QImage::Format_RGB32);
+    if (!dither) {
+        RemapPlain(rgb, out, false);
         return;
     }
-    const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
-    dither ? RemapDithered(rgb, out) : RemapPlain(rgb, out);
+    // A frame whose every colour is in the palette leaves no error to
+    // diffuse, so the plain mapping is the dithered result; it gives up at
+    // the first colour that is not.
+    if (!RemapPlain(rgb, out, true))
+        RemapDithered(rgb, out);
 }
 
-void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
+namespace {
+
+// A small direct-mapped cache of one remap call, kept in the first-level
+// cache: frames reuse few colours locally, and the shared 24-bit table is
+// too large to stay close.
+class LocalCache {
+public:
+    LocalCache() { m_keys.fill(0xFFFFFFFFu); }
+    template <typename Find> int Get(std::uint32_t rgb, Find find) {
+        const std::uint32_t slot = (rgb * 2654435761u) >> (32 - kBits);
+        if (m_keys[slot] != rgb) {
+            m_keys[slot] = rgb;
+            m_values[slot] = std::uint8_t(find(rgb));
+        }
+        return m_values[slot];
+    }
+
+private:
+    static constexpr int kBits = 12;
+    std::array<std::uint32_t, 1 << kBits> m_keys;
+    std::array<std::uint8_t, 1 << kBits> m_values;
+};
+
+} // namespace
+
+bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const {
     const int w = frame.width();
-    for (int y = 0; y < frame.height(); ++y) {
+    const int h = frame.height();
+    LocalCache cache;
+    auto nearest = [this](std::uint32_t rgb) { return Nearest(rgb); };
+    for (int y = 0; y < h; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
         std::uint8_t* dst = out + std::size_t(y) * w;
         QRgb last = ~row[0];
@@ -114,11 +150,15 @@ void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
         for (int x = 0; x < w; ++x) {
             if (row[x] != last) {
                 last = row[x];
-                lastIndex = std::uint8_t(Nearest(last));
+                lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, nearest));
+                if (exactOnly &&
+                    qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
+                    return false;
             }
             dst[x] = lastIndex;
         }
     }
+    return true;
 }
 
 void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
@@ -127,12 +167,16 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
     // Errors in sixteenths, one pixel of padding on each side, three
     // channels interleaved.
     std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
+    LocalCache cache;
+    auto search = [this](std::uint32_t rgb) { return Search(rgb); };
     for (int y = 0; y < h; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
         std::uint8_t* dst = out + std::size_t(y) * w;
         std::fill(next.begin(), next.end(), 0);
         // Serpentine order keeps the diffusion from drifting to one side.
         const bool forward = (y & 1) == 0;
+        QRgb lastSource = ~row[0];
+        int lastIndex = 0;
         const int step = forward ? 1 : -1;
         int x = forward ? 0 : w - 1;
         for (int n = 0; n < w; ++n, x += step) {
@@ -141,7 +185,18 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
             const int r = std::clamp(qRed(src) + e[0], 0, 255);
             const int g = std::clamp(qGreen(src) + e[1], 0, 255);
             const int b = std::clamp(qBlue(src) + e[2], 0, 255);
-            const int index = Search(std::uint32_t((r << 16) | (g << 8) | b));
+            // Without a carried error the pixel's own colour decides, and
+            // flat areas repeat it: the cache answers those at once.
+            int index;
+            if ((e[0] | e[1] | e[2]) == 0) {
+                if (src != lastSource) {
+                    lastSource = src;
+                    lastIndex = cache.Get(src & 0xFFFFFFu, search);
+                }
+                index = lastIndex;
+            } else {
+                index = cache.Get(std::uint32_t((r << 16) | (g << 8) | b), search);
+            }
             dst[x] = std::uint8_t(index);
             const int er = r - m_r[index], eg = g - m_g[index], eb = b - m_b[index];
             int* ahead = &current[std::size_t(x + 1 + step) * 3];

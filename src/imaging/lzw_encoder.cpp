@@ -1,0 +1,111 @@
+#include "imaging/lzw_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+int GifMinCodeSize(int colors) {
+    int bits = 1;
+    while ((1 << bits) < colors && bits < 8)
+        ++bits;
+    return std::max(2, bits);
+}
+
+namespace {
+
+// Packs codes least significant bit first into 255-byte sub-blocks.
+class CodeWriter {
+public:
+    explicit CodeWriter(std::size_t reserve) {
+        m_out.reserve(reserve);
+        m_out.push_back(0);
+    }
+    void Put(unsigned code, int size) {
+        m_bits |= std::uint64_t(code) << m_nCount;
+        m_nCount += size;
+        while (m_nCount >= 8) {
+            PutByte(std::uint8_t(m_bits & 0xFF));
+            m_bits >>= 8;
+            m_nCount -= 8;
+        }
+    }
+    std::vector<std::uint8_t> Finish() {
+        if (m_nCount > 0)
+            PutByte(std::uint8_t(m_bits & 0xFF));
+        if (m_out[m_nBlockStart] == 0)
+            m_out.pop_back(); // no empty block before the terminator
+        return std::move(m_out);
+    }
+
+private:
+    void PutByte(std::uint8_t byte) {
+        if (m_out[m_nBlockStart] == 255) {
+            m_nBlockStart = m_out.size();
+            m_out.push_back(0);
+        }
+        m_out.push_back(byte);
+        ++m_out[m_nBlockStart];
+    }
+
+    std::vector<std::uint8_t> m_out;
+    std::size_t m_nBlockStart = 0;
+    std::uint64_t m_bits = 0;
+    int m_nCount = 0;
+};
+
+constexpr int kMaxCode = 4095;
+constexpr std::uint32_t kTableSize = 1 << 13; // over twice the 4096 codes
+constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+} // namespace
+
+std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t count,
+                                    int minCodeSize) {
+    const unsigned clear = 1u << minCodeSize;
+    const unsigned end = clear + 1;
+    CodeWriter out(count / 2 + 64);
+    // (prefix code << 8 | next index) -> code, open addressing.
+    std::vector<std::uint32_t> keys(kTableSize, kEmpty);
+    std::vector<std::uint16_t> codes(kTableSize);
+
+    int size = minCodeSize + 1;
+    unsigned maxCode = end;
+    out.Put(clear, size);
+    if (count == 0) {
+        out.Put(end, size);
+        return out.Finish();
+    }
+    unsigned prefix = indices[0];
+    for (std::size_t i = 1; i < count; ++i) {
+        const unsigned next = indices[i];
+        const std::uint32_t key = (prefix << 8) | next;
+        std::uint32_t slot = (key * 2654435761u) >> 19; // 13 bits of the hash
+        for (;;) {
+            if (keys[slot] == key || keys[slot] == kEmpty)
+                break;
+            slot = (slot + 1) & (kTableSize - 1);
+        }
+        if (keys[slot] == key) {
+            prefix = codes[slot];
+            continue;
+        }
+        out.Put(prefix, size);
+        keys[slot] = key;
+        codes[slot] = std::uint16_t(++maxCode);
+        // The decoder widens its codes once its table reaches the next
+        // power of two, one code after the encoder added the entry.
+        if (maxCode >= (1u << size) && size < 12)
+            ++size;
+        if (maxCode == kMaxCode) {
+            out.Put(clear, size);
+            std::fill(keys.begin(), keys.end(), kEmpty);
+            size = minCodeSize + 1;
+            maxCode = end;
+        }
+        prefix = next;
+    }
+    out.Put(prefix, size);
+    // A clear before the end code keeps the end code's width unambiguous.
+    out.Put(clear, size);
+    out.Put(end, minCodeSize + 1);
+    return out.Finish();
+}

@@ -1,0 +1,76 @@
+// Our LZW against giflib's decoder: every code size, the table's resets and
+// the widths at which codes grow.
+#include "imaging/gif_reader.h"
+#include "imaging/gif_writer.h"
+#include "imaging/lzw_encoder.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::uint8_t> Pattern(std::size_t n, int colors, int kind, std::uint32_t seed) {
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        switch (kind) {
+        case 0:
+            v[i] = std::uint8_t((seed >> 16) % colors);
+            break; // noise
+        case 1:
+            v[i] = std::uint8_t((i / 37) % colors);
+            break; // runs
+        case 2:
+            v[i] = std::uint8_t((i * 7 + i / 450) % colors);
+            break; // repeating ramps
+        default:
+            v[i] = 0;
+            break; // one colour
+        }
+    }
+    return v;
+}
+
+TEST(LzwEncoder, MinimumCodeSizes) {
+    EXPECT_EQ(GifMinCodeSize(2), 2);
+    EXPECT_EQ(GifMinCodeSize(4), 2);
+    EXPECT_EQ(GifMinCodeSize(5), 3);
+    EXPECT_EQ(GifMinCodeSize(128), 7);
+    EXPECT_EQ(GifMinCodeSize(256), 8);
+}
+
+TEST(LzwEncoder, GiflibDecodesWhatWeEncode) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lzw.gif"));
+    for (int colors : {2, 3, 4, 16, 100, 256}) {
+        for (int kind = 0; kind < 4; ++kind) {
+            for (QSize size : {QSize(1, 1), QSize(3, 2), QSize(450, 200), QSize(1000, 97)}) {
+                PaletteColors palette;
+                for (int c = 0; c < colors; ++c)
+                    palette.push_back(qRgb(c, 255 - c, c / 2));
+                GifWriter writer;
+                ASSERT_TRUE(
+                    writer.Open(path, size.width(), size.height(), palette, GifFileOptions()));
+                IndexedImage frame(size.width(), size.height());
+                frame.pixels =
+                    Pattern(frame.pixels.size(), colors, kind, std::uint32_t(colors * 31 + kind));
+                const auto blocks =
+                    LzwEncode(frame.pixels.data(), frame.pixels.size(), writer.MinCodeSize());
+                // Sub-blocks hold at most 255 bytes and none is empty.
+                for (std::size_t at = 0; at < blocks.size(); at += blocks[at] + 1u)
+                    ASSERT_GT(blocks[at], 0);
+                ASSERT_TRUE(writer.WriteFrame(frame, &blocks));
+                ASSERT_TRUE(writer.WriteFrame(frame)); // giflib's own, for comparison
+                ASSERT_TRUE(writer.Finish());
+                GifAnimation gif;
+                ASSERT_TRUE(ReadGif(path, &gif)) << colors << " " << kind;
+                ASSERT_EQ(gif.frames.size(), 2u);
+                EXPECT_EQ(gif.frames[0].indices.pixels, frame.pixels)
+                    << "colors " << colors << " kind " << kind << " size " << size.width();
+                EXPECT_EQ(gif.frames[1].indices.pixels, frame.pixels);
+            }
+        }
+    }
+}
+
+} // namespace
