@@ -53,6 +53,9 @@ private:
 CColorBox::CColorBox(QWidget* parent) : QComboBox(parent) {
     setItemDelegate(new ColorItemDelegate(this));
     setMinimumHeight(kItemHeight + 4);
+    setMinimumWidth(120);
+    // Wide enough for the swatch and the longest name side by side.
+    view()->setMinimumWidth(2 * fontMetrics().horizontalAdvance(QStringLiteral("Custom...")) + 24);
 }
 
 void CColorBox::Fill() {

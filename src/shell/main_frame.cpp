@@ -17,6 +17,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWebEnginePage>
@@ -43,6 +44,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdiArea(new QM
 
 CMainFrame::~CMainFrame() {
     delete m_pPrinter;
+}
+
+CVelmoraView* CMainFrame::ActiveView() const {
+    return m_pActiveView.data();
 }
 
 QAction* CMainFrame::Action(const QString& name) const {
@@ -242,19 +247,29 @@ void CMainFrame::UpdateMenus() {
     m_pWindowMenu->menuAction()->setVisible(document);
 }
 
+void CMainFrame::SyncActiveView() {
+    QMdiSubWindow* current = m_pMdiArea->activeSubWindow();
+    if (!current)
+        current = m_pMdiArea->currentSubWindow();
+    if (!current && !m_pMdiArea->subWindowList().isEmpty())
+        current = m_pMdiArea->subWindowList().last();
+    OnSubWindowActivated(current);
+}
+
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
     CVelmoraView* next = window ? qobject_cast<CVelmoraView*>(window->widget()) : nullptr;
-    if (!window && !isActiveWindow() && QApplication::activeWindow() == nullptr) {
-        // Another application took the focus: the windows stay as they are.
+    if (!window && !m_pMdiArea->subWindowList().isEmpty()) {
+        // The area reports no active document when the program loses the
+        // focus to another one: the windows beside it stay as they are.
         return;
     }
-    if (next != m_pActiveView) {
-        if (m_pActiveView)
-            m_pActiveView->OnActivateView(false);
-        m_pActiveView = next;
-        if (m_pActiveView)
-            m_pActiveView->OnActivateView(true);
-    }
+    if (next != m_pActiveView && m_pActiveView)
+        m_pActiveView->OnActivateView(false);
+    m_pActiveView = next;
+    // Also for the same view again: a new document is reported active before
+    // its Table Properties exists.
+    if (m_pActiveView)
+        m_pActiveView->OnActivateView(true);
     if (m_pActiveView)
         setWindowTitle(tr("Velmora - [%1]").arg(m_pActiveView->GetDocument()->GetTitle()));
     else
@@ -291,7 +306,7 @@ void CMainFrame::OnAbout() {
     QDialog dialog(this);
     Ui::AboutDialog ui;
     ui.setupUi(&dialog);
-    ui.iconLabel->setPixmap(ApplicationIcon().pixmap(32, 32));
+    ui.iconLabel->setPixmap(ApplicationIcon().pixmap(48, 48));
     dialog.exec();
 }
 
@@ -302,10 +317,20 @@ void CMainFrame::RestorePlacement() {
     const int right = settings->value(QStringLiteral("right"), 900).toInt();
     const int bottom = settings->value(QStringLiteral("bottom"), 700).toInt();
     setGeometry(left, top, right - left, bottom - top);
-    if (settings->value(QStringLiteral("maximized"), 1).toInt() != 0)
+    m_bStartMaximized = settings->value(QStringLiteral("maximized"), 1).toInt() != 0;
+}
+
+void CMainFrame::ShowPlacement() {
+    if (m_bStartMaximized)
         showMaximized();
     else
         show();
+}
+
+QRect CMainFrame::PlacementFrame() const {
+    if ((m_bStartMaximized || isMaximized()) && screen())
+        return screen()->availableGeometry();
+    return frameGeometry();
 }
 
 void CMainFrame::SavePlacement() {

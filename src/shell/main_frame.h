@@ -18,11 +18,19 @@ public:
     ~CMainFrame() override;
 
     QMdiArea* MdiArea() const { return m_pMdiArea; }
-    CVelmoraView* ActiveView() const { return m_pActiveView; }
+    CVelmoraView* ActiveView() const;
     QAction* Action(const QString& name) const;
+    // Makes the document window the area shows as current the active one:
+    // its Table Properties shown, the others' hidden.
+    void SyncActiveView();
 
-    // Places the window from the settings, maximised or not.
+    // Sets the window's rectangle from the settings; ShowPlacement() then
+    // shows it, maximised when the settings say so. Documents opened in
+    // between are part of the window from its first showing.
     void RestorePlacement();
+    void ShowPlacement();
+    // The rectangle windows placed beside the main window align with.
+    QRect PlacementFrame() const;
     // Writes "maximized" and, when not maximised, the rectangle.
     void SavePlacement();
 
@@ -59,4 +67,5 @@ private:
     QAction* m_pRecentSeparator = nullptr;
     QPrinter* m_pPrinter = nullptr;
     bool m_bPlacementSaved = false;
+    bool m_bStartMaximized = false;
 };

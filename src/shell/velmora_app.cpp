@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -44,6 +45,10 @@ bool CVelmoraApp::InitInstance(const QStringList& arguments) {
         OnFileNew();
     for (const QString& file : files)
         OpenDocument(file);
+    m_pMainFrame->ShowPlacement();
+    // Table Properties follows its document's window onto the screen, once
+    // that window is there to be stacked above.
+    QTimer::singleShot(0, m_pMainFrame, &CMainFrame::SyncActiveView);
     return true;
 }
 
@@ -64,7 +69,8 @@ CVelmoraView* CVelmoraApp::CreateDocument(const QString& title) {
     m_pMainFrame->MdiArea()->addSubWindow(frame);
     view->OnInitialUpdate();
     m_pMainFrame->MdiArea()->setActiveSubWindow(frame);
-    view->OnActivateView(true);
+    if (m_pMainFrame->isVisible())
+        m_pMainFrame->SyncActiveView();
     return view;
 }
 

@@ -2,6 +2,7 @@
 
 #include "page/atomic_write.h"
 #include "page/page_names.h"
+#include "shell/main_frame.h"
 #include "shell/table_pro.h"
 #include "shell/velmora_doc.h"
 
@@ -60,7 +61,9 @@ void CVelmoraView::OnInitialUpdate() {
         frame->showMaximized();
 
     m_pTablePro = new TablePro(this, m_pMainWindow);
-    const QRect main = m_pMainWindow->frameGeometry();
+    QRect main = m_pMainWindow->frameGeometry();
+    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
+        main = frame->PlacementFrame();
     const QSize size = m_pTablePro->sizeHint();
     m_pTablePro->resize(size);
     m_pTablePro->move(main.right() - m_pTablePro->frameGeometry().width() + 1, main.top() + 150);
@@ -73,6 +76,7 @@ void CVelmoraView::OnActivateView(bool activate) {
         return;
     if (activate) {
         m_pTablePro->show();
+        m_pTablePro->raise();
         m_pTablePro->ShowAnimationDialog();
     } else {
         m_pTablePro->hide();
