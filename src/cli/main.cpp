@@ -2,6 +2,7 @@
 #include "cli/arguments.h"
 #include "cli/encode_command.h"
 #include "cli/page_command.h"
+#include "cli/render_command.h"
 
 #include <QCoreApplication>
 
@@ -14,6 +15,7 @@ background. This tool does Velmora's work without a display.
 
 Commands:
   page     write a table page (BASE.htm) and complete its page set
+  render   save an animation (moving-stripes, rotating-stripes) as a GIF
   encode   turn raw RGB frames into an animated GIF through Velmora's pipeline
   demo     write an example page set into a folder
   help     show this text
@@ -38,6 +40,8 @@ int main(int argc, char* argv[]) {
             return RunPageCommand(args);
         if (command == QLatin1String("encode"))
             return RunEncodeCommand(args);
+        if (command == QLatin1String("render"))
+            return RunRenderCommand(args);
         if (command == QLatin1String("demo"))
             return RunDemoCommand(args);
         if (command == QLatin1String("help") || command == QLatin1String("--help") ||

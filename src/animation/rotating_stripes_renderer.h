@@ -1,0 +1,85 @@
+// Rotating Stripes: a pinwheel of rays in the stripe colour cycle, turning
+// clockwise; "Fit to Cell" draws one pinwheel per table cell and assembles
+// the whole table from copies of it.
+#pragma once
+
+#include "animation/animation_renderer.h"
+#include "animation/stripe_cycle.h"
+
+class RotatingStripesRenderer : public AnimationRenderer {
+public:
+    RotatingStripesRenderer();
+    std::unique_ptr<AnimationRenderer> Clone() const override;
+
+    void SetFitToCell(bool on) { m_bFitToCell = on; }
+    void SetNumberOfColors(int n);
+    void SetStripeWidth(int w);
+    void SetStripeDistance(int g);
+    void SetBackgroundColor(COLORREF c) { m_stripes.background = c; }
+    void SetStripeColor(int index, COLORREF c);
+    void SetBackgroundStripes(bool on) { m_stripes.backgroundStripes = on; }
+    void SetSpeed(int speed);
+
+    bool GetFitToCell() const { return m_bFitToCell; }
+    int GetNumberOfColors() const { return m_stripes.colors; }
+    int GetStripeWidth() const { return m_stripes.stripeWidth; }
+    int GetStripeDistance() const { return m_stripes.stripeDistance; }
+    COLORREF GetBackgroundColor() const { return m_stripes.background; }
+    COLORREF GetStripeColor(int index) const { return m_stripes.stripeColors[std::size_t(index)]; }
+    bool GetBackgroundStripes() const { return m_stripes.backgroundStripes; }
+    int GetSpeed() const { return m_nSpeed; }
+
+    // The pinwheel's geometry for a frame size.
+    struct Geometry {
+        int centerX = 0, centerY = 0;
+        int radius = 0;        // R
+        double stepLength = 0; // v
+        int revolution = 0;    // T, rim steps per turn
+        int cycle = 0;         // L
+        int cyclesPerTurn = 0; // K
+        int remainder = 0;     // rem
+        int period = 0;        // P
+        StripeExtras extras;
+        double spread = 0; // f
+    };
+    Geometry ComputeGeometry(int width, int height) const;
+    static double AngleOf(double x, double y);
+    static void RimStep(int* x, int* y, double v);
+    static int RevolutionCount(int radius, double v);
+
+    // Saves: the normal one, or Fit to Cell when it is on. Both store back
+    // the raised speed; Fit to Cell also the even border and the cell size.
+    void PrepareSave() override;
+    void PrepareFitToCell();
+    // The whole save as the dialog runs it: Fit to Cell when it is on.
+    Status SaveFitToCellGif(const SaveOptions& options = {});
+
+    int FrameCount() const override { return m_nFrames; }
+    int FrameDelay(int) const override { return m_nDelay; }
+    QSize OutputSize() const override;
+    void DrawFrame(int index, QImage* frame) const override;
+    // One pinwheel turned by `offset` rim steps.
+    void DrawPinwheel(int offset, QImage* cell) const;
+
+    int GetStep() const { return m_nStep; }
+    int GetDelay() const { return m_nDelay; }
+    const Geometry& GetGeometry() const { return m_geometry; }
+    // Cell pitch of the last Fit to Cell.
+    int GetCellPitchX() const { return m_nCellX; }
+    int GetCellPitchY() const { return m_nCellY; }
+
+private:
+    void PrepareFrames();
+    void AssembleTable(const QImage& cell, QImage* table) const;
+
+    bool m_bFitToCell = false;
+    bool m_bAssembling = false; // the prepared save is a Fit to Cell save
+    StripeSettings m_stripes;
+    int m_nSpeed = 20;
+    Geometry m_geometry;
+    int m_nFrames = 0;
+    int m_nStep = 0;
+    int m_nDelay = 0;
+    int m_nCellX = 0;
+    int m_nCellY = 0;
+};

@@ -1,0 +1,53 @@
+// The colour cycle both stripe animations repeat: solid stripes of up to
+// five colours and a background colour, joined by gradients.
+#pragma once
+
+#include "page/color_ref.h"
+
+#include <QImage>
+#include <array>
+#include <vector>
+
+struct StripeBand {
+    int count;     // lines (or rays) in the band
+    COLORREF from; // a solid band's colour, a gradient's start
+    COLORREF to;   // a gradient's end
+    bool gradient;
+};
+
+struct StripeSettings {
+    int colors = 1;         // 1 .. 5
+    int stripeWidth = 5;    // w, at least 1
+    int stripeDistance = 5; // g, at least 0
+    COLORREF background = 0xFF0000;
+    std::array<COLORREF, 5> stripeColors{};
+    bool backgroundStripes = false;
+};
+
+// Extra lines given to the bands of one cycle (the pinwheel spreads the rays
+// a revolution does not divide evenly); all zero for straight stripes.
+struct StripeExtras {
+    std::array<int, 20> color{};
+    std::array<int, 20> background{};
+    std::array<int, 20> gradient{};
+    int closing = 0; // added to the gradient that leads back to the first colour
+};
+
+// Lines in one cycle: 2(w+g) for one colour; 2n(w+g) with background
+// stripes; (n+1)(w+g) without.
+int StripeCycleLength(const StripeSettings& s);
+
+std::vector<StripeBand> StripeCycle(const StripeSettings& s, const StripeExtras& extras = {});
+
+// Colour of line j (1-based) of a gradient of k lines: each channel moves by
+// its whole step (B - A) / k per line and keeps its low 8 bits.
+COLORREF GradientColor(COLORREF from, COLORREF to, int k, int j);
+
+inline QRgb ToRgb(COLORREF c) {
+    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+// A one-pixel line as the stripes need it: one pixel per step of the major
+// axis, the end point left out, anything outside the image skipped. Lines
+// whose end points are one pixel apart fill the space between them exactly.
+void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color);

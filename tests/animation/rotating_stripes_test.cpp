@@ -1,0 +1,140 @@
+#include "animation/random15.h"
+#include "animation/rotating_stripes_renderer.h"
+#include "imaging/gif_reader.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RotatingStripes, GeometryOfTheDefaults) {
+    RotatingStripesRenderer r;
+    const auto g = r.ComputeGeometry(120, 120);
+    EXPECT_EQ(g.radius, 86);
+    EXPECT_NEAR(g.stepLength, 1.0000676, 1e-6);
+    EXPECT_EQ(g.revolution, 560);
+    EXPECT_EQ(g.cycle, 20);
+    EXPECT_EQ(g.cyclesPerTurn, 28);
+    EXPECT_EQ(g.remainder, 0);
+    EXPECT_EQ(g.period, 21);
+    r.SetFrameWidth(120);
+    r.SetFrameHeight(120);
+    r.PrepareSave();
+    EXPECT_EQ(r.GetStep(), 2);
+    EXPECT_EQ(r.GetDelay(), 10);
+    EXPECT_EQ(r.FrameCount(), 10);
+
+    const auto wide = r.ComputeGeometry(250, 150);
+    EXPECT_EQ(wide.radius, 147);
+    EXPECT_EQ(wide.revolution, 946);
+    EXPECT_EQ(wide.cyclesPerTurn, 47);
+    EXPECT_EQ(wide.remainder, 6);
+    EXPECT_EQ(wide.period, 21);
+    EXPECT_EQ(wide.extras.color[0], 0); // 6 is not above 47
+    EXPECT_NEAR(wide.spread, 47.0 / 6.0, 1e-9);
+}
+
+TEST(RotatingStripes, AngleAndRimWalk) {
+    EXPECT_DOUBLE_EQ(RotatingStripesRenderer::AngleOf(0, 5), 90);
+    EXPECT_DOUBLE_EQ(RotatingStripesRenderer::AngleOf(0, -5), 270);
+    EXPECT_DOUBLE_EQ(RotatingStripesRenderer::AngleOf(0, 0), 0);
+    EXPECT_NEAR(RotatingStripesRenderer::AngleOf(-1, -1), 225, 1e-4); // k is not exact
+    int x = 10, y = 0;
+    RotatingStripesRenderer::RimStep(&x, &y, 1.0);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 1); // clockwise on screen: downwards first
+}
+
+TEST(RotatingStripes, ExtrasAreHandedOutWhenTheRemainderIsLarge) {
+    RotatingStripesRenderer r;
+    r.SetStripeWidth(30); // L = 70 on 120 x 120: T = 560 = 8 x 70, rem 0
+    r.SetStripeDistance(5);
+    auto g = r.ComputeGeometry(120, 120);
+    EXPECT_EQ(g.cycle, 70);
+    r.SetStripeWidth(40); // L = 90: K = 6, rem = 20
+    g = r.ComputeGeometry(120, 120);
+    EXPECT_EQ(g.cyclesPerTurn, 6);
+    EXPECT_EQ(g.remainder, 20);
+    // 20 > 6: colour 0 (14), background 0 (8), gradient 0 (2) -> stop.
+    EXPECT_EQ(g.extras.color[0], 1);
+    EXPECT_EQ(g.extras.background[0], 1);
+    EXPECT_EQ(g.extras.gradient[0], 1);
+    EXPECT_EQ(g.extras.color[1], 0);
+}
+
+TEST(RotatingStripes, CycleLongerThanATurn) {
+    RotatingStripesRenderer r;
+    r.SetStripeWidth(500);
+    r.SetFrameWidth(20);
+    r.SetFrameHeight(20);
+    const auto g = r.ComputeGeometry(20, 20);
+    EXPECT_GT(g.cycle, g.revolution);
+    EXPECT_EQ(g.cyclesPerTurn, 1);
+    EXPECT_EQ(g.period, g.revolution + 1);
+    r.PrepareSave();
+    EXPECT_GE(r.FrameCount(), 1);
+    QImage frame(20, 20, QImage::Format_RGB32);
+    r.DrawFrame(0, &frame);
+}
+
+TEST(RotatingStripes, FitToCellAssemblesTheTable) {
+    QTemporaryDir dir;
+    RotatingStripesRenderer r;
+    r.SetAnimationGifPath(dir.filePath(QStringLiteral("fit.gif")));
+    r.SetTableWidth(450);
+    r.SetTableHeight(200);
+    r.SetRows(2);
+    r.SetColumns(3);
+    r.SetBorder(5);
+    ASSERT_TRUE(r.SaveFitToCellGif());
+    EXPECT_EQ(r.GetBorder(), 6);
+    EXPECT_EQ(r.GetCellPitchX(), 148);
+    EXPECT_EQ(r.GetCellPitchY(), 97);
+    EXPECT_EQ(r.GetFrameWidth(), 154);
+    EXPECT_EQ(r.GetFrameHeight(), 103);
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("fit.gif")), &gif));
+    EXPECT_EQ(gif.width, 450);
+    EXPECT_EQ(gif.height, 200);
+    // Every cell shows the same pinwheel: the centres of the first and the
+    // last cell carry the same colour.
+    const QImage& f = gif.composited[0];
+    EXPECT_EQ(f.pixel(3 + 74 + 10, 3 + 48), f.pixel(3 + 148 * 2 + 74 + 10, 3 + 97 + 48));
+    // The whole table is covered.
+    int black = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 450; ++x)
+            black += (f.pixel(x, y) & 0xFFFFFF) == 0;
+    EXPECT_EQ(black, 0);
+}
+
+TEST(RotatingStripes, FramesTurnAndLoop) {
+    RotatingStripesRenderer r;
+    r.SetFrameWidth(120);
+    r.SetFrameHeight(120);
+    r.PrepareSave();
+    QImage a(120, 120, QImage::Format_RGB32), b(120, 120, QImage::Format_RGB32);
+    r.DrawFrame(0, &a);
+    r.DrawFrame(1, &b);
+    EXPECT_NE(a, b);
+    int black = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x)
+            black += (a.pixel(x, y) & 0xFFFFFF) == 0;
+    EXPECT_EQ(black, 0);
+}
+
+TEST(Random15, SequenceAndScale) {
+    Random15 r(1);
+    EXPECT_EQ(r.Next(), 41);
+    EXPECT_EQ(r.Next(), 18467);
+    EXPECT_EQ(r.Next(), 6334);
+    Random15 s(7);
+    for (int i = 0; i < 1000; ++i) {
+        const int v = s.Scaled(10);
+        ASSERT_GE(v, 0);
+        ASSERT_LE(v, 10);
+    }
+}
+
+} // namespace
