@@ -122,8 +122,6 @@ void CMainFrame::CreateActions() {
         ->setShortcuts({QKeySequence::Paste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     // Nothing can be undone: every edit is written at once.
     Action(QStringLiteral("editUndo"))->setEnabled(false);
-    // Animations come with their own windows; until then the command waits.
-    Action(QStringLiteral("animateTable"))->setEnabled(false);
     Action(QStringLiteral("windowNew"))->setEnabled(false);
 
     auto on = [this](const char* name, auto slot) {
@@ -152,6 +150,10 @@ void CMainFrame::CreateActions() {
     on("windowCascade", [this] { m_pMdiArea->cascadeSubWindows(); });
     on("windowTile", [this] { m_pMdiArea->tileSubWindows(); });
     on("windowArrange", [this] { m_pMdiArea->tileSubWindows(); });
+    connect(Action(QStringLiteral("animateTable")), &QAction::triggered, this, [this] {
+        if (m_pActiveView)
+            m_pActiveView->OnAnimateTable(false);
+    });
     onView("fileSave", &CVelmoraView::OnFileSave);
     onView("fileSaveAs", &CVelmoraView::OnFileSaveAs);
     onView("copyAnimationFile", &CVelmoraView::OnCopyAnimationFile);

@@ -2,32 +2,12 @@
 
 #include "controls/color_box.h"
 #include "controls/dialog_text.h"
+#include "controls/user_messages.h"
 #include "shell/preview_target.h"
 #include "ui_table_pro.h"
 
-#include <QColorDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
-
-namespace {
-
-bool RunColorDialog(QWidget* parent, COLORREF* chosen) {
-    // The chooser starts at white every time, whatever was chosen before.
-    const QColor color = QColorDialog::getColor(Qt::white, parent);
-    if (!color.isValid())
-        return false;
-    *chosen = MakeColorRef(color.red(), color.green(), color.blue());
-    return true;
-}
-
-TablePro::ColorChooser g_colorChooser = RunColorDialog;
-
-} // namespace
-
-void TablePro::SetColorChooser(ColorChooser chooser) {
-    g_colorChooser = chooser ? chooser : RunColorDialog;
-}
 
 TablePro::TablePro(PreviewTarget* view, QWidget* owner)
     : QDialog(owner), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()) {
@@ -90,7 +70,7 @@ void TablePro::WriteAndRefresh() {
     QString error;
     if (!m_table->WritePage(m_pView->PreviewPageFile(), QString(), &error)) {
         Q_EMIT PageWriteFailed(error);
-        QMessageBox::warning(this, tr("Velmora"), error);
+        ShowUserMessage(this, error, MessageKind::Warning);
     }
     m_pView->RefreshPreview();
 }
@@ -109,7 +89,7 @@ void TablePro::OnHeightChanged(const QString& text) {
 void TablePro::OnColorChosen(CColorBox* box, int index, bool cell) {
     if (index == 0) {
         COLORREF chosen = 0;
-        if (g_colorChooser(this, &chosen)) {
+        if (ChooseCustomColor(this, &chosen)) {
             box->SetItemColor(0, chosen);
             cell ? m_table->SetCellColor(chosen) : m_table->SetPageColor(chosen);
         }

@@ -46,11 +46,6 @@ public:
     // The controls, for the dialogs that read or set them.
     Ui::TablePro* Controls() const { return m_ui.get(); }
 
-    // The colour chooser the Custom... entries run; tests replace it.
-    // Returns false when the user cancels.
-    using ColorChooser = bool (*)(QWidget* parent, COLORREF* chosen);
-    static void SetColorChooser(ColorChooser chooser);
-
 Q_SIGNALS:
     void AnimateTableRequested();
     // The page could not be written: the message for the user.

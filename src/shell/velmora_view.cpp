@@ -1,5 +1,10 @@
 #include "shell/velmora_view.h"
 
+#include "animation/anim_moving_stripes.h"
+#include "animation/anim_rotating_stripes.h"
+#include "animation/anm_type.h"
+#include "animation/moving_stripes_renderer.h"
+#include "animation/rotating_stripes_renderer.h"
 #include "page/atomic_write.h"
 #include "page/page_names.h"
 #include "shell/main_frame.h"
@@ -45,8 +50,68 @@ CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString di
 }
 
 CVelmoraView::~CVelmoraView() {
+    // The windows of this document go with it; their renderers after them.
+    for (auto& dialog : m_animationDialogs)
+        delete dialog.data();
     if (m_pTablePro)
         delete m_pTablePro.data();
+}
+
+AnimationRenderer* CVelmoraView::CreateRenderer(int type) {
+    std::unique_ptr<AnimationRenderer> renderer;
+    switch (type) {
+    case 1:
+        renderer = std::make_unique<MovingStripesRenderer>();
+        break;
+    case 2:
+        renderer = std::make_unique<RotatingStripesRenderer>();
+        break;
+    default:
+        return nullptr;
+    }
+    renderer->SetAnimationGifPath(m_strGifFile);
+    renderer->SetCellGifPath(m_strCellFile);
+    m_renderers[std::size_t(type)] = std::move(renderer);
+    m_nAnimationType = type;
+    return m_renderers[std::size_t(type)].get();
+}
+
+AnimationRenderer* CVelmoraView::Renderer(int type) const {
+    return type >= 1 && type <= 6 ? m_renderers[std::size_t(type)].get() : nullptr;
+}
+
+AnimationDialog* CVelmoraView::AnimationWindow(int type) const {
+    return type >= 1 && type <= 6 ? m_animationDialogs[std::size_t(type)].data() : nullptr;
+}
+
+AnimationDialog* CVelmoraView::CreateAnimationDialog(int rendererType) {
+    switch (rendererType) {
+    case 1:
+        return new AnimMovingStripes(this, m_pMainWindow);
+    case 2:
+        return new AnimRotatingStripes(this, m_pMainWindow);
+    default:
+        return nullptr;
+    }
+}
+
+void CVelmoraView::OnAnimateTable(bool fromTablePro) {
+    if (!m_pTablePro)
+        return;
+    m_pTablePro->CloseAnimationDialogs();
+    const int choice = AnmType::Run(m_pMainWindow);
+    if (choice == 0)
+        return;
+    const int type = AnmType::RendererTypeFor(choice);
+    AnimationDialog* dialog = CreateAnimationDialog(type);
+    if (!dialog)
+        return;
+    if (fromTablePro)
+        m_pTablePro->SetAnimationDialog(type, dialog);
+    else
+        m_animationDialogs[std::size_t(type)] = dialog;
+    dialog->PlaceAtMainWindow();
+    dialog->show();
 }
 
 void CVelmoraView::OnInitialUpdate() {
@@ -61,6 +126,7 @@ void CVelmoraView::OnInitialUpdate() {
         frame->showMaximized();
 
     m_pTablePro = new TablePro(this, m_pMainWindow);
+    connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
     QRect main = m_pMainWindow->frameGeometry();
     if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
         main = frame->PlacementFrame();

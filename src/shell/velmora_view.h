@@ -3,8 +3,12 @@
 // commands.
 #pragma once
 
+#include "animation/animation_host.h"
 #include "page/status.h"
 #include "shell/preview_target.h"
+
+#include <array>
+#include <memory>
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -14,7 +18,9 @@ class CVelmoraDoc;
 class TablePro;
 class QMainWindow;
 
-class CVelmoraView : public QWebEngineView, public PreviewTarget {
+class AnimationDialog;
+
+class CVelmoraView : public QWebEngineView, public PreviewTarget, public AnimationHost {
     Q_OBJECT
 public:
     CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
@@ -27,12 +33,25 @@ public:
     void OnActivateView(bool activate);
 
     CVelmoraDoc* GetDocument() const { return m_pDoc; }
-    TablePro* GetTablePro() const { return m_pTablePro; }
 
     QString PreviewPageFile() const override { return m_strPageFile; }
     void RefreshPreview() override;
     int AnimationType() const override { return m_nAnimationType; }
-    void SetAnimationType(int type) { m_nAnimationType = type; }
+    void SetAnimationType(int type) override { m_nAnimationType = type; }
+
+    // AnimationHost: the document's renderers, one per type.
+    AnimationRenderer* CreateRenderer(int type) override;
+    AnimationRenderer* Renderer(int type) const override;
+    TablePro* GetTablePro() const override { return m_pTablePro; }
+    QMainWindow* MainWindow() const override { return m_pMainWindow; }
+
+    // Animate Table: closes the windows Table Properties opened, runs the
+    // chooser and opens the chosen animation's window. From Table
+    // Properties' button the window is kept there, else by the view.
+    void OnAnimateTable(bool fromTablePro = false);
+    // The window of a renderer type opened from the menu (renderer numbering).
+    AnimationDialog* AnimationWindow(int type) const;
+    AnimationDialog* CreateAnimationDialog(int rendererType);
 
     const QString& PageFile() const { return m_strPageFile; }
     const QString& GifFile() const { return m_strGifFile; }
@@ -73,6 +92,8 @@ private:
     QMainWindow* m_pMainWindow;
     QString m_strDirectory;
     QPointer<TablePro> m_pTablePro;
+    std::array<std::unique_ptr<AnimationRenderer>, 7> m_renderers; // index: renderer type
+    std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
     int m_nAnimationType = 0;
     QString m_strPageFile, m_strGifFile, m_strCellFile;
     QString m_strSavedPageFile, m_strSavedGifFile, m_strSavedCellFile;

@@ -1,4 +1,5 @@
 #include "controls/color_box.h"
+#include "controls/user_messages.h"
 #include "shell/preview_target.h"
 #include "shell/table_pro.h"
 #include "ui_table_pro.h"
@@ -39,7 +40,7 @@ struct TableProFixture : ::testing::Test {
         dialog.SetStartingControls();
         dialog.show();
     }
-    void TearDown() override { TablePro::SetColorChooser(nullptr); }
+    void TearDown() override { SetColorChooserHook(nullptr); }
     static void Retype(QLineEdit* edit, const QString& text) {
         edit->selectAll();
         QTest::keyClicks(edit, text);
@@ -101,14 +102,14 @@ TEST_F(TableProFixture, ColoursAndTheCustomChooser) {
     EXPECT_TRUE(view.Page().contains("background-color: #000000;"));
 
     // A cancelled chooser leaves the colour but still rewrites the page.
-    TablePro::SetColorChooser([](QWidget*, COLORREF*) { return false; });
+    SetColorChooserHook([](COLORREF*) { return false; });
     const int before = view.refreshes;
     QFile::remove(view.PreviewPageFile());
     Choose(ui->cellColorBox, 0);
     EXPECT_EQ(view.refreshes, before + 1);
     EXPECT_TRUE(view.Page().contains("<td bgcolor=\"#ff0000\">"));
 
-    TablePro::SetColorChooser([](QWidget*, COLORREF* c) {
+    SetColorChooserHook([](COLORREF* c) {
         *c = MakeColorRef(0, 0, 255);
         return true;
     });

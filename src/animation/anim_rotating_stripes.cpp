@@ -1,0 +1,69 @@
+#include "animation/anim_rotating_stripes.h"
+
+#include "animation/animation_host.h"
+#include "animation/rotating_stripes_renderer.h"
+#include "controls/color_box.h"
+#include "shell/table_pro.h"
+#include "ui_anim_rotating_stripes.h"
+#include "ui_table_pro.h"
+
+AnimRotatingStripes::AnimRotatingStripes(AnimationHost* host, QWidget* owner)
+    : AnimationDialog(host, kRendererType, owner),
+      m_ui(std::make_unique<Ui::AnimRotatingStripes>()) {
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("rotatingStripes"));
+    auto r = [this] { return StripesRenderer(); };
+    BindSize(m_ui->widthEdit, m_ui->heightEdit);
+    BindNumber(m_ui->speedEdit, [r](int v) { r()->SetSpeed(v); });
+    BindNumber(m_ui->stripeWidthEdit, [r](int v) { r()->SetStripeWidth(v); });
+    BindNumber(m_ui->stripeDistanceEdit, [r](int v) { r()->SetStripeDistance(v); });
+    BindNumberOfColors(m_ui->numberOfColorsCombo, [r](int v) { r()->SetNumberOfColors(v); });
+    BindColor(m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); });
+    CColorBox* stripes[] = {m_ui->stripeColor1Box, m_ui->stripeColor2Box, m_ui->stripeColor3Box,
+                            m_ui->stripeColor4Box, m_ui->stripeColor5Box};
+    for (int i = 0; i < 5; ++i)
+        BindColor(stripes[i], [r, i](COLORREF c) { r()->SetStripeColor(i, c); });
+    connect(m_ui->backgroundStripesCheck, &QCheckBox::toggled, this,
+            [r](bool on) { r()->SetBackgroundStripes(on); });
+    BindDither(m_ui->ditherCheck);
+    connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnSaveAnimatedGif);
+    connect(m_ui->fitToCellButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnFitToCell);
+    BindCellPattern(m_ui->cellPatternButton);
+    BindClose(m_ui->closeButton);
+    m_ui->numberOfColorsCombo->setCurrentIndex(0);
+    StripesRenderer()->SetFitToCell(false);
+}
+
+AnimRotatingStripes::~AnimRotatingStripes() = default;
+
+RotatingStripesRenderer* AnimRotatingStripes::StripesRenderer() const {
+    return static_cast<RotatingStripesRenderer*>(Renderer());
+}
+
+Status AnimRotatingStripes::OnSaveAnimatedGif() {
+    TablePro* table = Host()->GetTablePro();
+    return RunSave([table](AnimationRenderer& base) {
+        auto& r = static_cast<RotatingStripesRenderer&>(base);
+        if (!r.GetFitToCell()) {
+            r.PrepareSave();
+            return;
+        }
+        if (table) {
+            r.SetTableWidth(table->GetTableWidth());
+            r.SetTableHeight(table->GetTableHeight());
+            r.SetBorder(table->GetTableBorder());
+            r.SetColumns(table->GetTableColumns());
+            r.SetRows(table->GetTableRows());
+        }
+        r.PrepareFitToCell();
+    });
+}
+
+void AnimRotatingStripes::OnFitToCell() {
+    if (TablePro* table = Host()->GetTablePro()) {
+        m_ui->widthEdit->setText(QString::number(table->GetTableWidth()));
+        m_ui->heightEdit->setText(QString::number(table->GetTableHeight()));
+    }
+    StripesRenderer()->SetFitToCell(true);
+    update();
+}

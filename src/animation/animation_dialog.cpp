@@ -1,0 +1,194 @@
+#include "animation/animation_dialog.h"
+
+#include "animation/animation_host.h"
+#include "controls/color_box.h"
+#include "controls/dialog_text.h"
+#include "controls/user_messages.h"
+
+#include <QAtomicInt>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+
+AnimationDialog::AnimationDialog(AnimationHost* host, int rendererType, QWidget* owner)
+    : QDialog(owner, Qt::Dialog), m_pHost(host), m_nType(rendererType) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_pHost->CreateRenderer(rendererType);
+}
+
+AnimationRenderer* AnimationDialog::Renderer() const {
+    return m_pHost->Renderer(m_nType);
+}
+
+void AnimationDialog::PlaceAtMainWindow() {
+    QMainWindow* main = m_pHost->MainWindow();
+    if (!main)
+        return;
+    adjustSize();
+    const QRect m = main->frameGeometry();
+    const QRect own = frameGeometry();
+    move(m.left() + 5, m.bottom() + 1 - own.height() - 25);
+}
+
+void AnimationDialog::BindNumber(QLineEdit* edit, std::function<void(int)> set) {
+    // Read on every change, also a change made by the program, as the
+    // renderer must always hold what the window shows.
+    connect(edit, &QLineEdit::textChanged, this, [this, set](const QString& text) {
+        if (Renderer())
+            set(AtoiText(text));
+    });
+    // The starting texts are what the renderer starts with.
+    if (Renderer())
+        set(AtoiText(edit->text()));
+}
+
+void AnimationDialog::BindSize(QLineEdit* width, QLineEdit* height) {
+    m_pWidthEdit = width;
+    m_pHeightEdit = height;
+    BindNumber(width, [this](int v) { Renderer()->SetFrameWidth(v); });
+    BindNumber(height, [this](int v) { Renderer()->SetFrameHeight(v); });
+}
+
+void AnimationDialog::SetWidthText(int width) {
+    if (m_pWidthEdit)
+        m_pWidthEdit->setText(QString::number(width));
+}
+
+void AnimationDialog::SetHeightText(int height) {
+    if (m_pHeightEdit)
+        m_pHeightEdit->setText(QString::number(height));
+}
+
+void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> set) {
+    box->Fill();
+    connect(box, &QComboBox::activated, this, [this, box, set = std::move(set)](int index) {
+        if (!Renderer())
+            return;
+        if (index == 0) {
+            COLORREF chosen = 0;
+            if (ChooseCustomColor(this, &chosen)) {
+                box->SetItemColor(0, chosen);
+                set(chosen);
+                update();
+            }
+        } else if (index > 0 && index < 17) {
+            // The animation table's Black is #0F0F0F.
+            set(ColorOfEntry(kAnimationColorTable[index]));
+        }
+        box->setFocus();
+    });
+}
+
+void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(int)> set) {
+    connect(combo, &QComboBox::activated, this, [this, combo, set = std::move(set)](int index) {
+        if (Renderer())
+            set(AtoiText(combo->itemText(index)));
+    });
+}
+
+void AnimationDialog::BindDither(QCheckBox* check) {
+    check->setChecked(true);
+    connect(check, &QCheckBox::toggled, this, [this](bool on) {
+        if (Renderer())
+            Renderer()->SetDither(on);
+    });
+}
+
+void AnimationDialog::BindClose(QPushButton* close) {
+    connect(close, &QPushButton::clicked, this, &AnimationDialog::reject);
+}
+
+void AnimationDialog::BindCellPattern(QPushButton* button) {
+    // Cell patterns come with their own windows; until then the button waits.
+    button->setEnabled(false);
+    button->setToolTip(tr("Cell patterns are not available yet"));
+}
+
+void AnimationDialog::reject() {
+    if (m_bSaving)
+        return; // the progress dialog's Cancel stops a save
+    m_pHost->SetAnimationType(0);
+    QDialog::reject();
+    close();
+}
+
+void AnimationDialog::closeEvent(QCloseEvent* event) {
+    if (m_bSaving) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+namespace {
+
+class AtomicProgress : public ProgressSink {
+public:
+    bool Progress(int done, int total) override {
+        m_done = done;
+        m_total = total;
+        return !m_cancel.load();
+    }
+    std::atomic<int> m_done{0}, m_total{1};
+    std::atomic<bool> m_cancel{false};
+};
+
+} // namespace
+
+Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& prepare) {
+    AnimationRenderer* renderer = Renderer();
+    if (!renderer || m_bSaving)
+        return Status::Error(QString());
+    prepare(*renderer);
+    // The save works on a copy, so the window stays free to edit the
+    // renderer while it runs.
+    std::shared_ptr<AnimationRenderer> snapshot = renderer->Clone();
+    auto progress = std::make_shared<AtomicProgress>();
+    m_bSaving = true;
+
+    QProgressDialog dialog(tr("Drawing and writing the animation..."), tr("Cancel"), 0, 1000, this);
+    dialog.setWindowTitle(windowTitle());
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(300);
+    dialog.setValue(0);
+
+    QFutureWatcher<Status> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcher<Status>::finished, &loop, &QEventLoop::quit);
+    connect(&dialog, &QProgressDialog::canceled, this, [progress] { progress->m_cancel = true; });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        const int total = std::max(progress->m_total.load(), 1);
+        dialog.setValue(std::min(999, progress->m_done.load() * 1000 / total));
+    });
+    tick.start(50);
+    watcher.setFuture(QtConcurrent::run([snapshot, progress] {
+        SaveOptions options;
+        options.progress = progress.get();
+        return snapshot->WriteAnimatedGif(options);
+    }));
+    if (!watcher.isFinished())
+        loop.exec();
+    tick.stop();
+    dialog.reset();
+    m_bSaving = false;
+
+    const Status status = watcher.result();
+    if (status) {
+        ShowUserMessage(this, tr("Animated gif saved to disk"), MessageKind::Information);
+        m_pHost->RefreshPreview();
+    } else if (!progress->m_cancel) {
+        ShowUserMessage(this, status.message(), MessageKind::Warning);
+    }
+    Q_EMIT Saved(status);
+    return status;
+}

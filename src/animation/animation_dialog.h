@@ -1,0 +1,66 @@
+// The window conventions all six animation types share: boxes read on every
+// change and passed to the renderer's clamping setters, colour lists, the
+// number of colours, dithering, "Save Animated Gif" (run off the UI thread
+// behind a progress dialog), "Close", and placement at the main window's
+// lower left.
+#pragma once
+
+#include "animation/animation_renderer.h"
+
+#include <QDialog>
+#include <functional>
+
+class AnimationHost;
+class CColorBox;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+class AnimationDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The renderer of `rendererType` is created here, as the window opens.
+    AnimationDialog(AnimationHost* host, int rendererType, QWidget* owner);
+
+    int RendererType() const { return m_nType; }
+    AnimationRenderer* Renderer() const;
+
+    // Left edge 5 pixels right of the main window's, bottom 25 pixels above
+    // its bottom.
+    void PlaceAtMainWindow();
+
+    // Runs the save: `prepare` on this thread (it may store values back on
+    // the renderer), drawing and writing on another behind a progress
+    // dialog with Cancel. Shows "Animated gif saved to disk" and refreshes
+    // the preview when the GIF was written.
+    Status RunSave(const std::function<void(AnimationRenderer&)>& prepare);
+
+    // Operations the cell-pattern picker uses.
+    void SetWidthText(int width);
+    void SetHeightText(int height);
+
+Q_SIGNALS:
+    void Saved(const Status& status);
+
+protected:
+    // Wiring helpers for the concrete windows.
+    void BindNumber(QLineEdit* edit, std::function<void(int)> set);
+    void BindSize(QLineEdit* width, QLineEdit* height);
+    void BindColor(CColorBox* box, std::function<void(COLORREF)> set);
+    void BindNumberOfColors(QComboBox* combo, std::function<void(int)> set);
+    void BindDither(QCheckBox* check);
+    void BindClose(QPushButton* close);
+    void BindCellPattern(QPushButton* button);
+
+    AnimationHost* Host() const { return m_pHost; }
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    AnimationHost* m_pHost;
+    int m_nType;
+    QLineEdit* m_pWidthEdit = nullptr;
+    QLineEdit* m_pHeightEdit = nullptr;
+    bool m_bSaving = false;
+};
