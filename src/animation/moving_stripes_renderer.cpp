@@ -1,6 +1,7 @@
 #include "animation/moving_stripes_renderer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -167,14 +168,59 @@ void MovingStripesRenderer::DrawPhase(int p, QImage* frame) const {
             return y1 < H + 5 || y2 < H + 5;
         }
     };
-    const std::vector<StripeBand> cycle = StripeCycle(m_stripes);
+    // The colours of one cycle, line by line.
+    std::vector<QRgb> cycle;
+    for (const StripeBand& band : StripeCycle(m_stripes))
+        for (int j = 1; j <= band.count; ++j)
+            cycle.push_back(ToRgb(band.gradient ? GradientColor(band.from, band.to, band.count, j)
+                                                : band.from));
+    const int L = int(cycle.size());
+    if (L == 0)
+        return;
+    // Whole cycles are drawn while the condition holds before each; only the
+    // end points matter for that.
+    const int fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;
+    long long lines = 0;
     while (more()) {
-        for (const StripeBand& band : cycle) {
-            for (int j = 1; j <= band.count; ++j) {
-                const COLORREF c =
-                    band.gradient ? GradientColor(band.from, band.to, band.count, j) : band.from;
-                DrawThinLine(frame, x1, y1, x2, y2, ToRgb(c));
-                x1 += sx, x2 += sx, y1 += sy, y2 += sy;
+        lines += L;
+        x1 += sx * L, x2 += sx * L, y1 += sy * L, y2 += sy * L;
+    }
+    // Every line is the first one moved by whole pixels along the shift, with
+    // one pixel per row (shift along x) or per column (shift along y), so the
+    // frame is the first line's positions plus the line number: each pixel
+    // belongs to exactly one line.
+    uchar* bits = frame->bits();
+    const qsizetype stride = frame->bytesPerLine();
+    if (sx != 0) {
+        std::vector<int> first(std::size_t(H), INT_MIN);
+        WalkThinLine(fx1, fy1, fx2, fy2, [&](int x, int y) {
+            if (y >= 0 && y < H)
+                first[std::size_t(y)] = x;
+        });
+        for (int y = 0; y < H; ++y) {
+            if (first[std::size_t(y)] == INT_MIN)
+                continue;
+            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+            for (int x = 0; x < W; ++x) {
+                const long long k = (long long)(x - first[std::size_t(y)]) * sx;
+                if (k >= 0 && k < lines)
+                    row[x] = cycle[std::size_t(k % L)];
+            }
+        }
+    } else {
+        std::vector<int> first(std::size_t(W), INT_MIN);
+        WalkThinLine(fx1, fy1, fx2, fy2, [&](int x, int y) {
+            if (x >= 0 && x < W)
+                first[std::size_t(x)] = y;
+        });
+        for (int y = 0; y < H; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+            for (int x = 0; x < W; ++x) {
+                if (first[std::size_t(x)] == INT_MIN)
+                    continue;
+                const long long k = (long long)(y - first[std::size_t(x)]) * sy;
+                if (k >= 0 && k < lines)
+                    row[x] = cycle[std::size_t(k % L)];
             }
         }
     }

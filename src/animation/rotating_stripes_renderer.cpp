@@ -188,9 +188,6 @@ void RotatingStripesRenderer::DrawPinwheel(int offset, QImage* cell) const {
     int x = g.radius + 1, y = 0;
     for (int k = 0; k < offset; ++k)
         RimStep(&x, &y, g.stepLength);
-    QPainter painter(cell);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    const QPointF centre(g.centerX, g.centerY);
     int drawn = 0;
     double accumulator = 0.0;
     for (int j = 0; drawn < g.revolution + 5; ++j) {
@@ -205,9 +202,9 @@ void RotatingStripesRenderer::DrawPinwheel(int offset, QImage* cell) const {
                 const COLORREF c =
                     band.gradient ? GradientColor(band.from, band.to, band.count, r) : band.from;
                 RimStep(&x, &y, g.stepLength);
-                painter.setPen(
-                    QPen(QColor(ToRgb(c)), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                painter.drawLine(centre, QPointF(g.centerX + x, g.centerY + y));
+                // A ray two pixels wide; its round ends lie at the centre,
+                // under the other rays, and beyond the frame.
+                DrawWideLine(cell, g.centerX, g.centerY, g.centerX + x, g.centerY + y, ToRgb(c));
             }
         }
     }

@@ -53,33 +53,28 @@ COLORREF GradientColor(COLORREF from, COLORREF to, int k, int j) {
 
 void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
     const int w = image->width(), h = image->height();
-    const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
+    WalkThinLine(x0, y0, x1, y1, [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < w && y < h)
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
+    });
+}
+
+void DrawWideLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
+    const int w = image->width(), h = image->height();
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
+    // The second pixel goes to the side the line leans to, so that lines
+    // fanning out from one point close up on both sides of a diagonal.
+    const bool xMajor = std::abs(x1 - x0) >= std::abs(y1 - y0);
+    const int ox = xMajor ? 0 : (x1 < x0 ? -1 : 1), oy = xMajor ? (y1 < y0 ? -1 : 1) : 0;
     auto plot = [&](int x, int y) {
         if (x >= 0 && y >= 0 && x < w && y < h)
-            reinterpret_cast<QRgb*>(image->scanLine(y))[x] = color;
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
     };
-    if (dx >= dy) {
-        // x-major: one pixel per column; the error is kept in whole units of
-        // 2*dx so that shifted copies of a line round the same way.
-        int err = dx;
-        for (int i = 0, x = x0, y = y0; i < dx; ++i, x += sx) {
-            plot(x, y);
-            err -= 2 * dy;
-            if (err < 0) {
-                y += sy;
-                err += 2 * dx;
-            }
-        }
-    } else {
-        int err = dy;
-        for (int i = 0, x = x0, y = y0; i < dy; ++i, y += sy) {
-            plot(x, y);
-            err -= 2 * dx;
-            if (err < 0) {
-                x += sx;
-                err += 2 * dy;
-            }
-        }
-    }
+    WalkThinLine(x0, y0, x1, y1, [&](int x, int y) {
+        plot(x, y);
+        plot(x + ox, y + oy);
+    });
 }

@@ -51,3 +51,37 @@ inline QRgb ToRgb(COLORREF c) {
 // axis, the end point left out, anything outside the image skipped. Lines
 // whose end points are one pixel apart fill the space between them exactly.
 void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color);
+
+// The same line walked without drawing: calls visit(x, y) for each pixel in
+// order, the end point left out.
+template <typename Visit> void WalkThinLine(int x0, int y0, int x1, int y1, Visit visit) {
+    const int dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y1 - y0 : y0 - y1;
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    if (dx >= dy) {
+        // x-major: one pixel per column; the error is kept in whole units
+        // of 2 dx so that shifted copies of a line round the same way.
+        int err = dx;
+        for (int i = 0, x = x0, y = y0; i < dx; ++i, x += sx) {
+            visit(x, y);
+            err -= 2 * dy;
+            if (err < 0) {
+                y += sy;
+                err += 2 * dx;
+            }
+        }
+    } else {
+        int err = dy;
+        for (int i = 0, x = x0, y = y0; i < dy; ++i, y += sy) {
+            visit(x, y);
+            err -= 2 * dx;
+            if (err < 0) {
+                x += sx;
+                err += 2 * dy;
+            }
+        }
+    }
+}
+
+// A line two pixels wide: each pixel of the thin line and its neighbour
+// across the line's major axis.
+void DrawWideLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color);

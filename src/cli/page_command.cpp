@@ -1,5 +1,6 @@
 #include "cli/page_command.h"
 
+#include "animation/moving_stripes_renderer.h"
 #include "cli/arguments.h"
 #include "page/atomic_write.h"
 #include "page/html_table.h"
@@ -40,8 +41,8 @@ value (nothing is written then).
 const char* const kDemoHelp =
     R"(Usage: velmora-cli demo [DIR]
 
-Writes an example page set (demo.htm, demo.gif) into DIR, by default
-./velmora-demo, and tells how to open it.
+Writes an example page set into DIR, by default ./velmora-demo: demo.htm and
+its animation demo.gif (Moving Stripes), and tells how to open it.
 )";
 
 namespace {
@@ -172,8 +173,23 @@ int RunDemoCommand(const QStringList& args) {
     table.SetCellColor(MakeColorRef(0xfa, 0xf6, 0xee));
     table.SetPageColor(MakeColorRef(0x2b, 0x2d, 0x42));
     const QString base = QDir(dir).filePath(QStringLiteral("demo"));
-    // The demo always shows the current default animation.
-    const int result = WritePageSet(table, base, QString(), true);
+    // Three-colour stripes, cut to one seamless tile that the page repeats.
+    MovingStripesRenderer stripes;
+    stripes.SetNumberOfColors(3);
+    stripes.SetStripeColor(0, MakeColorRef(0xef, 0x23, 0x3c));
+    stripes.SetStripeColor(1, MakeColorRef(0xed, 0xf2, 0xf4));
+    stripes.SetStripeColor(2, MakeColorRef(0x8d, 0x99, 0xae));
+    stripes.SetBackgroundColor(MakeColorRef(0x2b, 0x2d, 0x42));
+    stripes.SetSpeed(24);
+    stripes.Tile();
+    stripes.SetAnimationGifPath(base + QStringLiteral(".gif"));
+    if (Status s = stripes.SaveAnimatedGif(); !s) {
+        PrintError(s.message());
+        return kExitFailure;
+    }
+    const int result = WritePageSet(table, base, QString());
+    if (result == kExitOk)
+        PrintOut(base + QStringLiteral(".gif"));
     if (result == kExitOk)
         PrintOut(QStringLiteral("Open %1 in a web browser to see the page.")
                      .arg(QFileInfo(base + QStringLiteral(".htm")).absoluteFilePath()));

@@ -30,7 +30,8 @@ QString RenderHelp(const QString& type) {
             "                     the table the cell pattern and Fit to Cell work on\n"
             "                     (default 450,200,2,3,5)\n"
             "  --dump-frames FILE also write the drawn frames as raw RGB24\n"
-            "  --threads N        worker threads (default: one per core)\n")
+            "  --threads N        worker threads (default: one per core)\n"
+            "  --stats            also print the time taken, per frame and stage\n")
             .arg(RendererTypeNames().join(QStringLiteral(", ")));
     if (type.isEmpty())
         return text;
@@ -109,6 +110,7 @@ int RunRenderCommand(const QStringList& args) {
     bool tile = false, fitToCell = false;
     int table[5] = {450, 200, 2, 3, 5};
     int threads = 0;
+    bool printStats = false;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -120,6 +122,8 @@ int RunRenderCommand(const QStringList& args) {
             dump = reader.Value(arg);
         } else if (arg == QLatin1String("--seed")) {
             seed = std::uint32_t(reader.IntValue(arg, 0, std::numeric_limits<int>::max()));
+        } else if (arg == QLatin1String("--stats")) {
+            printStats = true;
         } else if (arg == QLatin1String("--threads")) {
             threads = reader.IntValue(arg, 1, 256);
         } else if (arg == QLatin1String("--table")) {
@@ -228,5 +232,16 @@ int RunRenderCommand(const QStringList& args) {
                  .arg(renderer->FrameCount() > 0 ? renderer->FrameDelay(0) : 0)
                  .arg(size.width())
                  .arg(size.height()));
+    if (printStats) {
+        const int n = std::max(stats.frames, 1);
+        PrintOut(QStringLiteral(
+                     "seconds=%1 per-frame-ms: draw=%2 palette=%3 remap=%4 encode=%5 colors=%6")
+                     .arg(stats.wallSeconds, 0, 'f', 3)
+                     .arg(stats.drawSeconds * 1000 / n, 0, 'f', 3)
+                     .arg(stats.paletteSeconds * 1000 / n, 0, 'f', 3)
+                     .arg(stats.remapSeconds * 1000 / n, 0, 'f', 3)
+                     .arg(stats.writeSeconds * 1000 / n, 0, 'f', 3)
+                     .arg(stats.paletteSize));
+    }
     return kExitOk;
 }

@@ -108,6 +108,25 @@ TEST(RotatingStripes, FitToCellAssemblesTheTable) {
     EXPECT_EQ(black, 0);
 }
 
+TEST(RotatingStripes, RaysCoverEveryPixelAtAnySize) {
+    for (QSize size : {QSize(37, 91), QSize(120, 120), QSize(250, 150), QSize(33, 33)}) {
+        RotatingStripesRenderer r;
+        r.SetNumberOfColors(3);
+        r.SetFrameWidth(size.width());
+        r.SetFrameHeight(size.height());
+        r.PrepareSave();
+        QImage frame(size, QImage::Format_RGB32);
+        for (int i : {0, r.FrameCount() - 1}) {
+            r.DrawFrame(i, &frame);
+            int black = 0;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    black += (frame.pixel(x, y) & 0xFFFFFF) == 0;
+            EXPECT_EQ(black, 0) << size.width() << "x" << size.height() << " frame " << i;
+        }
+    }
+}
+
 TEST(RotatingStripes, FramesTurnAndLoop) {
     RotatingStripesRenderer r;
     r.SetFrameWidth(120);
