@@ -32,6 +32,7 @@ bench:
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 	@bench/compare-encoders $(BUILD_DIR)
+	@bench/render-saves $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
