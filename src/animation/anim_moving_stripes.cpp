@@ -14,17 +14,14 @@ AnimMovingStripes::AnimMovingStripes(AnimationHost* host, QWidget* owner)
         r()->SetAngle(v);
         m_ui->angleDial->SetAngle(v);
     });
-    BindNumber(m_ui->speedEdit, [r](int v) { r()->SetSpeed(v); });
-    BindNumber(m_ui->stripeWidthEdit, [r](int v) { r()->SetStripeWidth(v); });
-    BindNumber(m_ui->stripeDistanceEdit, [r](int v) { r()->SetStripeDistance(v); });
-    BindNumberOfColors(m_ui->numberOfColorsCombo, [r](int v) { r()->SetNumberOfColors(v); });
-    BindColor(m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); });
-    CColorBox* stripes[] = {m_ui->stripeColor1Box, m_ui->stripeColor2Box, m_ui->stripeColor3Box,
-                            m_ui->stripeColor4Box, m_ui->stripeColor5Box};
-    for (int i = 0; i < 5; ++i)
-        BindColor(stripes[i], [r, i](COLORREF c) { r()->SetStripeColor(i, c); });
-    connect(m_ui->backgroundStripesCheck, &QCheckBox::toggled, this,
-            [r](bool on) { r()->SetBackgroundStripes(on); });
+    BindStripeControls({m_ui->speedEdit,
+                        m_ui->stripeWidthEdit,
+                        m_ui->stripeDistanceEdit,
+                        m_ui->numberOfColorsCombo,
+                        m_ui->backgroundColorBox,
+                        {m_ui->stripeColor1Box, m_ui->stripeColor2Box, m_ui->stripeColor3Box,
+                         m_ui->stripeColor4Box, m_ui->stripeColor5Box},
+                        m_ui->backgroundStripesCheck});
     BindDither(m_ui->ditherCheck);
     // The dial only reports; the angle box is what the renderer reads.
     connect(m_ui->angleDial, &CAngleDial::AngleChosen, this,
@@ -33,7 +30,6 @@ AnimMovingStripes::AnimMovingStripes(AnimationHost* host, QWidget* owner)
     connect(m_ui->tileButton, &QPushButton::clicked, this, &AnimMovingStripes::OnTile);
     BindCellPattern(m_ui->cellPatternButton);
     BindClose(m_ui->closeButton);
-    m_ui->numberOfColorsCombo->setCurrentIndex(0);
     m_ui->angleDial->SetAngle(StripesRenderer()->GetAngle());
 }
 

@@ -12,25 +12,20 @@ AnimRotatingStripes::AnimRotatingStripes(AnimationHost* host, QWidget* owner)
       m_ui(std::make_unique<Ui::AnimRotatingStripes>()) {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("rotatingStripes"));
-    auto r = [this] { return StripesRenderer(); };
     BindSize(m_ui->widthEdit, m_ui->heightEdit);
-    BindNumber(m_ui->speedEdit, [r](int v) { r()->SetSpeed(v); });
-    BindNumber(m_ui->stripeWidthEdit, [r](int v) { r()->SetStripeWidth(v); });
-    BindNumber(m_ui->stripeDistanceEdit, [r](int v) { r()->SetStripeDistance(v); });
-    BindNumberOfColors(m_ui->numberOfColorsCombo, [r](int v) { r()->SetNumberOfColors(v); });
-    BindColor(m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); });
-    CColorBox* stripes[] = {m_ui->stripeColor1Box, m_ui->stripeColor2Box, m_ui->stripeColor3Box,
-                            m_ui->stripeColor4Box, m_ui->stripeColor5Box};
-    for (int i = 0; i < 5; ++i)
-        BindColor(stripes[i], [r, i](COLORREF c) { r()->SetStripeColor(i, c); });
-    connect(m_ui->backgroundStripesCheck, &QCheckBox::toggled, this,
-            [r](bool on) { r()->SetBackgroundStripes(on); });
+    BindStripeControls({m_ui->speedEdit,
+                        m_ui->stripeWidthEdit,
+                        m_ui->stripeDistanceEdit,
+                        m_ui->numberOfColorsCombo,
+                        m_ui->backgroundColorBox,
+                        {m_ui->stripeColor1Box, m_ui->stripeColor2Box, m_ui->stripeColor3Box,
+                         m_ui->stripeColor4Box, m_ui->stripeColor5Box},
+                        m_ui->backgroundStripesCheck});
     BindDither(m_ui->ditherCheck);
     connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnSaveAnimatedGif);
     connect(m_ui->fitToCellButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnFitToCell);
     BindCellPattern(m_ui->cellPatternButton);
     BindClose(m_ui->closeButton);
-    m_ui->numberOfColorsCombo->setCurrentIndex(0);
     StripesRenderer()->SetFitToCell(false);
 }
 

@@ -1,6 +1,7 @@
 #include "animation/animation_dialog.h"
 
 #include "animation/animation_host.h"
+#include "animation/stripes_renderer_base.h"
 #include "controls/color_box.h"
 #include "controls/dialog_text.h"
 #include "controls/user_messages.h"
@@ -111,6 +112,21 @@ void AnimationDialog::BindCellPattern(QPushButton* button) {
     // Cell patterns come with their own windows; until then the button waits.
     button->setEnabled(false);
     button->setToolTip(tr("Cell patterns are not available yet"));
+}
+
+void AnimationDialog::BindStripeControls(const StripeControls& c) {
+    auto r = [this] { return static_cast<StripesRendererBase*>(Renderer()); };
+    BindNumber(c.speed, [r](int v) { r()->SetSpeed(v); });
+    BindNumber(c.stripeWidth, [r](int v) { r()->SetStripeWidth(v); });
+    BindNumber(c.stripeDistance, [r](int v) { r()->SetStripeDistance(v); });
+    BindNumberOfColors(c.numberOfColors, [r](int v) { r()->SetNumberOfColors(v); });
+    c.numberOfColors->setCurrentIndex(0);
+    BindColor(c.background, [r](COLORREF color) { r()->SetBackgroundColor(color); });
+    for (int i = 0; i < 5; ++i)
+        BindColor(c.stripes[std::size_t(i)],
+                  [r, i](COLORREF color) { r()->SetStripeColor(i, color); });
+    connect(c.backgroundStripes, &QCheckBox::toggled, this,
+            [r](bool on) { r()->SetBackgroundStripes(on); });
 }
 
 void AnimationDialog::reject() {

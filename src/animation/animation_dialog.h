@@ -8,6 +8,7 @@
 #include "animation/animation_renderer.h"
 
 #include <QDialog>
+#include <array>
 #include <functional>
 
 class AnimationHost;
@@ -52,6 +53,18 @@ protected:
     void BindDither(QCheckBox* check);
     void BindClose(QPushButton* close);
     void BindCellPattern(QPushButton* button);
+
+    // The controls both stripe windows have, bound to a StripesRendererBase.
+    struct StripeControls {
+        QLineEdit* speed;
+        QLineEdit* stripeWidth;
+        QLineEdit* stripeDistance;
+        QComboBox* numberOfColors;
+        CColorBox* background;
+        std::array<CColorBox*, 5> stripes;
+        QCheckBox* backgroundStripes;
+    };
+    void BindStripeControls(const StripeControls& c);
 
     AnimationHost* Host() const { return m_pHost; }
     void closeEvent(QCloseEvent* event) override;

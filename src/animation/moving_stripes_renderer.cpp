@@ -13,37 +13,16 @@ constexpr double kTileRadians = 0.01745327777777778;
 
 } // namespace
 
-MovingStripesRenderer::MovingStripesRenderer() : AnimationRenderer(120, 120) {
-    m_stripes.colors = 1;
-    m_stripes.stripeWidth = 5;
-    m_stripes.stripeDistance = 5;
-    m_stripes.background = 0xFF0000;
-    m_stripes.stripeColors = {0x00FFFF, 0xFF19FF, 0x00FF00, 0x9664FF, 0xC8FF0A};
-}
+// Yellow, pink, green, rose and aqua on blue.
+MovingStripesRenderer::MovingStripesRenderer()
+    : StripesRendererBase(120, 120, {0x00FFFF, 0xFF19FF, 0x00FF00, 0x9664FF, 0xC8FF0A}) {}
 
 std::unique_ptr<AnimationRenderer> MovingStripesRenderer::Clone() const {
     return std::make_unique<MovingStripesRenderer>(*this);
 }
 
-void MovingStripesRenderer::SetNumberOfColors(int n) {
-    m_stripes.colors = std::clamp(n, 1, 5);
-}
 void MovingStripesRenderer::SetAngle(int degrees) {
     m_nAngle = std::max(degrees, 0);
-}
-void MovingStripesRenderer::SetStripeWidth(int w) {
-    m_stripes.stripeWidth = std::max(w, 1);
-}
-void MovingStripesRenderer::SetStripeDistance(int g) {
-    m_stripes.stripeDistance = std::max(g, 0);
-}
-void MovingStripesRenderer::SetSpeed(int speed) {
-    m_nSpeed = std::max(speed, 1);
-}
-
-void MovingStripesRenderer::SetStripeColor(int index, COLORREF c) {
-    if (index >= 0 && index < 5)
-        m_stripes.stripeColors[std::size_t(index)] = c;
 }
 
 int MovingStripesRenderer::QuadrantOf(int angle) {
@@ -99,8 +78,7 @@ void MovingStripesRenderer::PrepareSave() {
     const int L = CycleLength();
     m_nPeriod = L + 10;
     m_nPhase = m_nPeriod;
-    if (m_nSpeed < 3)
-        m_nSpeed = 3;
+    RaiseSpeed();
     m_nStep = std::max(m_nSpeed / 8, 1);
     if (m_nPeriod / 3 < m_nStep)
         m_nStep = m_nPeriod / 3;

@@ -3,31 +3,16 @@
 // stripe period makes a seamless loop.
 #pragma once
 
-#include "animation/animation_renderer.h"
-#include "animation/stripe_cycle.h"
+#include "animation/stripes_renderer_base.h"
 
-class MovingStripesRenderer : public AnimationRenderer {
+class MovingStripesRenderer : public StripesRendererBase {
 public:
     MovingStripesRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
 
-    void SetNumberOfColors(int n);
     void SetAngle(int degrees);
-    void SetStripeWidth(int w);
-    void SetStripeDistance(int g);
-    void SetBackgroundColor(COLORREF c) { m_stripes.background = c; }
-    void SetStripeColor(int index, COLORREF c); // index 0 .. 4
-    void SetBackgroundStripes(bool on) { m_stripes.backgroundStripes = on; }
-    void SetSpeed(int speed);
 
-    int GetNumberOfColors() const { return m_stripes.colors; }
     int GetAngle() const { return m_nAngle; }
-    int GetStripeWidth() const { return m_stripes.stripeWidth; }
-    int GetStripeDistance() const { return m_stripes.stripeDistance; }
-    COLORREF GetBackgroundColor() const { return m_stripes.background; }
-    COLORREF GetStripeColor(int index) const { return m_stripes.stripeColors[std::size_t(index)]; }
-    bool GetBackgroundStripes() const { return m_stripes.backgroundStripes; }
-    int GetSpeed() const { return m_nSpeed; }
 
     // Values worked out by the last save (or Tile, for the quadrant).
     int GetPeriod() const { return m_nPeriod; }
@@ -37,7 +22,6 @@ public:
     int GetQuadrant() const { return m_nQuadrant; }
 
     static int QuadrantOf(int angle);
-    int CycleLength() const { return StripeCycleLength(m_stripes); }
 
     // Makes the frame one tile of the pattern for the current angle.
     void Tile();
@@ -50,9 +34,7 @@ public:
     void DrawPhase(int phase, QImage* frame) const;
 
 private:
-    StripeSettings m_stripes;
     int m_nAngle = 315;
-    int m_nSpeed = 20;
     int m_nPeriod = 0;
     int m_nPhase = 0;
     int m_nFrames = 0;

@@ -29,8 +29,9 @@ std::vector<RendererParameter> CommonParameters() {
     };
 }
 
-// The parameters the two stripe renderers share, for either class.
-template <typename R> std::vector<RendererParameter> StripeParameters() {
+// The parameters the two stripe renderers share.
+std::vector<RendererParameter> StripeParameters() {
+    using R = StripesRendererBase;
     std::vector<RendererParameter> p = {
         {QStringLiteral("colors"), RendererParameter::Integer,
          QStringLiteral("stripe colours in use (1 to 5)"),
@@ -88,7 +89,7 @@ std::unique_ptr<AnimationRenderer> CreateRendererByName(const QString& type) {
 std::vector<RendererParameter> RendererParameters(const QString& type) {
     std::vector<RendererParameter> p = CommonParameters();
     if (type == QLatin1String("moving-stripes")) {
-        auto stripes = StripeParameters<MovingStripesRenderer>();
+        auto stripes = StripeParameters();
         p.insert(p.end(), stripes.begin(), stripes.end());
         p.push_back(
             {QStringLiteral("angle"), RendererParameter::Integer,
@@ -96,7 +97,7 @@ std::vector<RendererParameter> RendererParameters(const QString& type) {
              [](AnimationRenderer& r, int v) { As<MovingStripesRenderer>(r).SetAngle(v); },
              [](const AnimationRenderer& r) { return As<MovingStripesRenderer>(r).GetAngle(); }});
     } else if (type == QLatin1String("rotating-stripes")) {
-        auto stripes = StripeParameters<RotatingStripesRenderer>();
+        auto stripes = StripeParameters();
         p.insert(p.end(), stripes.begin(), stripes.end());
     } else {
         return {};

@@ -12,34 +12,12 @@ constexpr double kRadians = 0.01745327777777778;
 
 } // namespace
 
-RotatingStripesRenderer::RotatingStripesRenderer() : AnimationRenderer(250, 150) {
-    m_stripes.colors = 1;
-    m_stripes.stripeWidth = 5;
-    m_stripes.stripeDistance = 5;
-    m_stripes.background = 0xFF0000;
-    m_stripes.stripeColors = {0x00FF00, 0x0000FF, 0xC832C8, 0x00FFFF, 0xC81964};
-}
+// Green, red, violet, yellow and indigo on blue.
+RotatingStripesRenderer::RotatingStripesRenderer()
+    : StripesRendererBase(250, 150, {0x00FF00, 0x0000FF, 0xC832C8, 0x00FFFF, 0xC81964}) {}
 
 std::unique_ptr<AnimationRenderer> RotatingStripesRenderer::Clone() const {
     return std::make_unique<RotatingStripesRenderer>(*this);
-}
-
-void RotatingStripesRenderer::SetNumberOfColors(int n) {
-    m_stripes.colors = std::clamp(n, 1, 5);
-}
-void RotatingStripesRenderer::SetStripeWidth(int w) {
-    m_stripes.stripeWidth = std::max(w, 1);
-}
-void RotatingStripesRenderer::SetStripeDistance(int g) {
-    m_stripes.stripeDistance = std::max(g, 0);
-}
-void RotatingStripesRenderer::SetSpeed(int speed) {
-    m_nSpeed = std::max(speed, 1);
-}
-
-void RotatingStripesRenderer::SetStripeColor(int index, COLORREF c) {
-    if (index >= 0 && index < 5)
-        m_stripes.stripeColors[std::size_t(index)] = c;
 }
 
 double RotatingStripesRenderer::AngleOf(double x, double y) {
@@ -141,8 +119,7 @@ RotatingStripesRenderer::Geometry RotatingStripesRenderer::ComputeGeometry(int W
 }
 
 void RotatingStripesRenderer::PrepareFrames() {
-    if (m_nSpeed < 3)
-        m_nSpeed = 3;
+    RaiseSpeed();
     m_nStep = std::max(m_nSpeed / 8, 1);
     if (m_nStep > m_geometry.period / 3)
         m_nStep = std::max(m_geometry.period / 3, 1);

@@ -3,31 +3,16 @@
 // the whole table from copies of it.
 #pragma once
 
-#include "animation/animation_renderer.h"
-#include "animation/stripe_cycle.h"
+#include "animation/stripes_renderer_base.h"
 
-class RotatingStripesRenderer : public AnimationRenderer {
+class RotatingStripesRenderer : public StripesRendererBase {
 public:
     RotatingStripesRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
 
     void SetFitToCell(bool on) { m_bFitToCell = on; }
-    void SetNumberOfColors(int n);
-    void SetStripeWidth(int w);
-    void SetStripeDistance(int g);
-    void SetBackgroundColor(COLORREF c) { m_stripes.background = c; }
-    void SetStripeColor(int index, COLORREF c);
-    void SetBackgroundStripes(bool on) { m_stripes.backgroundStripes = on; }
-    void SetSpeed(int speed);
 
     bool GetFitToCell() const { return m_bFitToCell; }
-    int GetNumberOfColors() const { return m_stripes.colors; }
-    int GetStripeWidth() const { return m_stripes.stripeWidth; }
-    int GetStripeDistance() const { return m_stripes.stripeDistance; }
-    COLORREF GetBackgroundColor() const { return m_stripes.background; }
-    COLORREF GetStripeColor(int index) const { return m_stripes.stripeColors[std::size_t(index)]; }
-    bool GetBackgroundStripes() const { return m_stripes.backgroundStripes; }
-    int GetSpeed() const { return m_nSpeed; }
 
     // The pinwheel's geometry for a frame size.
     struct Geometry {
@@ -74,8 +59,6 @@ private:
 
     bool m_bFitToCell = false;
     bool m_bAssembling = false; // the prepared save is a Fit to Cell save
-    StripeSettings m_stripes;
-    int m_nSpeed = 20;
     Geometry m_geometry;
     int m_nFrames = 0;
     int m_nStep = 0;

@@ -6,6 +6,7 @@
 #include "animation/anm_type.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
+#include "app_fixture.h"
 #include "controls/angle_dial.h"
 #include "controls/color_box.h"
 #include "controls/user_messages.h"
@@ -27,33 +28,11 @@
 
 namespace {
 
-struct AnimationFixture : ::testing::Test {
-    QTemporaryDir install;
-    std::unique_ptr<CVelmoraApp> app;
-    QStringList messages;
-
-    void SetUp() override {
-        {
-            auto settings = VelmoraSettings();
-            settings->clear();
-            settings->setValue(QStringLiteral("directory"), install.path() + QStringLiteral("/"));
-            settings->setValue(QStringLiteral("maximized"), 0);
-        }
-        QDir().mkpath(install.filePath(QStringLiteral("images")));
-        QFile::copy(QStringLiteral(":/images/default.gif"),
-                    install.filePath(QStringLiteral("images/default.gif")));
-        SetUserMessageHook([this](const QString& m, MessageKind) { messages << m; });
-        app = std::make_unique<CVelmoraApp>();
-        ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
-        QTest::qWait(10);
-    }
+struct AnimationFixture : AppFixture {
     void TearDown() override {
         AnmType::SetTestHook(nullptr);
-        SetUserMessageHook(nullptr);
-        SetColorChooserHook(nullptr);
-        app.reset();
+        AppFixture::TearDown();
     }
-    CVelmoraView* View() const { return app->MainFrame()->ActiveView(); }
 };
 
 TEST_F(AnimationFixture, MovingStripesWindowDrivesItsRenderer) {

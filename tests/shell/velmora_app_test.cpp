@@ -1,5 +1,6 @@
 // The program as a whole: start-up, the preview set, Save, the clipboard and
 // window activation, with the real embedded browser.
+#include "app_fixture.h"
 #include "page/html_table.h"
 #include "shell/main_frame.h"
 #include "shell/table_pro.h"
@@ -28,35 +29,11 @@ QByteArray ReadAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct AppFixture : ::testing::Test {
-    QTemporaryDir install;
+struct AppTest : AppFixture {
     QTemporaryDir out;
-    std::unique_ptr<CVelmoraApp> app;
-    QStringList messages;
-
-    void SetUp() override {
-        {
-            auto settings = VelmoraSettings();
-            settings->clear();
-            settings->setValue(QStringLiteral("directory"), install.path() + QStringLiteral("/"));
-            settings->setValue(QStringLiteral("maximized"), 0);
-        }
-        QDir().mkpath(install.filePath(QStringLiteral("images")));
-        QFile::copy(QStringLiteral(":/images/default.gif"),
-                    install.filePath(QStringLiteral("images/default.gif")));
-        CVelmoraView::SetMessageSink([this](QWidget*, const QString& m) { messages << m; });
-        app = std::make_unique<CVelmoraApp>();
-        ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
-    }
-    void TearDown() override {
-        CVelmoraView::SetSavePathChooser(nullptr);
-        CVelmoraView::SetMessageSink(nullptr);
-        app.reset();
-    }
-    CVelmoraView* View() const { return app->MainFrame()->ActiveView(); }
 };
 
-TEST_F(AppFixture, FirstDocumentWritesThePreviewSet) {
+TEST_F(AppTest, FirstDocumentWritesThePreviewSet) {
     CVelmoraView* view = View();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->GetDocument()->GetTitle(), QStringLiteral("Untitled1"));
@@ -72,7 +49,7 @@ TEST_F(AppFixture, FirstDocumentWritesThePreviewSet) {
     EXPECT_EQ(pro->frameGeometry().top(), app->MainFrame()->frameGeometry().top() + 150);
 }
 
-TEST_F(AppFixture, SaveAsWritesTheSetAndRetitles) {
+TEST_F(AppTest, SaveAsWritesTheSetAndRetitles) {
     CVelmoraView* view = View();
     int asked = 0;
     const QString chosen = out.filePath(QStringLiteral("shop"));
@@ -99,7 +76,7 @@ TEST_F(AppFixture, SaveAsWritesTheSetAndRetitles) {
     EXPECT_EQ(view->PageFile(), install.filePath(QStringLiteral("Untitled1.htm")));
 }
 
-TEST_F(AppFixture, SaveReportsWhatItCouldNotWrite) {
+TEST_F(AppTest, SaveReportsWhatItCouldNotWrite) {
     CVelmoraView* view = View();
     const QString chosen = out.filePath(QStringLiteral("missing/shop.htm"));
     CVelmoraView::SetSavePathChooser([&](QWidget*) { return chosen; });
@@ -109,7 +86,7 @@ TEST_F(AppFixture, SaveReportsWhatItCouldNotWrite) {
               QStringLiteral("Cannot open ") + out.filePath(QStringLiteral("missing/shop.htm")));
 }
 
-TEST_F(AppFixture, ClipboardFileListsAndTableTag) {
+TEST_F(AppTest, ClipboardFileListsAndTableTag) {
     CVelmoraView* view = View();
     ASSERT_TRUE(view->OnCopyAll());
     const QMimeData* data = QApplication::clipboard()->mimeData();
@@ -140,7 +117,7 @@ TEST_F(AppFixture, ClipboardFileListsAndTableTag) {
     EXPECT_EQ(messages.last(), view->PageFile() + QStringLiteral(" was not found."));
 }
 
-TEST_F(AppFixture, ActivationSwapsTablePropertiesWindows) {
+TEST_F(AppTest, ActivationSwapsTablePropertiesWindows) {
     CVelmoraView* first = View();
     CVelmoraView* second = app->OnFileNew();
     EXPECT_EQ(second->GetDocument()->GetTitle(), QStringLiteral("Untitled2"));
@@ -154,7 +131,7 @@ TEST_F(AppFixture, ActivationSwapsTablePropertiesWindows) {
     EXPECT_FALSE(second->GetTablePro()->isVisible());
 }
 
-TEST_F(AppFixture, ExitWritesThePlacement) {
+TEST_F(AppTest, ExitWritesThePlacement) {
     CMainFrame* frame = app->MainFrame();
     frame->showNormal();
     frame->setGeometry(120, 130, 640, 480);
@@ -175,7 +152,7 @@ TEST_F(AppFixture, ExitWritesThePlacement) {
     EXPECT_FALSE(settings->contains(QStringLiteral("left"))); // only "maximized" written
 }
 
-TEST_F(AppFixture, ThePreviewShowsTheColours) {
+TEST_F(AppTest, ThePreviewShowsTheColours) {
     CVelmoraView* view = View();
     Ui::TablePro* ui = view->GetTablePro()->Controls();
     QSignalSpy loaded(view, &CVelmoraView::PreviewRefreshed);
