@@ -7,8 +7,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <chrono>
-#include <mutex>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 const char* const kEncodeHelp =
     R"(Usage: velmora-cli encode --size WxH --in FRAMES.raw --out FILE.gif [options]
@@ -48,12 +49,19 @@ public:
     Status DrawFrame(int index, QImage* frame) override {
         const qint64 bytes = qint64(m_size.width()) * m_size.height() * 3;
         QByteArray raw(bytes, Qt::Uninitialized);
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_pFile->seek(bytes * index) || m_pFile->read(raw.data(), bytes) != bytes)
-                return Status::Error(QStringLiteral("Cannot read frame %1 of %2: %3")
-                                         .arg(index)
-                                         .arg(m_pFile->fileName(), m_pFile->errorString()));
+        // Positioned reads need no shared file position, so the workers read
+        // their frames at the same time.
+        qint64 done = 0;
+        while (done < bytes) {
+            const ssize_t n = ::pread(m_pFile->handle(), raw.data() + done,
+                                      std::size_t(bytes - done), off_t(bytes * index + done));
+            if (n <= 0)
+                return Status::Error(
+                    QStringLiteral("Cannot read frame %1 of %2: %3")
+                        .arg(index)
+                        .arg(m_pFile->fileName(),
+                             QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO))));
+            done += n;
         }
         const QImage rgb(reinterpret_cast<const uchar*>(raw.constData()), m_size.width(),
                          m_size.height(), m_size.width() * 3, QImage::Format_RGB888);
@@ -66,7 +74,6 @@ private:
     QSize m_size;
     int m_nCount;
     int m_nDelay;
-    std::mutex m_mutex;
 };
 
 } // namespace

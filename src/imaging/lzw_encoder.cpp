@@ -53,7 +53,7 @@ private:
 };
 
 constexpr int kMaxCode = 4095;
-constexpr std::uint32_t kTableSize = 1 << 13; // over twice the 4096 codes
+constexpr std::uint32_t kTableSize = 1 << 14; // four times the 4096 codes: short probes
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
 } // namespace
@@ -78,7 +78,7 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
     for (std::size_t i = 1; i < count; ++i) {
         const unsigned next = indices[i];
         const std::uint32_t key = (prefix << 8) | next;
-        std::uint32_t slot = (key * 2654435761u) >> 19; // 13 bits of the hash
+        std::uint32_t slot = (key * 2654435761u) >> 18; // 14 bits of the hash
         for (;;) {
             if (keys[slot] == key || keys[slot] == kEmpty)
                 break;
