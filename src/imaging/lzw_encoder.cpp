@@ -63,9 +63,10 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
     CodeWriter out(count / 2 + 64);
-    // (prefix code << 8 | next index) -> code, open addressing.
-    std::vector<std::uint32_t> keys(kTableSize, kEmpty);
-    std::vector<std::uint16_t> codes(kTableSize);
+    // (prefix code << 8 | next index) -> code, open addressing; key and code
+    // share one word (key << 12 | code) so a probe is one load. No entry can
+    // be all ones: its prefix would have to be the last code itself.
+    std::vector<std::uint32_t> table(kTableSize, kEmpty);
 
     int size = minCodeSize + 1;
     unsigned maxCode = end;
@@ -79,25 +80,22 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
         const unsigned next = indices[i];
         const std::uint32_t key = (prefix << 8) | next;
         std::uint32_t slot = (key * 2654435761u) >> 18; // 14 bits of the hash
-        for (;;) {
-            if (keys[slot] == key || keys[slot] == kEmpty)
-                break;
+        std::uint32_t entry;
+        while ((entry = table[slot]) != kEmpty && (entry >> 12) != key)
             slot = (slot + 1) & (kTableSize - 1);
-        }
-        if (keys[slot] == key) {
-            prefix = codes[slot];
+        if (entry != kEmpty) {
+            prefix = entry & 0xFFFu;
             continue;
         }
         out.Put(prefix, size);
-        keys[slot] = key;
-        codes[slot] = std::uint16_t(++maxCode);
+        table[slot] = (key << 12) | ++maxCode;
         // The decoder widens its codes once its table reaches the next
         // power of two, one code after the encoder added the entry.
         if (maxCode >= (1u << size) && size < 12)
             ++size;
         if (maxCode == kMaxCode) {
             out.Put(clear, size);
-            std::fill(keys.begin(), keys.end(), kEmpty);
+            std::fill(table.begin(), table.end(), kEmpty);
             size = minCodeSize + 1;
             maxCode = end;
         }
