@@ -11,7 +11,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -66,6 +68,78 @@ private:
 
 QString CancelledMessage() {
     return QStringLiteral("The save was cancelled.");
+}
+
+ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous) {
+    const int w = frame.width, h = frame.height;
+    ChangedPart part;
+    int left = w, right = -1, top = h, bottom = -1;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* a = frame.Row(y);
+        const std::uint8_t* b = previous.data() + std::size_t(y) * w;
+        if (std::memcmp(a, b, std::size_t(w)) == 0)
+            continue;
+        int x0 = 0, x1 = w - 1;
+        while (a[x0] == b[x0])
+            ++x0;
+        while (a[x1] == b[x1])
+            --x1;
+        left = std::min(left, x0), right = std::max(right, x1);
+        top = std::min(top, y), bottom = y;
+    }
+    if (right < 0)
+        return part; // empty
+    part.rect = QRect(left, top, right - left + 1, bottom - top + 1);
+    std::size_t same = 0;
+    for (int y = top; y <= bottom; ++y) {
+        const std::uint8_t* a = frame.Row(y);
+        const std::uint8_t* b = previous.data() + std::size_t(y) * w;
+        for (int x = left; x <= right; ++x)
+            same += a[x] == b[x];
+    }
+    part.unchangedShare = double(same) / (double(part.rect.width()) * part.rect.height());
+    return part;
+}
+
+// Compressed size of the middle quarter of an image's rows (all of a short
+// image): contiguous rows, so the dictionary grows as it would on the whole.
+std::size_t TrialLzwSize(const IndexedImage& image, int minCodeSize) {
+    const int rows = image.height < 16 ? image.height : image.height / 4;
+    const int first = (image.height - rows) / 2;
+    return LzwEncode(image.Row(first), std::size_t(rows) * std::size_t(image.width), minCodeSize)
+        .size();
+}
+
+IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                    const ChangedPart& part, int unchanged) {
+    IndexedImage out;
+    out.delay = frame.delay;
+    out.disposal = frame.disposal;
+    out.transparentIndex = frame.transparentIndex;
+    if (part.rect.isEmpty()) {
+        // Nothing changed: one transparent pixel keeps the frame's time.
+        out.width = out.height = 1;
+        out.pixels.assign(1, std::uint8_t(unchanged));
+        out.transparentIndex = unchanged;
+        return out;
+    }
+    out.left = part.rect.left(), out.top = part.rect.top();
+    out.width = part.rect.width(), out.height = part.rect.height();
+    out.pixels.resize(std::size_t(out.width) * out.height);
+    if (unchanged >= 0)
+        out.transparentIndex = unchanged;
+    for (int y = 0; y < out.height; ++y) {
+        const std::uint8_t* a = frame.Row(out.top + y) + out.left;
+        const std::uint8_t* b = previous.data() + std::size_t(out.top + y) * frame.width + out.left;
+        std::uint8_t* dst = out.Row(y);
+        if (unchanged < 0) {
+            std::memcpy(dst, a, std::size_t(out.width));
+            continue;
+        }
+        for (int x = 0; x < out.width; ++x)
+            dst[x] = a[x] == b[x] ? std::uint8_t(unchanged) : a[x];
+    }
+    return out;
 }
 
 Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeOptions& options,
@@ -182,11 +256,15 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
         return *failure;
 
     const bool masked = options.mask && !options.mask->IsEmpty();
+    const bool interframe =
+        options.interframe && (options.disposal == 0 || options.disposal == 1) && count > 1;
+    // The entry that stands for "unchanged": the mask's transparent entry 0,
+    // or one kept at the end of the palette.
+    const bool extraEntry = interframe && !masked;
     PaletteColors palette;
     auto t0 = Clock::now();
-    if (Status s =
-            ChoosePalette(histogram, options.maxColors, masked, options.transparentColor, &palette);
-        !s)
+    const int colors = extraEntry ? std::min(options.maxColors, 256) - 1 : options.maxColors;
+    if (Status s = ChoosePalette(histogram, colors, masked, options.transparentColor, &palette); !s)
         return s;
     // When the palette holds every colour of every frame, error diffusion
     // has no error to spread: the plain remap gives the same indices faster.
@@ -195,6 +273,9 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
                             histogram.ColorCount() + (masked ? 1 : 0) <= palette.size());
     std::optional<Remapper> remapper;
     remapper.emplace(palette, masked ? 1 : 0);
+    const int unchanged = masked ? 0 : int(palette.size());
+    if (extraEntry)
+        palette.push_back(qRgb(0, 0, 0));
     st.paletteSeconds += SecondsSince(t0);
     st.paletteSize = int(palette.size());
 
@@ -212,6 +293,9 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
         std::vector<std::uint8_t> lzw;
     };
     std::map<int, ReadyFrame> ready;
+    // Each frame's indices, kept until the next frame has compared itself
+    // with them.
+    std::map<int, std::shared_ptr<const std::vector<std::uint8_t>>> shown;
     const int minCodeSize = writer.MinCodeSize();
     int nextToClaim = 0;
     int written = 0;
@@ -260,6 +344,43 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
             indexed.disposal = options.disposal;
             clock(st.remapSeconds, statsMutex, t);
             t = Clock::now();
+            if (interframe) {
+                auto mine = std::make_shared<const std::vector<std::uint8_t>>(indexed.pixels);
+                std::shared_ptr<const std::vector<std::uint8_t>> previous;
+                {
+                    std::unique_lock lock(mutex);
+                    shown.emplace(i, mine);
+                    cv.notify_all();
+                    if (i > 0) {
+                        cv.wait(lock, [&] { return abort || shown.count(i - 1) > 0; });
+                        if (abort)
+                            return;
+                        previous = shown[i - 1];
+                    }
+                }
+                if (previous) {
+                    // The changed rectangle alone, and the same with its
+                    // unchanged pixels transparent: the second pays where much
+                    // stays the same, but its holes cost where little does.
+                    const ChangedPart part = FindChanges(indexed, *previous);
+                    if (part.rect.isEmpty() || part.unchangedShare >= 0.97 || masked) {
+                        indexed = CutOut(indexed, *previous, part, unchanged);
+                    } else if (part.unchangedShare < 0.2) {
+                        indexed = CutOut(indexed, *previous, part, -1);
+                    } else {
+                        // Which compresses better depends on the picture,
+                        // not only on how much stays: both are tried on a
+                        // quarter of the rows and the smaller is kept.
+                        IndexedImage holes = CutOut(indexed, *previous, part, unchanged);
+                        IndexedImage whole = CutOut(indexed, *previous, part, -1);
+                        const bool holesWin =
+                            TrialLzwSize(holes, minCodeSize) <= TrialLzwSize(whole, minCodeSize);
+                        indexed = holesWin ? std::move(holes) : std::move(whole);
+                    }
+                }
+                std::lock_guard lock(mutex);
+                shown.erase(i - 1); // only this frame needed it
+            }
             // Compressed here, in parallel; the writer only copies bytes.
             std::vector<std::uint8_t> lzw =
                 LzwEncode(indexed.pixels.data(), indexed.pixels.size(), minCodeSize);

@@ -9,6 +9,7 @@
 #include "page/status.h"
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <cstddef>
 
@@ -43,6 +44,11 @@ struct EncodeOptions {
     const CellMask* mask = nullptr;
     QRgb transparentColor = qRgb(255, 255, 255);
     int threads = 0; // 0: one per core
+    // With disposal 0 or 1 the previous frame stays on screen, so a frame
+    // only stores the rectangle that changed, its unchanged pixels
+    // transparent (one palette entry is kept for that, unless a cell mask
+    // already makes entry 0 transparent).
+    bool interframe = true;
     // Pixels looked at to choose the palette; above it, frames are sampled
     // evenly. Sampled frames are kept for the second pass when all of them
     // are sampled.
@@ -65,6 +71,21 @@ struct EncodeStats {
 // or a cancel leaves any previous file at path untouched.
 Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeOptions& options,
                          ProgressSink* progress = nullptr, EncodeStats* stats = nullptr);
+
+// Where a frame differs from the frame before it (`previous`: its indices,
+// same size): the rectangle (empty when nothing changed) and the share of
+// the rectangle's pixels that are nonetheless the same.
+struct ChangedPart {
+    QRect rect;
+    double unchangedShare = 0;
+};
+ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous);
+
+// The frame cut down to the changed rectangle. With unchanged >= 0 the
+// pixels that did not change take that index, which becomes the frame's
+// transparent index; with -1 they keep their own.
+IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                    const ChangedPart& part, int unchanged);
 
 // The message of a cancelled save.
 QString CancelledMessage();

@@ -153,10 +153,13 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
                              const std::vector<std::uint8_t>* lzwBlocks) {
     if (!d->gif)
         return Status::Error(QStringLiteral("Cannot write %1: the file is not open").arg(d->path));
-    if (frame.width != d->width || frame.height != d->height)
-        return d->Fail(QStringLiteral("a frame of %1 x %2 in a %3 x %4 animation")
+    if (frame.left < 0 || frame.top < 0 || frame.width < 1 || frame.height < 1 ||
+        frame.left + frame.width > d->width || frame.top + frame.height > d->height)
+        return d->Fail(QStringLiteral("a frame of %1 x %2 at %3, %4 in a %5 x %6 animation")
                            .arg(frame.width)
                            .arg(frame.height)
+                           .arg(frame.left)
+                           .arg(frame.top)
                            .arg(d->width)
                            .arg(d->height));
     GraphicsControlBlock gcb;
@@ -169,7 +172,8 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
     GifByteType extension[4];
     EGifGCBToExtension(&gcb, extension);
     if (EGifPutExtension(d->gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||
-        EGifPutImageDesc(d->gif, 0, 0, frame.width, frame.height, false, nullptr) == GIF_ERROR)
+        EGifPutImageDesc(d->gif, frame.left, frame.top, frame.width, frame.height, false,
+                         nullptr) == GIF_ERROR)
         return d->Fail(GifMessage(d->gif->Error));
     if (lzwBlocks) {
         // giflib has already written the code size; the blocks follow as

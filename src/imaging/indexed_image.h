@@ -10,6 +10,8 @@
 using PaletteColors = std::vector<QRgb>;
 
 struct IndexedImage {
+    int left = 0; // position on the logical screen (frames that store only a part)
+    int top = 0;
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> pixels; // row-major, width * height

@@ -212,3 +212,97 @@ TEST(FrameEncoder, ProgressCountsBothPasses) {
 }
 
 } // namespace
+
+namespace {
+
+// A still background with one small square that moves: frames after the
+// first store only what changed.
+class MovingSquare : public FrameSource {
+public:
+    int FrameCount() const override { return 6; }
+    QSize FrameSize() const override { return QSize(60, 40); }
+    int FrameDelay(int) const override { return 5; }
+    Status DrawFrame(int index, QImage* frame) override {
+        *frame = QImage(60, 40, QImage::Format_RGB32);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x)
+                frame->setPixel(x, y, qRgb(x * 4, y * 6, 90));
+        if (index < 5) // the last frame repeats the background alone
+            for (int y = 10; y < 16; ++y)
+                for (int x = 5 + index * 8; x < 11 + index * 8; ++x)
+                    frame->setPixel(x, y, qRgb(255, 255, 255));
+        return Status::Ok();
+    }
+};
+
+TEST(FrameEncoderInterframe, StoresOnlyChangesAndShowsEveryFrame) {
+    QTemporaryDir dir;
+    MovingSquare source;
+    EncodeOptions options; // disposal 0: earlier frames stay on screen
+    options.dither = false;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("i.gif")), options));
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("i.gif")), &gif));
+    ASSERT_EQ(gif.frames.size(), 6u);
+    EXPECT_EQ(gif.frames[0].width, 60);
+    for (int i = 1; i < 6; ++i) {
+        EXPECT_LT(gif.frames[i].width * gif.frames[i].height, 60 * 40 / 4) << i;
+        EXPECT_EQ(gif.frames[i].delay, 5);
+    }
+    // Composited as a browser shows them, every frame is the drawn one
+    // (the 300 colours fit no palette exactly, so compare loosely).
+    for (int i = 0; i < 6; ++i) {
+        QImage expected;
+        ASSERT_TRUE(source.DrawFrame(i, &expected));
+        const QImage shown = gif.composited[std::size_t(i)];
+        int far = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const QRgb a = expected.pixel(x, y), b = shown.pixel(x, y);
+                far += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                           std::abs(qBlue(a) - qBlue(b)) >
+                       60;
+                EXPECT_EQ(qAlpha(b), 255);
+            }
+        EXPECT_EQ(far, 0) << "frame " << i;
+    }
+
+    // Without it, or with disposal 2, every frame is whole.
+    options.interframe = false;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("w.gif")), options));
+    options.interframe = true;
+    options.disposal = 2;
+    ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("d.gif")), options));
+    for (const char* name : {"w.gif", "d.gif"}) {
+        ASSERT_TRUE(ReadGif(dir.filePath(QLatin1String(name)), &gif));
+        for (const auto& f : gif.frames) {
+            EXPECT_EQ(f.width, 60) << name;
+            EXPECT_EQ(f.transparentIndex, -1) << name;
+        }
+    }
+}
+
+TEST(FrameEncoderInterframe, UnchangedFrameIsOneTransparentPixel) {
+    IndexedImage frame(4, 3);
+    std::fill(frame.pixels.begin(), frame.pixels.end(), 2);
+    const std::vector<std::uint8_t> previous(12, 2);
+    const ChangedPart part = FindChanges(frame, previous);
+    EXPECT_TRUE(part.rect.isEmpty());
+    const IndexedImage out = CutOut(frame, previous, part, 7);
+    EXPECT_EQ(out.width, 1);
+    EXPECT_EQ(out.pixels, std::vector<std::uint8_t>{7});
+    EXPECT_EQ(out.transparentIndex, 7);
+
+    frame.Row(1)[2] = 5; // one pixel changed
+    frame.Row(2)[1] = 5;
+    const ChangedPart two = FindChanges(frame, previous);
+    EXPECT_EQ(two.rect, QRect(1, 1, 2, 2));
+    EXPECT_DOUBLE_EQ(two.unchangedShare, 0.5);
+    const IndexedImage holes = CutOut(frame, previous, two, 7);
+    EXPECT_EQ(holes.pixels, (std::vector<std::uint8_t>{7, 5, 5, 7}));
+    const IndexedImage whole = CutOut(frame, previous, two, -1);
+    EXPECT_EQ(whole.pixels, (std::vector<std::uint8_t>{2, 5, 5, 2}));
+    EXPECT_EQ(whole.transparentIndex, -1);
+}
+
+} // namespace
