@@ -66,6 +66,10 @@ private:
 
 } // namespace
 
+// Share of unchanged pixels in a frame's changed rectangle from which they
+// are stored as transparent holes rather than as themselves.
+constexpr double kHolesShare = 0.85;
+
 QString CancelledMessage() {
     return QStringLiteral("The save was cancelled.");
 }
@@ -101,13 +105,19 @@ ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_
     return part;
 }
 
-// Compressed size of the middle quarter of an image's rows (all of a short
-// image): contiguous rows, so the dictionary grows as it would on the whole.
-std::size_t TrialLzwSize(const IndexedImage& image, int minCodeSize) {
-    const int rows = image.height < 16 ? image.height : image.height / 4;
-    const int first = (image.height - rows) / 2;
-    return LzwEncode(image.Row(first), std::size_t(rows) * std::size_t(image.width), minCodeSize)
-        .size();
+double StillShare(const QImage& a, const QImage& b) {
+    if (a.isNull() || b.isNull() || a.size() != b.size())
+        return 0;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32),
+                 y = b.convertToFormat(QImage::Format_RGB32);
+    std::size_t same = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            same += ((p[col] ^ q[col]) & 0xFFFFFFu) == 0;
+    }
+    return double(same) / (double(x.width()) * x.height());
 }
 
 IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
@@ -117,10 +127,12 @@ IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& 
     out.disposal = frame.disposal;
     out.transparentIndex = frame.transparentIndex;
     if (part.rect.isEmpty()) {
-        // Nothing changed: one transparent pixel keeps the frame's time.
+        // Nothing changed: one pixel keeps the frame's time, transparent or
+        // the same as before.
         out.width = out.height = 1;
-        out.pixels.assign(1, std::uint8_t(unchanged));
-        out.transparentIndex = unchanged;
+        out.pixels.assign(1, unchanged >= 0 ? std::uint8_t(unchanged) : frame.pixels[0]);
+        if (unchanged >= 0)
+            out.transparentIndex = unchanged;
         return out;
     }
     out.left = part.rect.left(), out.top = part.rect.top();
@@ -199,8 +211,10 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
     };
     std::mutex statsMutex;
 
-    // Pass 1: the histogram of the sampled frames.
+    // Pass 1: the histogram of the sampled frames, and the first two frames,
+    // which tell whether much of the picture stays from frame to frame.
     ColorHistogram histogram;
+    QImage firstFrames[2];
     if (randomAccess) {
         std::atomic<int> next{0};
         const int threads = ThreadCount(options.threads, sampled);
@@ -223,6 +237,8 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
                 clock(st.paletteSeconds, statsMutex, t0);
                 if (keepFrames)
                     kept[samples[k]] = frame;
+                if (samples[k] < 2)
+                    firstFrames[samples[k]] = frame;
                 report();
             }
             const auto t0 = Clock::now();
@@ -248,6 +264,8 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
                     kept[i] = frame.copy();
                 ++s;
             }
+            if (i < 2)
+                firstFrames[i] = frame.copy();
             report();
         }
         source.Restart();
@@ -258,13 +276,11 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
     const bool masked = options.mask && !options.mask->IsEmpty();
     const bool interframe =
         options.interframe && (options.disposal == 0 || options.disposal == 1) && count > 1;
-    // The entry that stands for "unchanged": the mask's transparent entry 0,
-    // or one kept at the end of the palette.
-    const bool extraEntry = interframe && !masked;
     PaletteColors palette;
     auto t0 = Clock::now();
-    const int colors = extraEntry ? std::min(options.maxColors, 256) - 1 : options.maxColors;
-    if (Status s = ChoosePalette(histogram, colors, masked, options.transparentColor, &palette); !s)
+    if (Status s =
+            ChoosePalette(histogram, options.maxColors, masked, options.transparentColor, &palette);
+        !s)
         return s;
     // When the palette holds every colour of every frame, error diffusion
     // has no error to spread: the plain remap gives the same indices faster.
@@ -273,9 +289,34 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
                             histogram.ColorCount() + (masked ? 1 : 0) <= palette.size());
     std::optional<Remapper> remapper;
     remapper.emplace(palette, masked ? 1 : 0);
-    const int unchanged = masked ? 0 : int(palette.size());
-    if (extraEntry)
-        palette.push_back(qRgb(0, 0, 0));
+    // Pixels a frame shares with the one before can be left transparent:
+    // with a mask, entry 0 already is; otherwise only a palette with room to
+    // spare gets an entry for it, as taking one from a full palette would
+    // cost every frame some quality.
+    int unchanged = -1;
+    if (interframe && masked) {
+        unchanged = 0;
+    } else if (interframe && palette.size() >= 2) {
+        bool reserve = int(palette.size()) < std::min(options.maxColors, 256);
+        if (!reserve && count > 1) {
+            // A full palette gives up its last colour only for a picture
+            // that mostly stays.
+            if (firstFrames[1].isNull() && randomAccess)
+                source.DrawFrame(1, &firstFrames[1]);
+            reserve = StillShare(firstFrames[0], firstFrames[1]) >= 0.5;
+            if (reserve) {
+                if (Status st2 = ChoosePalette(histogram, std::min(options.maxColors, 256) - 1,
+                                               false, options.transparentColor, &palette);
+                    !st2)
+                    return st2;
+                remapper.emplace(palette, 0);
+            }
+        }
+        if (reserve) {
+            unchanged = int(palette.size());
+            palette.push_back(qRgb(0, 0, 0));
+        }
+    }
     st.paletteSeconds += SecondsSince(t0);
     st.paletteSize = int(palette.size());
 
@@ -363,20 +404,12 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
                     // unchanged pixels transparent: the second pays where much
                     // stays the same, but its holes cost where little does.
                     const ChangedPart part = FindChanges(indexed, *previous);
-                    if (part.rect.isEmpty() || part.unchangedShare >= 0.97 || masked) {
-                        indexed = CutOut(indexed, *previous, part, unchanged);
-                    } else if (part.unchangedShare < 0.2) {
-                        indexed = CutOut(indexed, *previous, part, -1);
-                    } else {
-                        // Which compresses better depends on the picture,
-                        // not only on how much stays: both are tried on a
-                        // quarter of the rows and the smaller is kept.
-                        IndexedImage holes = CutOut(indexed, *previous, part, unchanged);
-                        IndexedImage whole = CutOut(indexed, *previous, part, -1);
-                        const bool holesWin =
-                            TrialLzwSize(holes, minCodeSize) <= TrialLzwSize(whole, minCodeSize);
-                        indexed = holesWin ? std::move(holes) : std::move(whole);
-                    }
+                    // Holes pay once most of the rectangle stays (measured on
+                    // stripes, flat scenes and test cards); below that they
+                    // break the runs the compression lives on.
+                    const bool holes = unchanged >= 0 && (part.rect.isEmpty() || masked ||
+                                                          part.unchangedShare >= kHolesShare);
+                    indexed = CutOut(indexed, *previous, part, holes ? unchanged : -1);
                 }
                 std::lock_guard lock(mutex);
                 shown.erase(i - 1); // only this frame needed it

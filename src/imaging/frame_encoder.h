@@ -45,9 +45,9 @@ struct EncodeOptions {
     QRgb transparentColor = qRgb(255, 255, 255);
     int threads = 0; // 0: one per core
     // With disposal 0 or 1 the previous frame stays on screen, so a frame
-    // only stores the rectangle that changed, its unchanged pixels
-    // transparent (one palette entry is kept for that, unless a cell mask
-    // already makes entry 0 transparent).
+    // only stores the rectangle that changed, and, where the palette has an
+    // entry to spare (or a cell mask makes entry 0 transparent), leaves the
+    // pixels that stayed the same transparent.
     bool interframe = true;
     // Pixels looked at to choose the palette; above it, frames are sampled
     // evenly. Sampled frames are kept for the second pass when all of them
@@ -81,9 +81,10 @@ struct ChangedPart {
 };
 ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous);
 
-// The frame cut down to the changed rectangle. With unchanged >= 0 the
-// pixels that did not change take that index, which becomes the frame's
-// transparent index; with -1 they keep their own.
+// The frame cut down to the changed rectangle (one pixel when nothing
+// changed). With unchanged >= 0 the pixels that did not change take that
+// index, which becomes the frame's transparent index; with -1 they keep
+// their own.
 IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
                     const ChangedPart& part, int unchanged);
 

@@ -129,7 +129,9 @@ TEST(FrameEncoder, SampledPalettesAndThreadCountsGiveTheSameFile) {
     ASSERT_TRUE(
         EncodeAnimatedGif(source, dir.filePath(QStringLiteral("1.gif")), options, nullptr, &stats));
     EXPECT_EQ(stats.sampledFrames, 4);
-    EXPECT_EQ(source.drawn, 24); // the samples, then every frame
+    // The samples, frame 1 (to see how much of the picture stays), then
+    // every frame.
+    EXPECT_EQ(source.drawn, 25);
     options.threads = 3;
     ASSERT_TRUE(EncodeAnimatedGif(source, dir.filePath(QStringLiteral("3.gif")), options));
     EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("1.gif"))),
@@ -303,6 +305,13 @@ TEST(FrameEncoderInterframe, UnchangedFrameIsOneTransparentPixel) {
     const IndexedImage whole = CutOut(frame, previous, two, -1);
     EXPECT_EQ(whole.pixels, (std::vector<std::uint8_t>{2, 5, 5, 2}));
     EXPECT_EQ(whole.transparentIndex, -1);
+
+    // Nothing changed and no entry to spare: the frame's own first pixel.
+    frame.Row(0)[0] = 3;
+    std::vector<std::uint8_t> same = frame.pixels;
+    const IndexedImage kept = CutOut(frame, same, FindChanges(frame, same), -1);
+    EXPECT_EQ(kept.pixels, std::vector<std::uint8_t>{3});
+    EXPECT_EQ(kept.transparentIndex, -1);
 }
 
 } // namespace
