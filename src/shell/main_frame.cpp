@@ -55,14 +55,14 @@ QAction* CMainFrame::Action(const QString& name) const {
 }
 
 void CMainFrame::CreateActions() {
-    struct Spec {
+    struct ActionInfo {
         const char* name;
         const char* text;
         const char* tip;
         const char* icon;
         QKeySequence key;
     };
-    const Spec specs[] = {
+    const ActionInfo actions[] = {
         {"fileNew", "&New", "Create a new document", "document-new", QKeySequence::New},
         {"fileOpen", "&Open...", "Open an existing document", "document-open", QKeySequence::Open},
         {"fileClose", "&Close", "Close the active document", nullptr, QKeySequence()},
@@ -103,7 +103,7 @@ void CMainFrame::CreateActions() {
         {"helpAbout", "&About Velmora...",
          "Display program information, version number and copyright", nullptr, QKeySequence()},
     };
-    for (const Spec& s : specs) {
+    for (const ActionInfo& s : actions) {
         auto* action = new QAction(tr(s.text), this);
         action->setObjectName(QLatin1String(s.name));
         action->setStatusTip(tr(s.tip));
