@@ -190,6 +190,7 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     watcher.setFuture(QtConcurrent::run([snapshot, progress] {
         SaveOptions options;
         options.progress = progress.get();
+        options.cancel = &progress->m_cancel;
         return snapshot->WriteAnimatedGif(options);
     }));
     if (!watcher.isFinished())

@@ -1,5 +1,6 @@
 #include "animation/animation_renderer.h"
 
+#include <QDateTime>
 #include <algorithm>
 
 void AnimationRenderer::SetFrameWidth(int width) {
@@ -22,6 +23,18 @@ void AnimationRenderer::SetColumns(int columns) {
 }
 void AnimationRenderer::SetBorder(int border) {
     m_nBorder = std::max(border, 0);
+}
+
+std::uint32_t AnimationRenderer::ChooseSeed() {
+    if (m_fixedSeed) {
+        m_nLastSeed = *m_fixedSeed;
+    } else {
+        // Seconds, as the time-seeded look is defined, mixed with the
+        // milliseconds so that two saves in one second still differ.
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+        m_nLastSeed = std::uint32_t(ms / 1000) ^ (std::uint32_t(ms % 1000) << 20);
+    }
+    return m_nLastSeed;
 }
 
 GifFileOptions AnimationRenderer::FileOptions() const {
@@ -64,6 +77,7 @@ Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
         return Status::Error(QStringLiteral("Cannot open "));
     // Sequential renderers keep drawing state, so they draw on a copy.
     std::unique_ptr<AnimationRenderer> copy = Clone();
+    copy->SetCancelFlag(options.cancel);
     RendererSource source(copy.get());
     EncodeOptions encode;
     encode.dither = m_bDither;

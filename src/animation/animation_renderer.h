@@ -10,11 +10,16 @@
 
 #include <QImage>
 #include <QString>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
 struct SaveOptions {
     ProgressSink* progress = nullptr;
+    // Set by whoever offers Cancel; drawing loops look at it inside long
+    // frames, the pipeline between frames.
+    const std::atomic<bool>* cancel = nullptr;
     EncodeStats* stats = nullptr;
     int threads = 0; // 0: one per core
 };
@@ -78,6 +83,19 @@ public:
     virtual bool IsSequential() const { return false; }
     virtual void Restart() {}
 
+    // Randomness. Types that draw random numbers seed their generator at
+    // each save with the fixed seed when one is set, otherwise from the
+    // clock; the seed used is kept so that a save can be repeated.
+    virtual bool UsesRandomness() const { return false; }
+    void SetFixedSeed(std::optional<std::uint32_t> seed) { m_fixedSeed = seed; }
+    std::optional<std::uint32_t> GetFixedSeed() const { return m_fixedSeed; }
+    std::uint32_t GetLastSeed() const { return m_nLastSeed; }
+
+    // Inside long frames, drawing loops poll CancelRequested() (every few
+    // thousand rows or shapes) and return early when it is set; the frame's
+    // content no longer matters then.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+
     // The encoder's file settings: comment, loop count, disposal.
     virtual GifFileOptions FileOptions() const;
     virtual int Disposal() const { return 2; }
@@ -102,6 +120,11 @@ protected:
     }
     void StoreBorder(int border) { m_nBorder = border; }
 
+    // The seed for this save: the fixed one, or one from the clock. Kept as
+    // the last seed. Call once per save, from PrepareSave().
+    std::uint32_t ChooseSeed();
+    bool CancelRequested() const { return m_pCancel && m_pCancel->load(std::memory_order_relaxed); }
+
 private:
     bool m_bDither = true;
     QString m_strGifPath;
@@ -117,4 +140,7 @@ private:
     int m_nColumns = 3;
     int m_nBorder = 5;
     bool m_bCellPattern = false;
+    std::optional<std::uint32_t> m_fixedSeed;
+    std::uint32_t m_nLastSeed = 0;
+    const std::atomic<bool>* m_pCancel = nullptr;
 };

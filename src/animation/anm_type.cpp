@@ -1,7 +1,6 @@
 #include "animation/anm_type.h"
 
-#include "animation/moving_stripes_renderer.h"
-#include "animation/rotating_stripes_renderer.h"
+#include "animation/animation_types.h"
 #include "ui_anm_type.h"
 
 #include <QDialogButtonBox>
@@ -11,9 +10,6 @@
 
 namespace {
 
-const char* const kTypeNames[6] = {"Moving Stripes", "Rotating Stripes", "Blinking Clouds",
-                                   "Flowing Clouds", "Rubber Clouds",    "Dynamic Picture"};
-
 std::function<int()> g_testHook;
 
 AnmType::Sample RenderSample(AnimationRenderer& renderer) {
@@ -21,6 +17,7 @@ AnmType::Sample RenderSample(AnimationRenderer& renderer) {
     renderer.SetFrameWidth(200);
     renderer.SetFrameHeight(160);
     renderer.PrepareSave();
+    renderer.Restart();
     sample.delayMs = std::max(renderer.FrameDelay(0), 1) * 10;
     for (int i = 0; i < renderer.FrameCount(); ++i) {
         QImage frame(renderer.OutputSize(), QImage::Format_RGB32);
@@ -33,12 +30,13 @@ AnmType::Sample RenderSample(AnimationRenderer& renderer) {
 } // namespace
 
 bool AnmType::IsAvailable(int chooserType) {
-    return chooserType == 1 || chooserType == 2;
+    const AnimationTypeInfo* info = AnimationTypeByChooser(chooserType);
+    return info && info->IsAvailable();
 }
 
 int AnmType::RendererTypeFor(int chooserType) {
-    static const int map[7] = {0, 1, 2, 5, 3, 6, 4};
-    return chooserType >= 1 && chooserType <= 6 ? map[chooserType] : 0;
+    const AnimationTypeInfo* info = AnimationTypeByChooser(chooserType);
+    return info ? info->rendererType : 0;
 }
 
 const AnmType::Sample& AnmType::SampleOf(int chooserType) {
@@ -47,14 +45,14 @@ const AnmType::Sample& AnmType::SampleOf(int chooserType) {
     if (found != cache.end())
         return found->second;
     Sample sample;
-    if (chooserType == 1) {
-        MovingStripesRenderer r;
-        r.SetNumberOfColors(3);
-        sample = RenderSample(r);
-    } else if (chooserType == 2) {
-        RotatingStripesRenderer r;
-        r.SetNumberOfColors(2);
-        sample = RenderSample(r);
+    const AnimationTypeInfo* info = AnimationTypeByChooser(chooserType);
+    if (info && info->IsAvailable()) {
+        std::unique_ptr<AnimationRenderer> r = info->create();
+        // Samples repeat from one run to the next.
+        r->SetFixedSeed(1);
+        if (info->sample)
+            info->sample(*r);
+        sample = RenderSample(*r);
     }
     return cache.emplace(chooserType, std::move(sample)).first->second;
 }
@@ -66,9 +64,9 @@ AnmType::AnmType(QWidget* owner) : QDialog(owner), m_ui(std::make_unique<Ui::Anm
     next->setDefault(true);
     connect(m_ui->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_ui->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    for (int i = 0; i < 6; ++i) {
-        auto* item = new QListWidgetItem(tr(kTypeNames[i]), m_ui->typeList);
-        if (!IsAvailable(i + 1)) {
+    for (const AnimationTypeInfo& type : AnimationTypes()) {
+        auto* item = new QListWidgetItem(tr(qPrintable(type.title)), m_ui->typeList);
+        if (!type.IsAvailable()) {
             // Listed, so the user sees what is coming, but not choosable.
             item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
             item->setToolTip(tr("Not available yet"));

@@ -1,8 +1,6 @@
 #include "cli/render_command.h"
 
-#include "animation/moving_stripes_renderer.h"
 #include "animation/renderer_parameters.h"
-#include "animation/rotating_stripes_renderer.h"
 #include "cli/arguments.h"
 
 #include <QDateTime>
@@ -50,15 +48,14 @@ QString RenderHelp(const QString& type) {
             value = QString::number(p.get(*renderer));
             break;
         }
-        text += QStringLiteral("  %1 %2 (default %3)\n").arg(p.name, -20).arg(p.description, value);
+        if (p.deferred)
+            text += QStringLiteral("  %1 %2\n")
+                        .arg(p.name + QStringLiteral("=1"), -20)
+                        .arg(p.description);
+        else
+            text +=
+                QStringLiteral("  %1 %2 (default %3)\n").arg(p.name, -20).arg(p.description, value);
     }
-    if (type == QLatin1String("moving-stripes"))
-        text += QStringLiteral("  %1 make the frame one tile of the pattern before saving\n")
-                    .arg(QStringLiteral("tile=1"), -20);
-    if (type == QLatin1String("rotating-stripes"))
-        text +=
-            QStringLiteral("  %1 draw one pinwheel per cell of --table and save the whole table\n")
-                .arg(QStringLiteral("fit-to-cell=1"), -20);
     return text;
 }
 
@@ -107,7 +104,6 @@ int RunRenderCommand(const QStringList& args) {
     QString out, dump;
     std::optional<std::uint32_t> seed;
     std::vector<std::pair<const RendererParameter*, int>> values;
-    bool tile = false, fitToCell = false;
     int table[5] = {450, 200, 2, 3, 5};
     int threads = 0;
     bool printStats = false;
@@ -144,20 +140,6 @@ int RunRenderCommand(const QStringList& args) {
             if (eq <= 0)
                 reader.BadValue(arg, text, QStringLiteral("NAME=VALUE"));
             const QString name = text.left(eq), value = text.mid(eq + 1);
-            if (name == QLatin1String("tile") && type == QLatin1String("moving-stripes")) {
-                const auto v = ParseSwitch(value);
-                if (!v)
-                    reader.BadValue(arg, text, QStringLiteral("tile=0 or tile=1"));
-                tile = *v != 0;
-                continue;
-            }
-            if (name == QLatin1String("fit-to-cell") && type == QLatin1String("rotating-stripes")) {
-                const auto v = ParseSwitch(value);
-                if (!v)
-                    reader.BadValue(arg, text, QStringLiteral("fit-to-cell=0 or fit-to-cell=1"));
-                fitToCell = *v != 0;
-                continue;
-            }
             const RendererParameter* parameter = nullptr;
             for (const RendererParameter& p : parameters)
                 if (p.name == name)
@@ -199,17 +181,17 @@ int RunRenderCommand(const QStringList& args) {
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(type);
     renderer->SetAnimationGifPath(out);
     for (const auto& [parameter, value] : values)
-        parameter->set(*renderer, value);
+        if (!parameter->deferred)
+            parameter->set(*renderer, value);
     renderer->SetTableWidth(table[0]);
     renderer->SetTableHeight(table[1]);
     renderer->SetRows(table[2]);
     renderer->SetColumns(table[3]);
     renderer->SetBorder(table[4]);
-    (void)seed; // the stripe animations draw no random numbers; the clouds will
-    if (tile)
-        static_cast<MovingStripesRenderer&>(*renderer).Tile();
-    if (fitToCell)
-        static_cast<RotatingStripesRenderer&>(*renderer).SetFitToCell(true);
+    renderer->SetFixedSeed(seed);
+    for (const auto& [parameter, value] : values)
+        if (parameter->deferred)
+            parameter->set(*renderer, value);
 
     renderer->PrepareSave();
     SaveOptions options;
@@ -227,11 +209,14 @@ int RunRenderCommand(const QStringList& args) {
         }
     }
     const QSize size = renderer->OutputSize();
-    PrintOut(QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")
-                 .arg(renderer->FrameCount())
-                 .arg(renderer->FrameCount() > 0 ? renderer->FrameDelay(0) : 0)
-                 .arg(size.width())
-                 .arg(size.height()));
+    QString line = QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")
+                       .arg(renderer->FrameCount())
+                       .arg(renderer->FrameCount() > 0 ? renderer->FrameDelay(0) : 0)
+                       .arg(size.width())
+                       .arg(size.height());
+    if (renderer->UsesRandomness())
+        line += QStringLiteral(" seed=%1").arg(renderer->GetLastSeed());
+    PrintOut(line);
     if (printStats) {
         const int n = std::max(stats.frames, 1);
         PrintOut(QStringLiteral(

@@ -1,10 +1,9 @@
 #include "shell/velmora_view.h"
 
-#include "animation/anim_moving_stripes.h"
-#include "animation/anim_rotating_stripes.h"
+#include "animation/animation_dialog.h"
+#include "animation/animation_dialog_factory.h"
+#include "animation/animation_types.h"
 #include "animation/anm_type.h"
-#include "animation/moving_stripes_renderer.h"
-#include "animation/rotating_stripes_renderer.h"
 #include "page/atomic_write.h"
 #include "page/page_names.h"
 #include "shell/main_frame.h"
@@ -58,17 +57,10 @@ CVelmoraView::~CVelmoraView() {
 }
 
 AnimationRenderer* CVelmoraView::CreateRenderer(int type) {
-    std::unique_ptr<AnimationRenderer> renderer;
-    switch (type) {
-    case 1:
-        renderer = std::make_unique<MovingStripesRenderer>();
-        break;
-    case 2:
-        renderer = std::make_unique<RotatingStripesRenderer>();
-        break;
-    default:
+    const AnimationTypeInfo* info = AnimationTypeByRenderer(type);
+    if (!info || !info->IsAvailable())
         return nullptr;
-    }
+    std::unique_ptr<AnimationRenderer> renderer = info->create();
     renderer->SetAnimationGifPath(m_strGifFile);
     renderer->SetCellGifPath(m_strCellFile);
     m_renderers[std::size_t(type)] = std::move(renderer);
@@ -85,14 +77,7 @@ AnimationDialog* CVelmoraView::AnimationWindow(int type) const {
 }
 
 AnimationDialog* CVelmoraView::CreateAnimationDialog(int rendererType) {
-    switch (rendererType) {
-    case 1:
-        return new AnimMovingStripes(this, m_pMainWindow);
-    case 2:
-        return new AnimRotatingStripes(this, m_pMainWindow);
-    default:
-        return nullptr;
-    }
+    return CreateAnimationDialogFor(rendererType, this, m_pMainWindow);
 }
 
 void CVelmoraView::OnAnimateTable(bool fromTablePro) {

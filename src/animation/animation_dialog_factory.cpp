@@ -1,0 +1,30 @@
+#include "animation/animation_dialog_factory.h"
+
+#include "animation/anim_moving_stripes.h"
+#include "animation/anim_rotating_stripes.h"
+
+#include <functional>
+#include <map>
+
+namespace {
+
+using Factory = std::function<AnimationDialog*(AnimationHost*, QWidget*)>;
+
+template <typename Dialog> Factory Make() {
+    return [](AnimationHost* host, QWidget* owner) { return new Dialog(host, owner); };
+}
+
+const std::map<int, Factory>& Factories() {
+    static const std::map<int, Factory> factories = {
+        {1, Make<AnimMovingStripes>()},
+        {2, Make<AnimRotatingStripes>()},
+    };
+    return factories;
+}
+
+} // namespace
+
+AnimationDialog* CreateAnimationDialogFor(int rendererType, AnimationHost* host, QWidget* owner) {
+    const auto found = Factories().find(rendererType);
+    return found == Factories().end() ? nullptr : found->second(host, owner);
+}

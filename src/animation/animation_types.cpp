@@ -1,0 +1,98 @@
+#include "animation/animation_types.h"
+
+#include "animation/moving_stripes_renderer.h"
+#include "animation/rotating_stripes_renderer.h"
+
+namespace {
+
+std::vector<AnimationTypeInfo> MakeTable() {
+    std::vector<AnimationTypeInfo> t;
+
+    AnimationTypeInfo movingStripes;
+    movingStripes.rendererType = 1;
+    movingStripes.chooserNumber = 1;
+    movingStripes.cliName = QStringLiteral("moving-stripes");
+    movingStripes.title = QStringLiteral("Moving Stripes");
+    movingStripes.create = [] { return std::make_unique<MovingStripesRenderer>(); };
+    movingStripes.parameters = MovingStripesParameters;
+    movingStripes.sample = [](AnimationRenderer& r) {
+        static_cast<MovingStripesRenderer&>(r).SetNumberOfColors(3);
+    };
+    t.push_back(std::move(movingStripes));
+
+    AnimationTypeInfo rotatingStripes;
+    rotatingStripes.rendererType = 2;
+    rotatingStripes.chooserNumber = 2;
+    rotatingStripes.cliName = QStringLiteral("rotating-stripes");
+    rotatingStripes.title = QStringLiteral("Rotating Stripes");
+    rotatingStripes.create = [] {
+        auto r = std::make_unique<RotatingStripesRenderer>();
+        // The window starts its boxes at 120 x 120, which every user sees.
+        r->SetFrameWidth(120);
+        r->SetFrameHeight(120);
+        return r;
+    };
+    rotatingStripes.parameters = RotatingStripesParameters;
+    rotatingStripes.sample = [](AnimationRenderer& r) {
+        static_cast<RotatingStripesRenderer&>(r).SetNumberOfColors(2);
+    };
+    t.push_back(std::move(rotatingStripes));
+
+    AnimationTypeInfo blinkingClouds;
+    blinkingClouds.rendererType = 5;
+    blinkingClouds.chooserNumber = 3;
+    blinkingClouds.cliName = QStringLiteral("blinking-clouds");
+    blinkingClouds.title = QStringLiteral("Blinking Clouds");
+    t.push_back(std::move(blinkingClouds));
+
+    AnimationTypeInfo flowingClouds;
+    flowingClouds.rendererType = 3;
+    flowingClouds.chooserNumber = 4;
+    flowingClouds.cliName = QStringLiteral("flowing-clouds");
+    flowingClouds.title = QStringLiteral("Flowing Clouds");
+    t.push_back(std::move(flowingClouds));
+
+    AnimationTypeInfo rubberClouds;
+    rubberClouds.rendererType = 6;
+    rubberClouds.chooserNumber = 5;
+    rubberClouds.cliName = QStringLiteral("rubber-clouds");
+    rubberClouds.title = QStringLiteral("Rubber Clouds");
+    t.push_back(std::move(rubberClouds));
+
+    AnimationTypeInfo dynamicPicture;
+    dynamicPicture.rendererType = 4;
+    dynamicPicture.chooserNumber = 6;
+    dynamicPicture.cliName = QStringLiteral("dynamic-picture");
+    dynamicPicture.title = QStringLiteral("Dynamic Picture");
+    t.push_back(std::move(dynamicPicture));
+
+    return t;
+}
+
+} // namespace
+
+const std::vector<AnimationTypeInfo>& AnimationTypes() {
+    static const std::vector<AnimationTypeInfo> table = MakeTable();
+    return table;
+}
+
+const AnimationTypeInfo* AnimationTypeByRenderer(int rendererType) {
+    for (const AnimationTypeInfo& t : AnimationTypes())
+        if (t.rendererType == rendererType)
+            return &t;
+    return nullptr;
+}
+
+const AnimationTypeInfo* AnimationTypeByChooser(int chooserNumber) {
+    for (const AnimationTypeInfo& t : AnimationTypes())
+        if (t.chooserNumber == chooserNumber)
+            return &t;
+    return nullptr;
+}
+
+const AnimationTypeInfo* AnimationTypeByName(const QString& cliName) {
+    for (const AnimationTypeInfo& t : AnimationTypes())
+        if (t.cliName == cliName)
+            return &t;
+    return nullptr;
+}
