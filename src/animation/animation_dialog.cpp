@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFutureWatcher>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProgressDialog>
@@ -112,6 +113,27 @@ void AnimationDialog::BindCellPattern(QPushButton* button) {
     // Cell patterns come with their own windows; until then the button waits.
     button->setEnabled(false);
     button->setToolTip(tr("Cell patterns are not available yet"));
+}
+
+void AnimationDialog::BindSeed(QLabel* seedLabel, QCheckBox* sameSeed) {
+    m_pSeedLabel = seedLabel;
+    m_pSameSeedCheck = sameSeed;
+    seedLabel->setText(tr("Seed: none yet"));
+    sameSeed->setChecked(false);
+    // Nothing to repeat before the first save.
+    sameSeed->setEnabled(false);
+    sameSeed->setToolTip(tr("Repeat the random field of the last save"));
+    connect(sameSeed, &QCheckBox::toggled, this, [this](bool on) {
+        if (AnimationRenderer* r = Renderer())
+            r->SetFixedSeed(on ? std::optional<std::uint32_t>(r->GetLastSeed()) : std::nullopt);
+    });
+    connect(this, &AnimationDialog::Saved, this, [this](const Status& status) {
+        AnimationRenderer* r = Renderer();
+        if (!status || !r || !m_pSeedLabel)
+            return;
+        m_pSeedLabel->setText(tr("Seed: %1").arg(r->GetLastSeed()));
+        m_pSameSeedCheck->setEnabled(true);
+    });
 }
 
 void AnimationDialog::BindStripeControls(const StripeControls& c) {

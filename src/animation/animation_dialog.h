@@ -15,6 +15,7 @@ class AnimationHost;
 class CColorBox;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -53,6 +54,9 @@ protected:
     void BindDither(QCheckBox* check);
     void BindClose(QPushButton* close);
     void BindCellPattern(QPushButton* button);
+    // The random animations: `seedLabel` shows the seed the last save used,
+    // and "Same seed", when checked, makes the next save use it again.
+    void BindSeed(QLabel* seedLabel, QCheckBox* sameSeed);
 
     // The controls both stripe windows have, bound to a StripesRendererBase.
     struct StripeControls {
@@ -76,4 +80,6 @@ private:
     QLineEdit* m_pWidthEdit = nullptr;
     QLineEdit* m_pHeightEdit = nullptr;
     bool m_bSaving = false;
+    QLabel* m_pSeedLabel = nullptr;
+    QCheckBox* m_pSameSeedCheck = nullptr;
 };
