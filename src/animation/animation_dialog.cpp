@@ -223,7 +223,11 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
 
     const Status status = watcher.result();
     if (status) {
-        ShowUserMessage(this, tr("Animated gif saved to disk"), MessageKind::Information);
+        QString message = tr("Animated gif saved to disk");
+        // The notes are about the prepared save, which the snapshot holds.
+        for (const QString& note : snapshot->SaveNotes())
+            message += QStringLiteral("\n") + note;
+        ShowUserMessage(this, message, MessageKind::Information);
         m_pHost->RefreshPreview();
     } else if (!progress->m_cancel) {
         ShowUserMessage(this, status.message(), MessageKind::Warning);

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -82,6 +83,12 @@ public:
     virtual void DrawFrame(int index, QImage* frame) const = 0;
     virtual bool IsSequential() const { return false; }
     virtual void Restart() {}
+
+    // What the user should know about the prepared save (a frame count cut
+    // to a cap, a delay browsers will not honour...), one sentence each.
+    // The window adds them to its completion message, the command line
+    // prints them as notes.
+    virtual QStringList SaveNotes() const { return {}; }
 
     // Randomness. Types that draw random numbers seed their generator at
     // each save with the fixed seed when one is set, otherwise from the

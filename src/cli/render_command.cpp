@@ -194,6 +194,8 @@ int RunRenderCommand(const QStringList& args) {
             parameter->set(*renderer, value);
 
     renderer->PrepareSave();
+    for (const QString& note : renderer->SaveNotes())
+        PrintError(QStringLiteral("note: ") + note);
     SaveOptions options;
     EncodeStats stats;
     options.stats = &stats;
