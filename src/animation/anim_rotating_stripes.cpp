@@ -3,9 +3,8 @@
 #include "animation/animation_host.h"
 #include "animation/rotating_stripes_renderer.h"
 #include "controls/color_box.h"
-#include "shell/table_pro.h"
+#include "page/velmora_document.h"
 #include "ui_anim_rotating_stripes.h"
-#include "ui_table_pro.h"
 
 AnimRotatingStripes::AnimRotatingStripes(AnimationHost* host, QWidget* owner)
     : AnimationDialog(host, kRendererType, owner),
@@ -36,28 +35,23 @@ RotatingStripesRenderer* AnimRotatingStripes::StripesRenderer() const {
 }
 
 Status AnimRotatingStripes::OnSaveAnimatedGif() {
-    TablePro* table = Host()->GetTablePro();
-    return RunSave([table](AnimationRenderer& base) {
+    const VelmoraDocument* document = Host()->Document();
+    return RunSave([document](AnimationRenderer& base) {
         auto& r = static_cast<RotatingStripesRenderer&>(base);
         if (!r.GetFitToCell()) {
             r.PrepareSave();
             return;
         }
-        if (table) {
-            r.SetTableWidth(table->GetTableWidth());
-            r.SetTableHeight(table->GetTableHeight());
-            r.SetBorder(table->GetTableBorder());
-            r.SetColumns(table->GetTableColumns());
-            r.SetRows(table->GetTableRows());
-        }
+        if (document)
+            document->CopyTableGeometryTo(r);
         r.PrepareFitToCell();
     });
 }
 
 void AnimRotatingStripes::OnFitToCell() {
-    if (TablePro* table = Host()->GetTablePro()) {
-        m_ui->widthEdit->setText(QString::number(table->GetTableWidth()));
-        m_ui->heightEdit->setText(QString::number(table->GetTableHeight()));
+    if (const VelmoraDocument* document = Host()->Document()) {
+        m_ui->widthEdit->setText(QString::number(document->Table().GetWidth()));
+        m_ui->heightEdit->setText(QString::number(document->Table().GetHeight()));
     }
     StripesRenderer()->SetFitToCell(true);
     update();

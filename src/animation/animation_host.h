@@ -5,6 +5,7 @@
 class AnimationRenderer;
 class QMainWindow;
 class TablePro;
+class VelmoraDocument;
 
 // Renderer numbering: 1 Moving Stripes, 2 Rotating Stripes, 3 Flowing
 // Clouds, 4 Dynamic Picture, 5 Blinking Clouds, 6 Rubber Clouds.
@@ -18,5 +19,7 @@ public:
     virtual void SetAnimationType(int type) = 0;
     virtual void RefreshPreview() = 0;
     virtual TablePro* GetTablePro() const = 0;
+    // The document the windows edit: its table, page sets and cell mask.
+    virtual VelmoraDocument* Document() const { return nullptr; }
     virtual QMainWindow* MainWindow() const = 0;
 };

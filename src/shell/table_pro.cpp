@@ -4,18 +4,19 @@
 #include "controls/dialog_text.h"
 #include "controls/user_messages.h"
 #include "shell/preview_target.h"
+#include "shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 
-TablePro::TablePro(PreviewTarget* view, QWidget* owner)
-    : QDialog(owner), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()) {
+TablePro::TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner)
+    : QDialog(owner), m_pDoc(doc), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()),
+      m_table(&doc->Table()) {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("tableProperties"));
     m_ui->cellColorBox->Fill();
     m_ui->pageColorBox->Fill();
-    m_table = std::make_unique<CHtmlTable>();
     WriteAndRefresh();
 
     connect(m_ui->showCellsCheck, &QCheckBox::clicked, this, [this](bool checked) {
@@ -36,11 +37,11 @@ TablePro::TablePro(PreviewTarget* view, QWidget* owner)
         // A choice from the list and typing in the field both reach the
         // setter; setting the field from code does not.
         connect(c.combo, &QComboBox::activated, this, [this, c](int index) {
-            (m_table.get()->*c.set)(AtoiText(c.combo->itemText(index)));
+            (m_table->*c.set)(AtoiText(c.combo->itemText(index)));
             WriteAndRefresh();
         });
         connect(c.combo->lineEdit(), &QLineEdit::textEdited, this, [this, c](const QString& text) {
-            (m_table.get()->*c.set)(AtoiText(text));
+            (m_table->*c.set)(AtoiText(text));
             WriteAndRefresh();
         });
     }
@@ -67,11 +68,11 @@ void TablePro::SetStartingControls() {
 }
 
 void TablePro::WriteAndRefresh() {
-    QString error;
-    if (!m_table->WritePage(m_pView->PreviewPageFile(), QString(), &error)) {
-        Q_EMIT PageWriteFailed(error);
-        ShowUserMessage(this, error, MessageKind::Warning);
+    if (Status s = m_pDoc->Model().WritePreviewPage(); !s) {
+        Q_EMIT PageWriteFailed(s.message());
+        ShowUserMessage(this, s.message(), MessageKind::Warning);
     }
+    m_pDoc->NotifyTableChanged();
     m_pView->RefreshPreview();
 }
 

@@ -14,15 +14,16 @@ namespace Ui {
 class TablePro;
 }
 class CColorBox;
+class CVelmoraDoc;
 class PreviewTarget;
 
 class TablePro : public QDialog {
     Q_OBJECT
 public:
-    explicit TablePro(PreviewTarget* view, QWidget* owner = nullptr);
+    TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner = nullptr);
     ~TablePro() override;
 
-    CHtmlTable* Table() const { return m_table.get(); }
+    CHtmlTable* Table() const { return m_table; }
 
     int GetTableWidth() const { return m_table->GetWidth(); }
     int GetTableHeight() const { return m_table->GetHeight(); }
@@ -60,8 +61,9 @@ private:
     void OnHeightChanged(const QString& text);
     void OnColorChosen(CColorBox* box, int index, bool cell);
 
+    CVelmoraDoc* m_pDoc;
     PreviewTarget* m_pView;
     std::unique_ptr<Ui::TablePro> m_ui;
-    std::unique_ptr<CHtmlTable> m_table;
+    CHtmlTable* m_table;                                 // the document's
     std::array<QPointer<QDialog>, 7> m_animationDialogs; // index 0 unused
 };

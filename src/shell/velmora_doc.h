@@ -1,6 +1,8 @@
-// A document: one table page. It holds no data of its own (the table lives
-// in its Table Properties window) and has no file format; only its title.
+// A document: one table page, its title and its state (the table, the page
+// sets, the animations), with signals that windows follow.
 #pragma once
+
+#include "page/velmora_document.h"
 
 #include <QObject>
 #include <QString>
@@ -19,9 +21,18 @@ public:
     // New documents are "Untitled" followed by a number until saved.
     bool IsUntitled() const { return m_strTitle.left(8) == QLatin1String("Untitled"); }
 
+    VelmoraDocument& Model() { return m_model; }
+    const VelmoraDocument& Model() const { return m_model; }
+    CHtmlTable& Table() { return m_model.Table(); }
+
+    // Whoever changed the table says so; the views rewrite their page.
+    void NotifyTableChanged() { Q_EMIT TableChanged(); }
+
 Q_SIGNALS:
     void TitleChanged(const QString& title);
+    void TableChanged();
 
 private:
     QString m_strTitle;
+    VelmoraDocument m_model;
 };

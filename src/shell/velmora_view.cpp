@@ -19,12 +19,15 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QSet>
 #include <QUrl>
 
 namespace {
 
 CVelmoraView::SavePathChooser g_savePathChooser;
 CVelmoraView::MessageSink g_messageSink;
+// Preview bases of the documents open in this process.
+QSet<QString> g_previewBasesInUse;
 
 QString RunSaveDialog(QWidget* parent) {
     // No filter and no default extension; an existing file needs a yes.
@@ -49,6 +52,7 @@ CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString di
 }
 
 CVelmoraView::~CVelmoraView() {
+    g_previewBasesInUse.remove(m_strPreviewBase);
     // The windows of this document go with it; their renderers after them.
     for (auto& dialog : m_animationDialogs)
         delete dialog.data();
@@ -57,19 +61,42 @@ CVelmoraView::~CVelmoraView() {
 }
 
 AnimationRenderer* CVelmoraView::CreateRenderer(int type) {
-    const AnimationTypeInfo* info = AnimationTypeByRenderer(type);
-    if (!info || !info->IsAvailable())
-        return nullptr;
-    std::unique_ptr<AnimationRenderer> renderer = info->create();
-    renderer->SetAnimationGifPath(m_strGifFile);
-    renderer->SetCellGifPath(m_strCellFile);
-    m_renderers[std::size_t(type)] = std::move(renderer);
-    m_nAnimationType = type;
-    return m_renderers[std::size_t(type)].get();
+    return m_pDoc->Model().CreateRenderer(type);
 }
 
 AnimationRenderer* CVelmoraView::Renderer(int type) const {
-    return type >= 1 && type <= 6 ? m_renderers[std::size_t(type)].get() : nullptr;
+    return m_pDoc->Model().Renderer(type);
+}
+
+int CVelmoraView::AnimationType() const {
+    return m_pDoc->Model().AnimationType();
+}
+
+void CVelmoraView::SetAnimationType(int type) {
+    m_pDoc->Model().SetAnimationType(type);
+}
+
+VelmoraDocument* CVelmoraView::Document() const {
+    return &m_pDoc->Model();
+}
+
+const QString& CVelmoraView::PageFile() const {
+    return m_pDoc->Model().Preview().page;
+}
+const QString& CVelmoraView::GifFile() const {
+    return m_pDoc->Model().Preview().gif;
+}
+const QString& CVelmoraView::CellFile() const {
+    return m_pDoc->Model().Preview().cell;
+}
+const QString& CVelmoraView::SavedPageFile() const {
+    return m_pDoc->Model().Saved().page;
+}
+const QString& CVelmoraView::SavedGifFile() const {
+    return m_pDoc->Model().Saved().gif;
+}
+const QString& CVelmoraView::SavedCellFile() const {
+    return m_pDoc->Model().Saved().cell;
 }
 
 AnimationDialog* CVelmoraView::AnimationWindow(int type) const {
@@ -100,17 +127,21 @@ void CVelmoraView::OnAnimateTable(bool fromTablePro) {
 }
 
 void CVelmoraView::OnInitialUpdate() {
-    const QString base = m_strDirectory + m_pDoc->GetTitle();
-    m_strPageFile = base + QStringLiteral(".htm");
-    m_strGifFile = base + QStringLiteral(".gif");
-    m_strCellFile = base + QStringLiteral("-cell.gif");
+    // Each open document previews in a set of its own, also when two have
+    // the same title (the same page opened twice, two index.htm).
+    QString base = m_strDirectory + m_pDoc->GetTitle();
+    for (int n = 2; g_previewBasesInUse.contains(base); ++n)
+        base = m_strDirectory + m_pDoc->GetTitle() + QStringLiteral("-%1").arg(n);
+    g_previewBasesInUse.insert(base);
+    m_strPreviewBase = base;
+    m_pDoc->Model().SetPreview(PageSet::ForBase(base));
     // A missing default animation leaves the page without a background; the
     // page itself still works.
-    CopyFileAtomically(m_strDirectory + QStringLiteral("images/default.gif"), m_strGifFile);
+    CopyFileAtomically(m_strDirectory + QStringLiteral("images/default.gif"), GifFile());
     if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
         frame->showMaximized();
 
-    m_pTablePro = new TablePro(this, m_pMainWindow);
+    m_pTablePro = new TablePro(m_pDoc, this, m_pMainWindow);
     connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
     QRect main = m_pMainWindow->frameGeometry();
     if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
@@ -119,7 +150,7 @@ void CVelmoraView::OnInitialUpdate() {
     m_pTablePro->resize(size);
     m_pTablePro->move(main.right() - m_pTablePro->frameGeometry().width() + 1, main.top() + 150);
     m_pTablePro->SetStartingControls();
-    setUrl(QUrl::fromLocalFile(m_strPageFile));
+    setUrl(QUrl::fromLocalFile(PageFile()));
 }
 
 void CVelmoraView::OnActivateView(bool activate) {
@@ -151,26 +182,10 @@ Status CVelmoraView::Report(Status status) {
     return status;
 }
 
-Status CVelmoraView::SaveTo(const QString& imageName) {
-    QString error;
-    Status result;
-    if (!m_pTablePro->Table()->WritePage(m_strSavedPageFile, imageName, &error))
-        result = Status::Error(error);
-    // The images are copied even when the page failed, as the page set is
-    // only complete with them; every failure is reported.
-    if (Status s = CopyFileAtomically(m_strGifFile, m_strSavedGifFile); !s && result)
-        result = s;
-    if (m_pTablePro->Table()->HasCellPattern()) {
-        if (Status s = CopyFileAtomically(m_strCellFile, m_strSavedCellFile); !s && result)
-            result = s;
-    }
-    return result;
-}
-
 Status CVelmoraView::OnFileSave() {
-    if (m_pDoc->IsUntitled() || m_strSavedPageFile.isEmpty())
+    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty())
         return OnFileSaveAs();
-    return Report(SaveTo(QString()));
+    return Report(m_pDoc->Model().SaveTo(m_pDoc->Model().Saved(), QString()));
 }
 
 Status CVelmoraView::OnFileSaveAs() {
@@ -179,30 +194,32 @@ Status CVelmoraView::OnFileSaveAs() {
         return Status::Error(QString()); // cancelled: nothing to report
     const QString folder = FolderOf(path);
     const QString name = BaseNameOf(path);
-    m_strSavedPageFile = folder + name + QStringLiteral(".htm");
-    m_strSavedGifFile = folder + name + QStringLiteral(".gif");
-    m_strSavedCellFile = folder + name + QStringLiteral("-cell.gif");
-    const Status status = SaveTo(name);
-    m_pDoc->SetTitle(name);
+    const PageSet target = PageSet::ForBase(folder + name);
+    const Status status = m_pDoc->Model().SaveTo(target, name);
+    // A failed save leaves the document as it was, so it does not look saved.
+    if (status) {
+        m_pDoc->Model().SetSaved(target);
+        m_pDoc->SetTitle(name);
+    }
     return Report(status);
 }
 
 QStringList CVelmoraView::AnimationFileList() const {
-    return {m_pDoc->IsUntitled() ? m_strGifFile : m_strSavedGifFile};
+    return {m_pDoc->IsUntitled() ? GifFile() : SavedGifFile()};
 }
 
 QStringList CVelmoraView::CellPatternFileList() const {
-    if (!m_pTablePro->Table()->HasCellPattern())
+    if (!m_pDoc->Table().HasCellPattern())
         return {};
-    return {m_pDoc->IsUntitled() ? m_strCellFile : m_strSavedCellFile};
+    return {m_pDoc->IsUntitled() ? CellFile() : SavedCellFile()};
 }
 
 QStringList CVelmoraView::AllFilesList() const {
     const bool untitled = m_pDoc->IsUntitled();
-    QStringList list{untitled ? m_strPageFile : m_strSavedPageFile,
-                     untitled ? m_strGifFile : m_strSavedGifFile};
-    if (m_pTablePro->Table()->HasCellPattern())
-        list << (untitled ? m_strCellFile : m_strSavedCellFile);
+    QStringList list{untitled ? PageFile() : SavedPageFile(),
+                     untitled ? GifFile() : SavedGifFile()};
+    if (m_pDoc->Table().HasCellPattern())
+        list << (untitled ? CellFile() : SavedCellFile());
     return list;
 }
 
@@ -243,17 +260,25 @@ Status CVelmoraView::OnCopyAll() {
 }
 
 Status CVelmoraView::OnCopyTableTag() {
-    QFile file(m_strPageFile);
+    const QString& pageFile = PageFile();
+    QFile file(pageFile);
     if (!file.exists())
-        return Report(Status::Error(QStringLiteral("%1 was not found.").arg(m_strPageFile)));
-    if (!file.open(QIODevice::ReadOnly))
-        return Report(Status::Error(
-            QStringLiteral("Cannot open %1: %2").arg(m_strPageFile, file.errorString())));
-    const QByteArray page = file.readAll();
+        return Report(Status::Error(QStringLiteral("%1 was not found.").arg(pageFile)));
+    QByteArray page;
+    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return Report(Status::Error(
+                QStringLiteral("Cannot open %1: %2").arg(pageFile, file.errorString())));
+        page = file.readAll();
+    } else {
+        // After a save the tag goes with the saved set, so it names the
+        // images beside the saved page, not the preview's.
+        page = m_pDoc->Table().ComposePage(SavedPageFile(), BaseNameOf(SavedPageFile()));
+    }
     const qsizetype a = page.indexOf("<table");
     const qsizetype b = page.indexOf("/body");
     if (a < 0 || b < 0 || b - 2 - a < 0)
-        return Report(Status::Error(QStringLiteral("%1 holds no table.").arg(m_strPageFile)));
+        return Report(Status::Error(QStringLiteral("%1 holds no table.").arg(pageFile)));
     // From the outer table's tag up to the "</body>" line, without the line
     // break's line feed and the "<": the tag ends in "</table>" + CR.
     QApplication::clipboard()->setText(QString::fromLatin1(page.mid(a, b - 2 - a)));

@@ -34,15 +34,16 @@ public:
 
     CVelmoraDoc* GetDocument() const { return m_pDoc; }
 
-    QString PreviewPageFile() const override { return m_strPageFile; }
+    QString PreviewPageFile() const override { return PageFile(); }
     void RefreshPreview() override;
-    int AnimationType() const override { return m_nAnimationType; }
-    void SetAnimationType(int type) override { m_nAnimationType = type; }
+    int AnimationType() const override;
+    void SetAnimationType(int type) override;
 
     // AnimationHost: the document's renderers, one per type.
     AnimationRenderer* CreateRenderer(int type) override;
     AnimationRenderer* Renderer(int type) const override;
     TablePro* GetTablePro() const override { return m_pTablePro; }
+    VelmoraDocument* Document() const override;
     QMainWindow* MainWindow() const override { return m_pMainWindow; }
 
     // Animate Table: closes the windows Table Properties opened, runs the
@@ -53,12 +54,12 @@ public:
     AnimationDialog* AnimationWindow(int type) const;
     AnimationDialog* CreateAnimationDialog(int rendererType);
 
-    const QString& PageFile() const { return m_strPageFile; }
-    const QString& GifFile() const { return m_strGifFile; }
-    const QString& CellFile() const { return m_strCellFile; }
-    const QString& SavedPageFile() const { return m_strSavedPageFile; }
-    const QString& SavedGifFile() const { return m_strSavedGifFile; }
-    const QString& SavedCellFile() const { return m_strSavedCellFile; }
+    const QString& PageFile() const;
+    const QString& GifFile() const;
+    const QString& CellFile() const;
+    const QString& SavedPageFile() const;
+    const QString& SavedGifFile() const;
+    const QString& SavedCellFile() const;
 
     // Commands. They report failures in a message box and return them.
     Status OnFileSave();
@@ -84,7 +85,6 @@ Q_SIGNALS:
     void PreviewRefreshed();
 
 private:
-    Status SaveTo(const QString& imageName);
     Status Report(Status status);
     void PutFileList(const QStringList& paths);
 
@@ -92,9 +92,6 @@ private:
     QMainWindow* m_pMainWindow;
     QString m_strDirectory;
     QPointer<TablePro> m_pTablePro;
-    std::array<std::unique_ptr<AnimationRenderer>, 7> m_renderers; // index: renderer type
     std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
-    int m_nAnimationType = 0;
-    QString m_strPageFile, m_strGifFile, m_strCellFile;
-    QString m_strSavedPageFile, m_strSavedGifFile, m_strSavedCellFile;
+    QString m_strPreviewBase;
 };

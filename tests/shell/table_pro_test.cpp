@@ -2,6 +2,7 @@
 #include "controls/user_messages.h"
 #include "shell/preview_target.h"
 #include "shell/table_pro.h"
+#include "shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
 #include <QFile>
@@ -33,7 +34,11 @@ private:
 struct TableProFixture : ::testing::Test {
     QTemporaryDir dir;
     FakeView view{dir.filePath(QStringLiteral("Untitled1.htm"))};
-    TablePro dialog{&view};
+    CVelmoraDoc doc{QStringLiteral("Untitled1")};
+    // The document's preview set is where the window writes the page.
+    bool previewSet =
+        (doc.Model().SetPreview(PageSet::ForBase(dir.filePath(QStringLiteral("Untitled1")))), true);
+    TablePro dialog{&doc, &view};
     Ui::TablePro* ui = dialog.Controls();
 
     void SetUp() override {

@@ -180,3 +180,59 @@ TEST_F(AppTest, ThePreviewShowsTheColours) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AppTest, FailedSaveAsKeepsTheDocumentAsItWas) {
+    CVelmoraView* view = View();
+    CVelmoraView::SetSavePathChooser(
+        [&](QWidget*) { return out.filePath(QStringLiteral("missing/shop.htm")); });
+    EXPECT_FALSE(view->OnFileSaveAs());
+    EXPECT_EQ(view->GetDocument()->GetTitle(), QStringLiteral("Untitled1"));
+    EXPECT_TRUE(view->SavedPageFile().isEmpty());
+    // The next Save still asks where to.
+    int asked = 0;
+    CVelmoraView::SetSavePathChooser([&](QWidget*) {
+        ++asked;
+        return out.filePath(QStringLiteral("shop"));
+    });
+    ASSERT_TRUE(view->OnFileSave());
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(AppTest, TableTagAfterSaveNamesTheSavedSet) {
+    CVelmoraView* view = View();
+    CVelmoraView::SetSavePathChooser(
+        [&](QWidget*) { return out.filePath(QStringLiteral("shop")); });
+    ASSERT_TRUE(view->OnFileSaveAs());
+    ASSERT_TRUE(view->OnCopyTableTag());
+    const QString tag = QApplication::clipboard()->text();
+    EXPECT_TRUE(tag.contains(QStringLiteral("background=\"shop.gif\""))) << qPrintable(tag);
+    EXPECT_FALSE(tag.contains(QStringLiteral("Untitled1")));
+}
+
+TEST_F(AppTest, DocumentsWithTheSameTitleKeepTheirOwnPreviewSets) {
+    QDir().mkpath(out.filePath(QStringLiteral("a")));
+    QDir().mkpath(out.filePath(QStringLiteral("b")));
+    const QString a = out.filePath(QStringLiteral("a/index.htm"));
+    const QString b = out.filePath(QStringLiteral("b/index.htm"));
+    for (const QString& path : {a, b}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    CVelmoraView* first = app->OpenDocument(a);
+    CVelmoraView* second = app->OpenDocument(b);
+    CVelmoraView* again = app->OpenDocument(a);
+    ASSERT_TRUE(first && second && again);
+    EXPECT_EQ(first->GetDocument()->GetTitle(), second->GetDocument()->GetTitle());
+    const QSet<QString> pages{first->PageFile(), second->PageFile(), again->PageFile()};
+    const QSet<QString> gifs{first->GifFile(), second->GifFile(), again->GifFile()};
+    EXPECT_EQ(pages.size(), 3);
+    EXPECT_EQ(gifs.size(), 3);
+    // An edit in one does not reach the page of another.
+    first->GetTablePro()->Controls()->widthEdit->setText(QStringLiteral("333"));
+    EXPECT_TRUE(ReadAll(first->PageFile()).contains("width=\"333\""));
+    EXPECT_FALSE(ReadAll(second->PageFile()).contains("width=\"333\""));
+}
+
+} // namespace
