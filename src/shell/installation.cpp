@@ -43,7 +43,9 @@ Status InstallBundledFiles(const QString& directory) {
 }
 
 Status ResolveInstallationDirectory(const QString& setting, bool haveSetting, QString* directory) {
-    if (haveSetting) {
+    // An empty setting would put the preview sets into whatever folder the
+    // program was started from: it counts as no setting.
+    if (haveSetting && !setting.trimmed().isEmpty()) {
         // A directory the installation names is used as it stands.
         *directory = WithSeparator(setting);
         return Status::Ok();

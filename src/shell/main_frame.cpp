@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWebEnginePage>
+#include <cstdlib>
 
 namespace {
 
@@ -92,6 +94,8 @@ void CMainFrame::CreateActions() {
          QKeySequence()},
         {"viewToolbar", "&Toolbar", "Show or hide the toolbar", nullptr, QKeySequence()},
         {"viewStatusBar", "&Status Bar", "Show or hide the status bar", nullptr, QKeySequence()},
+        {"viewTableProperties", "Table &Properties", "Show or hide the Table Properties window",
+         "table-properties", QKeySequence(Qt::CTRL | Qt::Key_T)},
         {"windowNew", "&New Window", "Open another window for the active document", nullptr,
          QKeySequence()},
         {"windowCascade", "&Cascade", "Arrange windows so they overlap", nullptr, QKeySequence()},
@@ -195,6 +199,8 @@ void CMainFrame::CreateMenus() {
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addActions({a("viewToolbar"), a("viewStatusBar")});
+    view->addSeparator();
+    view->addAction(a("viewTableProperties"));
     m_pAnimateMenu = menuBar()->addMenu(tr("Animate Table"));
     m_pAnimateMenu->addAction(a("animateTable"));
     m_pWindowMenu = menuBar()->addMenu(tr("&Window"));
@@ -218,7 +224,7 @@ void CMainFrame::CreateToolBar() {
     bar->addSeparator();
     bar->addAction(a("filePrint"));
     bar->addSeparator();
-    bar->addAction(a("animateTable"));
+    bar->addActions({a("viewTableProperties"), a("animateTable")});
     bar->addSeparator();
     bar->addActions(
         {a("copyAnimationFile"), a("copyTableTag"), a("copyCellPattern"), a("copyAll")});
@@ -232,6 +238,20 @@ void CMainFrame::CreateToolBar() {
     toggleStatus->setCheckable(true);
     toggleStatus->setChecked(true);
     connect(toggleStatus, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+
+    QAction* tableProperties = a("viewTableProperties");
+    tableProperties->setCheckable(true);
+    connect(tableProperties, &QAction::triggered, this, [this](bool show) {
+        if (m_pActiveView)
+            m_pActiveView->ShowTableProperties(show);
+        UpdateMenus();
+    });
+    // A menu's prompt leaves the bar empty when the menu closes; it says
+    // "Ready" again instead.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->showMessage(tr("Ready"));
+    });
 }
 
 void CMainFrame::UpdateMenus() {
@@ -244,6 +264,10 @@ void CMainFrame::UpdateMenus() {
         action->setVisible(document || QLatin1String(name) == QLatin1String("fileClose"));
         action->setEnabled(document);
     }
+    QAction* tableProperties = Action(QStringLiteral("viewTableProperties"));
+    tableProperties->setEnabled(document && m_pActiveView);
+    tableProperties->setChecked(m_pActiveView && m_pActiveView->GetTablePro() &&
+                                m_pActiveView->GetTablePro()->isVisible());
     m_pEditMenu->menuAction()->setVisible(document);
     m_pAnimateMenu->menuAction()->setVisible(document);
     m_pWindowMenu->menuAction()->setVisible(document);
@@ -314,11 +338,32 @@ void CMainFrame::OnAbout() {
 
 void CMainFrame::RestorePlacement() {
     const auto settings = VelmoraSettings();
-    const int left = settings->value(QStringLiteral("left"), 100).toInt();
-    const int top = settings->value(QStringLiteral("top"), 100).toInt();
-    const int right = settings->value(QStringLiteral("right"), 900).toInt();
-    const int bottom = settings->value(QStringLiteral("bottom"), 700).toInt();
-    setGeometry(left, top, right - left, bottom - top);
+    const QRect fallback(100, 100, 800, 600);
+    // Read in 64 bits: a hand-edited setting can hold anything.
+    const qint64 left = settings->value(QStringLiteral("left"), 100).toLongLong();
+    const qint64 top = settings->value(QStringLiteral("top"), 100).toLongLong();
+    const qint64 right = settings->value(QStringLiteral("right"), 900).toLongLong();
+    const qint64 bottom = settings->value(QStringLiteral("bottom"), 700).toLongLong();
+    QRect placement = fallback;
+    const qint64 width = right - left, height = bottom - top;
+    if (width >= 100 && height >= 100 && width <= 100000 && height <= 100000 &&
+        std::llabs(left) <= 100000 && std::llabs(top) <= 100000)
+        placement = QRect(int(left), int(top), int(width), int(height));
+    // Only a placement that can be seen is kept: one whose title bar lies on
+    // an available screen.
+    bool visible = false;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect titleBar(placement.left(), placement.top(), placement.width(), 30);
+        if (s->availableGeometry().intersects(titleBar)) {
+            visible = true;
+            break;
+        }
+    }
+    if (!visible)
+        placement = fallback;
+    // The rectangle is the window's own, without the frame the window
+    // manager adds, so that restoring it gives the same window again.
+    setGeometry(placement);
     m_bStartMaximized = settings->value(QStringLiteral("maximized"), 1).toInt() != 0;
 }
 
@@ -340,7 +385,7 @@ void CMainFrame::SavePlacement() {
     const bool maximized = isMaximized();
     settings->setValue(QStringLiteral("maximized"), maximized ? 1 : 0);
     if (!maximized) {
-        const QRect r = frameGeometry();
+        const QRect r = geometry();
         settings->setValue(QStringLiteral("left"), r.left());
         settings->setValue(QStringLiteral("top"), r.top());
         settings->setValue(QStringLiteral("right"), r.left() + r.width());
@@ -351,6 +396,7 @@ void CMainFrame::SavePlacement() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     SavePlacement();
+    Q_EMIT Closing();
     m_pMdiArea->closeAllSubWindows();
     event->accept();
 }

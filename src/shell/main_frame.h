@@ -31,8 +31,12 @@ public:
     void ShowPlacement();
     // The rectangle windows placed beside the main window align with.
     QRect PlacementFrame() const;
-    // Writes "maximized" and, when not maximised, the rectangle.
+    // Writes "maximized" and, when not maximised, the rectangle (the
+    // window's own, without the window manager's frame).
     void SavePlacement();
+
+    // Brings the commands' enabled and checked states up to date.
+    void UpdateMenus();
 
     void AddRecentFile(const QString& path);
     QStringList RecentFiles() const;
@@ -41,6 +45,8 @@ Q_SIGNALS:
     void NewRequested();
     void OpenRequested(const QString& path);
     void HelpRequested();
+    // The program is closing: windows of its own beside the main window go.
+    void Closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,7 +55,6 @@ private:
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
-    void UpdateMenus();
     void OnSubWindowActivated(QMdiSubWindow* window);
     void OnOpen();
     void OnPrint();

@@ -103,11 +103,14 @@ void TablePro::OnColorChosen(CColorBox* box, int index, bool cell) {
 }
 
 void TablePro::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape put the window away until the document is
-    // activated again.
+    // Every edit applies as it is typed, so Enter has nothing left to do and
+    // must not close the window. Escape puts it away; View > Table
+    // Properties brings it back.
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        event->accept();
+        return;
     case Qt::Key_Escape:
         hide();
         event->accept();
@@ -115,6 +118,16 @@ void TablePro::keyPressEvent(QKeyEvent* event) {
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+void TablePro::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Q_EMIT VisibilityChanged(true);
+}
+
+void TablePro::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    Q_EMIT VisibilityChanged(false);
 }
 
 void TablePro::SetAnimationDialog(int type, QDialog* dialog) {

@@ -51,9 +51,13 @@ Q_SIGNALS:
     void AnimateTableRequested();
     // The page could not be written: the message for the user.
     void PageWriteFailed(const QString& message);
+    // Shown or hidden, by the user or the program.
+    void VisibilityChanged(bool visible);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void WriteAndRefresh();

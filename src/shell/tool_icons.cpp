@@ -97,6 +97,11 @@ QIcon ToolIcon(const QString& name) {
         DrawTable(p, QRectF(2, 8, 28, 18));
         p.setPen(QPen(QColor(0xd9, 0x04, 0x29), 2));
         p.drawArc(QRectF(20, 1, 10, 10), 0, 270 * 16);
+    } else if (name == QLatin1String("table-properties")) {
+        DrawTable(p, QRectF(1, 2, 22, 16));
+        p.setPen(QPen(QColor(0x2b, 0x2d, 0x42), 2));
+        for (int i = 0; i < 3; ++i)
+            p.drawLine(QPointF(16, 21 + i * 4), QPointF(30, 21 + i * 4));
     } else if (name == QLatin1String("copy-animation")) {
         DrawTable(p, QRectF(1, 2, 22, 16));
         DrawCopyBadge(p);

@@ -38,6 +38,10 @@ bool CVelmoraApp::InitInstance(const QStringList& arguments) {
     connect(m_pMainFrame, &CMainFrame::NewRequested, this, &CVelmoraApp::OnFileNew);
     connect(m_pMainFrame, &CMainFrame::OpenRequested, this, &CVelmoraApp::OpenDocument);
     connect(m_pMainFrame, &CMainFrame::HelpRequested, this, &CVelmoraApp::OnHelp);
+    connect(m_pMainFrame, &CMainFrame::Closing, this, [this] {
+        if (m_pHelp)
+            m_pHelp->close();
+    });
     m_pMainFrame->RestorePlacement();
 
     const QStringList files = arguments.mid(1);

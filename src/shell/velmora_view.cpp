@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -143,6 +144,8 @@ void CVelmoraView::OnInitialUpdate() {
 
     m_pTablePro = new TablePro(m_pDoc, this, m_pMainWindow);
     connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
+    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
+        connect(m_pTablePro, &TablePro::VisibilityChanged, frame, &CMainFrame::UpdateMenus);
     QRect main = m_pMainWindow->frameGeometry();
     if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
         main = frame->PlacementFrame();
@@ -157,6 +160,7 @@ void CVelmoraView::OnActivateView(bool activate) {
     if (!m_pTablePro)
         return;
     if (activate) {
+        KeepAboveMainWindow();
         m_pTablePro->show();
         m_pTablePro->raise();
         m_pTablePro->ShowAnimationDialog();
@@ -164,6 +168,31 @@ void CVelmoraView::OnActivateView(bool activate) {
         m_pTablePro->hide();
         m_pTablePro->HideAnimationDialog();
     }
+}
+
+void CVelmoraView::ShowTableProperties(bool show) {
+    if (!m_pTablePro)
+        return;
+    if (!show) {
+        m_pTablePro->hide();
+        return;
+    }
+    KeepAboveMainWindow();
+    m_pTablePro->show();
+    m_pTablePro->raise();
+    m_pTablePro->activateWindow();
+}
+
+void CVelmoraView::KeepAboveMainWindow() {
+    // Made before the main window had a native window, Table Properties may
+    // have no transient parent, and the first click into the preview would
+    // drop it behind; tie it to the main window now that it exists.
+    if (!m_pTablePro || !m_pMainWindow->windowHandle())
+        return;
+    m_pTablePro->winId();
+    if (QWindow* handle = m_pTablePro->windowHandle())
+        if (handle->transientParent() != m_pMainWindow->windowHandle())
+            handle->setTransientParent(m_pMainWindow->windowHandle());
 }
 
 void CVelmoraView::RefreshPreview() {

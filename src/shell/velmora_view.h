@@ -31,6 +31,9 @@ public:
     // loads the page.
     void OnInitialUpdate();
     void OnActivateView(bool activate);
+    // View > Table Properties: shows and raises this document's window, or
+    // hides it.
+    void ShowTableProperties(bool show);
 
     CVelmoraDoc* GetDocument() const { return m_pDoc; }
 
@@ -86,6 +89,7 @@ Q_SIGNALS:
 
 private:
     Status Report(Status status);
+    void KeepAboveMainWindow();
     void PutFileList(const QStringList& paths);
 
     CVelmoraDoc* m_pDoc;

@@ -10,16 +10,22 @@
 #include "shell/velmora_view.h"
 #include "ui_table_pro.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 #include <gtest/gtest.h>
 
 namespace {
@@ -142,7 +148,7 @@ TEST_F(AppTest, ExitWritesThePlacement) {
         EXPECT_EQ(settings->value(QStringLiteral("maximized")).toInt(), 0);
         EXPECT_EQ(settings->value(QStringLiteral("right")).toInt() -
                       settings->value(QStringLiteral("left")).toInt(),
-                  frame->frameGeometry().width());
+                  frame->geometry().width());
         settings->remove(QStringLiteral("left"));
     }
     frame->showMaximized();
@@ -233,6 +239,116 @@ TEST_F(AppTest, DocumentsWithTheSameTitleKeepTheirOwnPreviewSets) {
     first->GetTablePro()->Controls()->widthEdit->setText(QStringLiteral("333"));
     EXPECT_TRUE(ReadAll(first->PageFile()).contains("width=\"333\""));
     EXPECT_FALSE(ReadAll(second->PageFile()).contains("width=\"333\""));
+}
+
+TEST_F(AppTest, PlacementSurvivesRestarts) {
+    app->MainFrame()->showNormal();
+    app->MainFrame()->setGeometry(140, 120, 700, 500);
+    QTest::qWait(50);
+    const QRect first = app->MainFrame()->geometry();
+    for (int restart = 0; restart < 3; ++restart) {
+        app->MainFrame()->close();
+        app.reset();
+        app = std::make_unique<CVelmoraApp>();
+        ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
+        QTest::qWait(50);
+        EXPECT_EQ(app->MainFrame()->geometry(), first) << "restart " << restart + 1;
+    }
+}
+
+TEST_F(AppTest, PlacementOffEveryScreenFallsBackToTheDefault) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const std::vector<std::array<qint64, 4>> cases = {
+        {-5000, -5000, -4000, -4500},
+        {100000, 100000, 100900, 100700},
+        {-2147483647, 0, 2147483647, 600},
+        {100, 100, 90, 50}, // right of left, bottom above top
+    };
+    for (const auto& c : cases) {
+        app->MainFrame()->close();
+        app.reset();
+        {
+            auto settings = VelmoraSettings();
+            settings->setValue(QStringLiteral("left"), c[0]);
+            settings->setValue(QStringLiteral("top"), c[1]);
+            settings->setValue(QStringLiteral("right"), c[2]);
+            settings->setValue(QStringLiteral("bottom"), c[3]);
+            settings->setValue(QStringLiteral("maximized"), 0);
+        }
+        app = std::make_unique<CVelmoraApp>();
+        ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
+        QTest::qWait(20);
+        const QRect g = app->MainFrame()->geometry();
+        EXPECT_TRUE(screen.intersects(g)) << c[0] << "," << c[1];
+        EXPECT_GE(g.width(), 100);
+    }
+}
+
+TEST_F(AppTest, EmptyDirectorySettingIsTreatedAsMissing) {
+    app->MainFrame()->close();
+    app.reset();
+    VelmoraSettings()->setValue(QStringLiteral("directory"), QString());
+    app = std::make_unique<CVelmoraApp>();
+    ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
+    const QString page = View()->PageFile();
+    EXPECT_FALSE(page.startsWith(QDir::currentPath() + QStringLiteral("/Untitled")));
+    EXPECT_TRUE(QDir::isAbsolutePath(page));
+}
+
+TEST_F(AppTest, TablePropertiesCannotBeLost) {
+    CVelmoraView* view = View();
+    TablePro* pro = view->GetTablePro();
+    QTest::qWait(20);
+    ASSERT_TRUE(pro->isVisible());
+    QAction* toggle = app->MainFrame()->Action(QStringLiteral("viewTableProperties"));
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_FALSE(toggle->shortcut().isEmpty());
+
+    // Enter in an edit applies and keeps the window.
+    QLineEdit* width = pro->Controls()->widthEdit;
+    width->selectAll();
+    QTest::keyClicks(width, QStringLiteral("310"));
+    QTest::keyClick(width, Qt::Key_Return);
+    EXPECT_TRUE(pro->isVisible());
+    EXPECT_EQ(pro->Table()->GetWidth(), 310);
+
+    // Escape puts it away; the command brings it back, and says so.
+    QTest::keyClick(pro, Qt::Key_Escape);
+    EXPECT_FALSE(pro->isVisible());
+    EXPECT_FALSE(toggle->isChecked());
+    toggle->trigger();
+    EXPECT_TRUE(pro->isVisible());
+    EXPECT_TRUE(toggle->isChecked());
+    pro->close(); // the title bar's close button
+    EXPECT_FALSE(pro->isVisible());
+    toggle->trigger();
+    EXPECT_TRUE(pro->isVisible());
+}
+
+TEST_F(AppTest, ExitClosesTheHelpWindow) {
+    QDir().mkpath(install.filePath(QStringLiteral("help")));
+    {
+        QFile f(install.filePath(QStringLiteral("help/index.html")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><body>help</body></html>");
+    }
+    app->MainFrame()->Action(QStringLiteral("helpContents"))->trigger();
+    QWidget* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowTitle() == QStringLiteral("Velmora Help") && w->isVisible())
+            help = w;
+    ASSERT_NE(help, nullptr);
+    QPointer<QWidget> watched = help;
+    app->MainFrame()->Action(QStringLiteral("appExit"))->trigger();
+    EXPECT_TRUE(!watched || !watched->isVisible());
+}
+
+TEST_F(AppTest, StatusBarReturnsToReady) {
+    QStatusBar* bar = app->MainFrame()->statusBar();
+    bar->showMessage(QStringLiteral("Create a new document"));
+    bar->clearMessage();
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("Ready"));
 }
 
 } // namespace
