@@ -90,6 +90,13 @@ void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> se
     });
 }
 
+void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> set,
+                                std::function<COLORREF()> get) {
+    BindColor(box, std::move(set));
+    if (Renderer() && get)
+        box->SetDefaultColor(get());
+}
+
 void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(int)> set) {
     connect(combo, &QComboBox::activated, this, [this, combo, set = std::move(set)](int index) {
         if (Renderer())
@@ -143,10 +150,13 @@ void AnimationDialog::BindStripeControls(const StripeControls& c) {
     BindNumber(c.stripeDistance, [r](int v) { r()->SetStripeDistance(v); });
     BindNumberOfColors(c.numberOfColors, [r](int v) { r()->SetNumberOfColors(v); });
     c.numberOfColors->setCurrentIndex(0);
-    BindColor(c.background, [r](COLORREF color) { r()->SetBackgroundColor(color); });
+    BindColor(
+        c.background, [r](COLORREF color) { r()->SetBackgroundColor(color); },
+        [r] { return r()->GetBackgroundColor(); });
     for (int i = 0; i < 5; ++i)
-        BindColor(c.stripes[std::size_t(i)],
-                  [r, i](COLORREF color) { r()->SetStripeColor(i, color); });
+        BindColor(
+            c.stripes[std::size_t(i)], [r, i](COLORREF color) { r()->SetStripeColor(i, color); },
+            [r, i] { return r()->GetStripeColor(i); });
     connect(c.backgroundStripes, &QCheckBox::toggled, this,
             [r](bool on) { r()->SetBackgroundStripes(on); });
 }

@@ -50,6 +50,10 @@ protected:
     void BindNumber(QLineEdit* edit, std::function<void(int)> set);
     void BindSize(QLineEdit* width, QLineEdit* height);
     void BindColor(CColorBox* box, std::function<void(COLORREF)> set);
+    // The same, showing the renderer's own colour (`get`) as the box's
+    // default until the user picks one.
+    void BindColor(CColorBox* box, std::function<void(COLORREF)> set,
+                   std::function<COLORREF()> get);
     void BindNumberOfColors(QComboBox* combo, std::function<void(int)> set);
     void BindDither(QCheckBox* check);
     void BindClose(QPushButton* close);

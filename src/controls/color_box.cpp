@@ -68,6 +68,27 @@ void CColorBox::Fill() {
     setCurrentIndex(-1);
 }
 
+void CColorBox::SetDefaultColor(COLORREF color) {
+    m_bHasDefault = true;
+    m_crDefault = color;
+    setToolTip(tr("%1, the animation's own colour until you pick one").arg(ColorName(color)));
+    update();
+}
+
+void CColorBox::ClearDefaultColor() {
+    m_bHasDefault = false;
+    setToolTip(QString());
+    update();
+}
+
+QString CColorBox::ColorName(COLORREF color) {
+    for (const ColorTableEntry* table : {kAnimationColorTable, kColorBoxTable})
+        for (int i = 1; i < 17; ++i)
+            if (ColorOfEntry(table[i]) == color)
+                return tr(table[i].name);
+    return ColorText(color);
+}
+
 COLORREF CColorBox::ItemColor(int index) const {
     return itemData(index, Qt::UserRole).toUInt();
 }
@@ -86,7 +107,12 @@ void CColorBox::PaintEntry(QPainter* painter, const QRect& r, int index, bool se
     const int mid = r.left() + r.width() / 2;
     const QRect swatch(r.left(), r.top(), mid - r.left(), r.height());
     const QRect label(mid, r.top(), r.right() - mid + 1, r.height());
-    if (index < 0 || index >= count()) {
+    if ((index < 0 || index >= count()) && m_bHasDefault) {
+        painter->fillRect(swatch, ToQColor(m_crDefault));
+        painter->drawRect(swatch.adjusted(0, 0, -1, -1));
+        painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine,
+                          tr("%1 (default)").arg(ColorName(m_crDefault)));
+    } else if (index < 0 || index >= count()) {
         painter->drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tr("Unassigned"));
     } else {
         const COLORREF color = ItemColor(index);

@@ -40,10 +40,23 @@ public:
     // The frame drawn around a selected entry: the inverse of its colour.
     static COLORREF SelectionFrameColor(COLORREF color) { return color ^ 0xFFFFFFu; }
 
+    // The colour in effect while nothing is selected (the owner's own
+    // default): the closed box shows its swatch and name, marked as the
+    // default, instead of "Unassigned".
+    void SetDefaultColor(COLORREF color);
+    void ClearDefaultColor();
+    bool HasDefaultColor() const { return m_bHasDefault; }
+    // The name the box gives a colour: the list's name, or "#rrggbb".
+    static QString ColorName(COLORREF color);
+
     // Paints one entry into rect as the list and the closed box show it;
-    // index -1 paints "Unassigned".
+    // index -1 paints the default colour, or "Unassigned" without one.
     void PaintEntry(QPainter* painter, const QRect& rect, int index, bool selected) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_bHasDefault = false;
+    COLORREF m_crDefault = 0;
 };

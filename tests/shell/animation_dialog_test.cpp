@@ -49,6 +49,9 @@ TEST_F(AnimationFixture, MovingStripesWindowDrivesItsRenderer) {
     EXPECT_EQ(r->GetCellGifPath(), view->CellFile());
 
     Ui::AnimMovingStripes* ui = moving->Controls();
+    // The colour boxes show the renderer's colours before any pick.
+    EXPECT_TRUE(ui->backgroundColorBox->HasDefaultColor());
+    EXPECT_TRUE(ui->stripeColor1Box->HasDefaultColor());
     ui->widthEdit->setText(QStringLiteral("3"));
     EXPECT_EQ(r->GetFrameWidth(), 5);
     EXPECT_EQ(ui->widthEdit->text(), QStringLiteral("3")); // the box is not corrected

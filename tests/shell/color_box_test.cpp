@@ -63,3 +63,25 @@ TEST(DialogText, ReadsLikeAtoi) {
 }
 
 } // namespace
+
+TEST(ColorBox, ShowsTheDefaultColourUntilOneIsPicked) {
+    CColorBox box;
+    box.Fill();
+    auto paintClosed = [&box] {
+        QImage image(160, 20, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QPainter painter(&image);
+        box.PaintEntry(&painter, QRect(0, 0, 160, 20), box.currentIndex(), false);
+        return image;
+    };
+    // Without a default the box shows "Unassigned": no swatch on the left.
+    EXPECT_EQ(paintClosed().pixel(40, 10), qRgb(255, 255, 255));
+    box.SetDefaultColor(MakeColorRef(255, 0, 0));
+    EXPECT_TRUE(box.HasDefaultColor());
+    EXPECT_EQ(paintClosed().pixel(40, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(CColorBox::ColorName(MakeColorRef(255, 0, 0)), QStringLiteral("Red"));
+    EXPECT_EQ(CColorBox::ColorName(MakeColorRef(1, 2, 3)), QStringLiteral("#010203"));
+    // A pick replaces the default in the closed box.
+    box.setCurrentIndex(7); // Yellow
+    EXPECT_EQ(paintClosed().pixel(40, 10), qRgb(255, 255, 0));
+}
