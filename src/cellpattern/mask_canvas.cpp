@@ -8,10 +8,8 @@
 namespace {
 
 // Half the pen and where a pixel is sampled: a pen of width 1 (GDI's width
-// 0 draws one pixel as well) covers the pixels the line passes through. An
-// even pen has its extra pixel after the line (right of it, below it): then
-// the outlines of two cells that overlap by the pen's width leave a line
-// exactly that wide between them, for every width.
+// 0 draws one pixel as well) covers the pixels the line passes through; an
+// even pen has its extra pixel before the line (left of it, above it).
 struct PenShape {
     double radius;
     double sample;
@@ -20,7 +18,7 @@ struct PenShape {
 PenShape ShapeOf(int penWidth) {
     if (penWidth <= 1)
         return {0.5, 0.0};
-    return {penWidth / 2.0, penWidth % 2 == 0 ? -0.5 : 0.0};
+    return {penWidth / 2.0, penWidth % 2 == 0 ? 0.5 : 0.0};
 }
 
 long long FloorToLong(double v) {

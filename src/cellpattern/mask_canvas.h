@@ -1,6 +1,6 @@
 // A black-and-white drawing surface with the pixel rules of the Windows GDI
 // calls that the cell patterns are defined with: a solid pen of width L is
-// centred on the outline (pixels c - (L-1)/2 .. c + L/2 across an edge at
+// centred on the outline (pixels c - L/2 .. c + (L-1)/2 across an edge at
 // c), wide pens have round caps and joins, and rectangles exclude their
 // right and bottom coordinates. Drawing outside the surface is clipped.
 #pragma once
@@ -54,8 +54,8 @@ public:
 
     // A thick line with round ends: the pixels (x, y) whose sample point
     // lies within penWidth / 2 of the segment. The sample point is the pixel
-    // itself for odd widths and (x - 0.5, y - 0.5) for even ones, which puts
-    // the extra pixel of an even pen after the line.
+    // itself for odd widths and (x + 0.5, y + 0.5) for even ones, which puts
+    // the extra pixel of an even pen before the line.
     void StrokeSegment(QPointF a, QPointF b, int penWidth, std::uint8_t color);
 
 private:

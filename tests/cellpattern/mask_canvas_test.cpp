@@ -1,5 +1,5 @@
 // The drawing rules the painters rely on: pens centred on the outline, even
-// pens one pixel longer after it, round joins of wide pens, rectangles
+// pens one pixel longer before it, round joins of wide pens, rectangles
 // without their right and bottom coordinates, 4-connected flood fill.
 #include "cellpattern/mask_canvas.h"
 #include "mask_picture.h"
@@ -41,23 +41,23 @@ TEST(MaskCanvas, OddPenIsCentredOnTheOutline) {
                                               ".........\n");
 }
 
-TEST(MaskCanvas, EvenPenHasItsExtraPixelAfterTheOutline) {
+TEST(MaskCanvas, EvenPenHasItsExtraPixelBeforeTheOutline) {
     // Path through x, y = 1 .. 4; a pen of 2 covers the path and the pixel
-    // after it.
+    // before it.
     MaskCanvas canvas = WhiteCanvas(7, 7);
     canvas.Rectangle(1, 1, 5, 5, 2, MaskCanvas::kBlack, MaskCanvas::kWhite);
-    EXPECT_EQ(MaskPicture(canvas.TakeMask()), ".......\n"
-                                              ".#####.\n"
-                                              ".#####.\n"
-                                              ".##.##.\n"
-                                              ".#####.\n"
-                                              ".#####.\n"
+    EXPECT_EQ(MaskPicture(canvas.TakeMask()), "#####..\n"
+                                              "#####..\n"
+                                              "##.##..\n"
+                                              "#####..\n"
+                                              "#####..\n"
+                                              ".......\n"
                                               ".......\n");
     MaskCanvas line = WhiteCanvas(12, 12);
     line.StrokeSegment({2, 5}, {8, 5}, 4, MaskCanvas::kBlack);
     const CellMask mask = line.TakeMask();
     for (int y = 0; y < 12; ++y)
-        EXPECT_EQ(mask.IsCell(5, y), y < 4 || y > 7) << y;
+        EXPECT_EQ(mask.IsCell(5, y), y < 3 || y > 6) << y;
 }
 
 TEST(MaskCanvas, WidePensHaveRoundCorners) {
