@@ -1,5 +1,6 @@
 // velmora-cli: the headless front of Velmora's core.
 #include "cli/arguments.h"
+#include "cli/cell_pattern_command.h"
 #include "cli/encode_command.h"
 #include "cli/page_command.h"
 #include "cli/render_command.h"
@@ -17,6 +18,7 @@ Commands:
   page     write a table page (BASE.htm) and complete its page set
   render   save an animation (moving-stripes, rotating-stripes) as a GIF
   encode   turn raw RGB frames into an animated GIF through Velmora's pipeline
+  cell-pattern  paint a cell pattern (rect, round, craft, bitmap) as a cell GIF
   demo     write an example page set into a folder
   help     show this text
 
@@ -42,6 +44,8 @@ int main(int argc, char* argv[]) {
             return RunEncodeCommand(args);
         if (command == QLatin1String("render"))
             return RunRenderCommand(args);
+        if (command == QLatin1String("cell-pattern"))
+            return RunCellPatternCommand(args);
         if (command == QLatin1String("demo"))
             return RunDemoCommand(args);
         if (command == QLatin1String("help") || command == QLatin1String("--help") ||

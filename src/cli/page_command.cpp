@@ -2,6 +2,7 @@
 
 #include "animation/moving_stripes_renderer.h"
 #include "cli/arguments.h"
+#include "cli/cell_pattern_command.h"
 #include "page/atomic_write.h"
 #include "page/html_table.h"
 
@@ -41,8 +42,10 @@ value (nothing is written then).
 const char* const kDemoHelp =
     R"(Usage: velmora-cli demo [DIR]
 
-Writes an example page set into DIR, by default ./velmora-demo: demo.htm and
-its animation demo.gif (Moving Stripes), and tells how to open it.
+Writes two example page sets into DIR, by default ./velmora-demo: demo.htm
+with its animation demo.gif (Moving Stripes), and pattern.htm, the same
+animation (pattern.gif) seen through a craft-scissors cell pattern laid over
+it (pattern-cell.gif); and tells how to open them.
 )";
 
 namespace {
@@ -187,11 +190,31 @@ int RunDemoCommand(const QStringList& args) {
         PrintError(s.message());
         return kExitFailure;
     }
-    const int result = WritePageSet(table, base, QString());
+    int result = WritePageSet(table, base, QString());
     if (result == kExitOk)
         PrintOut(base + QStringLiteral(".gif"));
+    // The same animation through a cell pattern of its own GIF, which takes
+    // the place of the plain grid.
+    const QString patternBase = QDir(dir).filePath(QStringLiteral("pattern"));
+    if (result == kExitOk) {
+        table.SetShowCells(false);
+        table.SetCellPattern(true);
+        const QString cellGif = patternBase + QStringLiteral("-cell.gif");
+        Status s =
+            CopyFileAtomically(base + QStringLiteral(".gif"), patternBase + QStringLiteral(".gif"));
+        if (s)
+            s = WriteDemoCellPattern(table, cellGif, stripes);
+        if (!s) {
+            PrintError(s.message());
+            return kExitFailure;
+        }
+        result = WritePageSet(table, patternBase, QString());
+        if (result == kExitOk)
+            PrintOut(patternBase + QStringLiteral(".gif\n") + cellGif);
+    }
     if (result == kExitOk)
-        PrintOut(QStringLiteral("Open %1 in a web browser to see the page.")
-                     .arg(QFileInfo(base + QStringLiteral(".htm")).absoluteFilePath()));
+        PrintOut(QStringLiteral("Open %1 or %2 in a web browser to see the pages.")
+                     .arg(QFileInfo(base + QStringLiteral(".htm")).absoluteFilePath(),
+                          QFileInfo(patternBase + QStringLiteral(".htm")).absoluteFilePath()));
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "animation/renderer_parameters.h"
 #include "cli/arguments.h"
+#include "cli/cell_pattern_command.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -30,7 +31,8 @@ QString RenderHelp(const QString& type) {
             "  --dump-frames FILE also write the drawn frames as raw RGB24\n"
             "  --threads N        worker threads (default: one per core)\n"
             "  --stats            also print the time taken, per frame and stage\n")
-            .arg(RendererTypeNames().join(QStringLiteral(", ")));
+            .arg(RendererTypeNames().join(QStringLiteral(", "))) +
+        RenderCellPatternHelp();
     if (type.isEmpty())
         return text;
     text += QStringLiteral("\nParameters of %1:\n").arg(type);
@@ -107,6 +109,7 @@ int RunRenderCommand(const QStringList& args) {
     int table[5] = {450, 200, 2, 3, 5};
     int threads = 0;
     bool printStats = false;
+    RenderCellPatternOptions cellPattern;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -171,6 +174,7 @@ int RunRenderCommand(const QStringList& args) {
                                     ? QStringLiteral("0 or 1")
                                     : QStringLiteral("a whole number"));
             values.emplace_back(parameter, *v);
+        } else if (ReadRenderCellPatternOption(arg, reader, &cellPattern)) {
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
@@ -192,6 +196,8 @@ int RunRenderCommand(const QStringList& args) {
     for (const auto& [parameter, value] : values)
         if (parameter->deferred)
             parameter->set(*renderer, value);
+    if (const int code = ApplyRenderCellPattern(cellPattern, *renderer, reader); code != kExitOk)
+        return code;
 
     renderer->PrepareSave();
     for (const QString& note : renderer->SaveNotes())

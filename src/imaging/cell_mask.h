@@ -24,6 +24,7 @@ public:
     bool IsCell(int x, int y) const { return m_bits[std::size_t(y) * m_nWidth + x] != 0; }
     void SetCell(int x, int y, bool cell) { m_bits[std::size_t(y) * m_nWidth + x] = cell ? 1 : 0; }
     const std::uint8_t* Row(int y) const { return m_bits.data() + std::size_t(y) * m_nWidth; }
+    std::uint8_t* Row(int y) { return m_bits.data() + std::size_t(y) * m_nWidth; }
 
     // The mask as the cell GIF stores it: index 0 transparent, index 1 the
     // cell colour.
