@@ -3,6 +3,7 @@
 #include "cli/encode_command.h"
 #include "cli/page_command.h"
 #include "cli/render_command.h"
+#include "imaging/limits.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,8 +27,19 @@ Commands:
   help     show this text
 
 'velmora-cli COMMAND --help' describes a command.
-Exit status: 0 done, 1 a file could not be read or written, 2 a wrong option
-or value (nothing is written then).
+Limits (each refused with a clear message before any work starts):
+  a GIF is 1 to 65535 pixels wide and high, and a save needs about 8 bytes
+  of memory a pixel of its frame (a 65535 x 65535 frame: 32 GiB);
+  animations stop at 500 frames (the stripes, Rubber Clouds) or 5000
+  (Blinking Clouds, Flowing Clouds, Dynamic Picture); encode takes at most
+  1000000 frames; a page holds at most 1 GiB of text.
+
+Every file is written to a temporary file beside it, flushed to disk and only
+then renamed into place: a failed write (a full disk, too little memory)
+leaves the previous file as it was and says why.
+
+Exit status: 0 done, 1 a file could not be read or written or memory ran out,
+2 a wrong option or value (nothing is written then).
 )";
 
 // What a command was working on, for the message when memory runs out;
@@ -75,6 +87,12 @@ int FirstUndecodableArgument(int argc, char* argv[]) {
 }
 
 } // namespace
+
+// The help above, the manual and the README state these numbers in words.
+static_assert(kMaxGifSide == 65535 && kFrameBytesPerPixel == 8 && kMaxStripesFrames == 500 &&
+                  kMaxCloudsFrames == 5000 && kMaxEncodeFrames == 1000000 &&
+                  kMaxPageBytes == qint64(1) << 30,
+              "a limit changed: update the help texts, res/help/index.html and README.md");
 
 // Every command runs inside this net: whatever goes wrong ends as a message
 // and exit status 1, never as an abort. Files being written are discarded as

@@ -117,7 +117,9 @@ int CheckPageSet(const CHtmlTable& table, const PageSetPaths& paths, const QStri
         return kExitUsage;
     }
     Status s = AtomicFile::CheckTarget(paths.page);
-    if (s && writeAnimation)
+    // An existing animation is kept, but a folder of that name is no
+    // animation.
+    if (s && (writeAnimation || QFileInfo(paths.animation).isDir()))
         s = AtomicFile::CheckTarget(paths.animation);
     if (s && table.HasCellPattern())
         s = CheckCellPattern(paths.cellPattern);

@@ -197,6 +197,11 @@ TEST(CliHelp, DescribesEveryCommand) {
          {"--width", "--height", "--border", "--rows", "--columns", "--cell-color", "--page-color",
           "--hide-cells", "--cell-layer", "--image-name"})
         EXPECT_TRUE(page.out.contains(QLatin1String(option))) << option;
+    // The limits are stated where a user looks first.
+    for (const char* limit : {"65535", "500 frames", "5000", "1000000", "1 GiB", "32 GiB"})
+        EXPECT_TRUE(r.out.contains(QLatin1String(limit))) << limit;
+    EXPECT_TRUE(page.out.contains(QLatin1String("1 GiB")));
+    EXPECT_TRUE(RunCli({"encode", "--help"}).out.contains(QLatin1String("65535")));
     EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(RunCli({}).exitCode, 2);
 }
