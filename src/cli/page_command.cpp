@@ -198,7 +198,8 @@ int RunPageCommand(const QStringList& args) {
             o.cellLayer = true;
         } else if (arg == QLatin1String("--image-name")) {
             o.imageName = reader.Value(arg);
-            if (o.imageName.contains(QLatin1Char('/')) || o.imageName.contains(QLatin1Char('\\')))
+            if (o.imageName.contains(QLatin1Char('/')) || o.imageName.contains(QLatin1Char('\\')) ||
+                o.imageName == QLatin1String(".") || o.imageName == QLatin1String(".."))
                 reader.BadValue(arg, o.imageName, QStringLiteral("a file name without a folder"));
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));

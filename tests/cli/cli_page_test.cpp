@@ -90,6 +90,7 @@ TEST(CliPage, BadValuesWriteNothing) {
         {"--bogus"},
         {"--width", " 5"},
         {"--image-name", "a/b"},
+        {"--image-name", ".."},
     };
     for (const QStringList& args : bad) {
         const CliResult r = RunCli(QStringList{"page", "--out", base} + args);
