@@ -151,6 +151,8 @@ void CloudPainter::PaintSpokes(int x, int y, COLORREF color) {
 
     m_pBits = m_pImage->bits();
     m_nStride = m_pImage->bytesPerLine();
+    m_nWidth = W;
+    m_nHeight = H;
     const QPoint centre(x, y);
     const int n = int(m_spokes.size());
     const int E = m_nEdgeWidth;
@@ -199,12 +201,32 @@ void CloudPainter::PaintSpokes(int x, int y, COLORREF color) {
     FillPolygon(m_polygon.data(), int(m_polygon.size()), rgb);
     for (int k = 0; k < n; ++k)
         DrawLine(m_polygon[std::size_t(k)], m_polygon[std::size_t((k + 1) % n)], 1, rgb);
-    for (const QPoint& end : m_polygon)
-        DrawLine(centre, end, 2, rgb);
+    // Spoke pixels closer to the centre than every edge of the outline
+    // (with room for the pen and the line's rounding) are already filled.
+    double inner2 = INFINITY;
+    for (int k = 0; k < n; ++k) {
+        const QPointF a = m_spokes[std::size_t(k)].end;
+        const QPointF b = m_spokes[std::size_t((k + 1) % n)].end;
+        const QPointF ab = b - a;
+        const double length2 = QPointF::dotProduct(ab, ab);
+        const double t =
+            length2 > 0 ? std::clamp(-QPointF::dotProduct(a, ab) / length2, 0.0, 1.0) : 0.0;
+        const QPointF nearest = a + t * ab;
+        inner2 = std::min(inner2, QPointF::dotProduct(nearest, nearest));
+    }
+    const double solid = std::sqrt(inner2) - 2.5;
+    for (const Spoke& s : m_spokes) {
+        const long long major = std::max(std::abs(s.end.x()), std::abs(s.end.y()));
+        const double length =
+            std::sqrt(double(s.end.x()) * s.end.x() + double(s.end.y()) * s.end.y());
+        const long long skip =
+            solid > 0 && length > 0 ? (long long)(solid * double(major) / length) : 0;
+        DrawLine(centre, centre + s.end, 2, rgb, skip);
+    }
 }
 
 void CloudPainter::FillPolygon(const QPoint* points, int count, QRgb color) {
-    const int W = m_pImage->width(), H = m_pImage->height();
+    const int W = m_nWidth, H = m_nHeight;
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     for (int i = 0; i < count; ++i) {
         minX = std::min(minX, points[i].x());
@@ -261,8 +283,34 @@ void CloudPainter::FillPolygon(const QPoint* points, int count, QRgb color) {
     }
 }
 
-void CloudPainter::DrawLine(QPoint from, QPoint to, int width, QRgb color) {
-    const int W = m_pImage->width(), H = m_pImage->height();
+inline void CloudPainter::Stamp(int x, int y, int width, QRgb color) {
+    const int W = m_nWidth, H = m_nHeight;
+    auto put = [&](int px, int py) {
+        if (px >= 0 && px < W && py >= 0 && py < H)
+            reinterpret_cast<QRgb*>(m_pBits + py * m_nStride)[px] = color;
+    };
+    switch (width) {
+    case 1:
+        put(x, y);
+        break;
+    case 2: // a pen of even width lies on one side of its line
+        put(x, y);
+        put(x + 1, y);
+        put(x, y + 1);
+        put(x + 1, y + 1);
+        break;
+    default: // three pixels across, round at the ends
+        put(x, y);
+        put(x - 1, y);
+        put(x + 1, y);
+        put(x, y - 1);
+        put(x, y + 1);
+        break;
+    }
+}
+
+void CloudPainter::DrawLine(QPoint from, QPoint to, int width, QRgb color, long long skip) {
+    const int W = m_nWidth, H = m_nHeight;
     constexpr int margin = 1; // how far a pen reaches past the line's pixels
     if (std::max(from.x(), to.x()) < -margin || std::min(from.x(), to.x()) > W - 1 + margin ||
         std::max(from.y(), to.y()) < -margin || std::min(from.y(), to.y()) > H - 1 + margin)
@@ -281,7 +329,7 @@ void CloudPainter::DrawLine(QPoint from, QPoint to, int width, QRgb color) {
     // Only the steps that can reach the image are walked: first the range
     // where the major coordinate is inside, then (roughly, with a pixel to
     // spare) where the minor one is.
-    long long iFirst = 0, iLast = d;
+    long long iFirst = std::max<long long>(skip, 0), iLast = d;
     auto limit = [&](double lo, double hi) {
         iFirst = std::max<long long>(iFirst, (long long)std::floor(lo));
         iLast = std::min<long long>(iLast, (long long)std::ceil(hi));
@@ -311,31 +359,5 @@ void CloudPainter::DrawLine(QPoint from, QPoint to, int width, QRgb color) {
             Stamp(int(major), int(minor), width, color);
         else
             Stamp(int(minor), int(major), width, color);
-    }
-}
-
-void CloudPainter::Stamp(int x, int y, int width, QRgb color) {
-    const int W = m_pImage->width(), H = m_pImage->height();
-    auto put = [&](int px, int py) {
-        if (px >= 0 && px < W && py >= 0 && py < H)
-            reinterpret_cast<QRgb*>(m_pBits + py * m_nStride)[px] = color;
-    };
-    switch (width) {
-    case 1:
-        put(x, y);
-        break;
-    case 2: // a pen of even width lies on one side of its line
-        put(x, y);
-        put(x + 1, y);
-        put(x, y + 1);
-        put(x + 1, y + 1);
-        break;
-    default: // three pixels across, round at the ends
-        put(x, y);
-        put(x - 1, y);
-        put(x + 1, y);
-        put(x, y - 1);
-        put(x, y + 1);
-        break;
     }
 }

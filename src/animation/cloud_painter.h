@@ -8,6 +8,7 @@
 #include "page/color_ref.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QPoint>
 #include <array>
 #include <vector>
@@ -72,12 +73,15 @@ private:
     void PaintSpokes(int x, int y, COLORREF color);
     QPoint RingPoint(const Spoke& spoke, int i) const;
     void FillPolygon(const QPoint* points, int count, QRgb color);
-    void DrawLine(QPoint from, QPoint to, int width, QRgb color);
+    // From step `skip` of the line on (steps along its longer axis).
+    void DrawLine(QPoint from, QPoint to, int width, QRgb color, long long skip = 0);
     void Stamp(int x, int y, int width, QRgb color);
 
     QImage* m_pImage;
     uchar* m_pBits = nullptr; // the image's pixels while a cloud is painted
     qsizetype m_nStride = 0;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
     double m_dSpokeStep;
     int m_nEdgeWidth;
     COLORREF m_crEdgeTarget;
