@@ -1,5 +1,6 @@
 #include "animation/animation_dialog_factory.h"
 
+#include "animation/anim_blinking_clouds.h"
 #include "animation/anim_moving_stripes.h"
 #include "animation/anim_rotating_stripes.h"
 
@@ -18,6 +19,7 @@ const std::map<int, Factory>& Factories() {
     static const std::map<int, Factory> factories = {
         {1, Make<AnimMovingStripes>()},
         {2, Make<AnimRotatingStripes>()},
+        {5, Make<AnimBlinkingClouds>()},
     };
     return factories;
 }
