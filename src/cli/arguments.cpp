@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-std::optional<int> ParseStrictInt(const QString& text) {
+IntParse ParseInt(const QString& text, int* value) {
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
@@ -11,21 +11,34 @@ std::optional<int> ParseStrictInt(const QString& text) {
         ++i;
     }
     if (i >= text.size())
-        return std::nullopt;
-    long long value = 0;
+        return IntParse::NotANumber;
+    long long magnitude = 0;
+    bool tooLarge = false;
     for (; i < text.size(); ++i) {
         const QChar ch = text[i];
         if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (ch.unicode() - '0');
-        if (value > 1LL + std::numeric_limits<int>::max())
-            return std::nullopt;
+            return IntParse::NotANumber;
+        // Digits go on being checked after the value left int's range, so
+        // "99999999999x" is still not a number rather than out of range.
+        if (!tooLarge) {
+            magnitude = magnitude * 10 + (ch.unicode() - '0');
+            tooLarge = magnitude > 1LL + std::numeric_limits<int>::max();
+        }
     }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    const long long signedValue = negative ? -magnitude : magnitude;
+    if (tooLarge || signedValue < std::numeric_limits<int>::min() ||
+        signedValue > std::numeric_limits<int>::max())
+        return IntParse::OutOfRange;
+    if (value)
+        *value = int(signedValue);
+    return IntParse::Ok;
+}
+
+std::optional<int> ParseStrictInt(const QString& text) {
+    int value = 0;
+    if (ParseInt(text, &value) != IntParse::Ok)
         return std::nullopt;
-    return int(value);
+    return value;
 }
 
 QString ArgumentReader::Value(const QString& option) {
@@ -36,12 +49,13 @@ QString ArgumentReader::Value(const QString& option) {
 
 int ArgumentReader::IntValue(const QString& option, int min, int max) {
     const QString text = Value(option);
-    const std::optional<int> value = ParseStrictInt(text);
-    if (!value)
+    int value = 0;
+    const IntParse parsed = ParseInt(text, &value);
+    if (parsed == IntParse::NotANumber)
         BadValue(option, text, QStringLiteral("a whole number"));
-    if (*value < min || *value > max)
-        BadValue(option, text, QStringLiteral("a whole number from %1 to %2").arg(min).arg(max));
-    return *value;
+    if (parsed == IntParse::OutOfRange || value < min || value > max)
+        OutOfRange(option, text, min, max);
+    return value;
 }
 
 COLORREF ArgumentReader::ColorValue(const QString& option) {
@@ -60,6 +74,14 @@ void ArgumentReader::Fail(const QString& message) const {
 void ArgumentReader::BadValue(const QString& option, const QString& value,
                               const QString& expected) const {
     Fail(QStringLiteral("invalid value '%1' for %2: expected %3").arg(value, option, expected));
+}
+
+void ArgumentReader::OutOfRange(const QString& option, const QString& value, qint64 min,
+                                qint64 max) const {
+    Fail(QStringLiteral("value '%1' for %2 is out of range: expected a whole number from %3 to %4")
+             .arg(value, option)
+             .arg(min)
+             .arg(max));
 }
 
 void PrintOut(const QString& text) {

@@ -18,7 +18,12 @@ public:
     explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
-// Decimal integer with an optional sign, in the range of int.
+enum class IntParse { Ok, NotANumber, OutOfRange };
+
+// Decimal integer with an optional sign: OutOfRange when it is one but does
+// not fit an int. *value is set only for Ok.
+IntParse ParseInt(const QString& text, int* value);
+// The same, with both failures as nullopt.
 std::optional<int> ParseStrictInt(const QString& text);
 
 class ArgumentReader {
@@ -36,6 +41,10 @@ public:
     [[noreturn]] void Fail(const QString& message) const;
     [[noreturn]] void BadValue(const QString& option, const QString& value,
                                const QString& expected) const;
+    // "value 'V' for OPTION is out of range: expected a whole number from MIN
+    // to MAX", a usage error like any other wrong value.
+    [[noreturn]] void OutOfRange(const QString& option, const QString& value, qint64 min,
+                                 qint64 max) const;
 
 private:
     QString m_strCommand;

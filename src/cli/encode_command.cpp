@@ -2,6 +2,8 @@
 
 #include "cli/arguments.h"
 #include "imaging/frame_encoder.h"
+#include "imaging/limits.h"
+#include "page/atomic_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <unistd.h>
 
 const char* const kEncodeHelp =
@@ -20,7 +23,8 @@ animations use: one palette chosen for the whole animation, Floyd-Steinberg
 dithering unless turned off, GIF89a with a looping extension.
 
 Options:
-  --size WxH        frame size in pixels (required)
+  --size WxH        frame size in pixels (required), each side 1 to 65535
+                    (GIF's limit)
   --in FILE         raw frames (required)
   --out FILE.gif    the GIF to write (required); replaced only when the whole
                     file was written
@@ -32,7 +36,14 @@ Options:
   --threads N       worker threads (default: one per core)
   --help            show this text
 
+Limits: a frame also has to fit in memory, which a save needs about 8 bytes a
+pixel for (a 65535 x 65535 frame takes 32 GiB); a larger one is refused with
+"Not enough memory for a W x H frame" before any work starts. At most 1000000
+frames are taken from one file.
+
 It prints the frame count, the palette size and the seconds taken.
+Exit status: 0 written, 1 a file could not be read or written or memory ran
+out (the previous FILE.gif is kept), 2 a wrong option or value.
 )";
 
 namespace {
@@ -46,7 +57,24 @@ public:
     QSize FrameSize() const override { return m_size; }
     int FrameDelay(int) const override { return m_nDelay; }
 
+    // Runs on the encoder's worker threads, so nothing may be thrown from
+    // here: a failed allocation is a Status like any other failure.
     Status DrawFrame(int index, QImage* frame) override {
+        try {
+            return ReadFrame(index, frame);
+        } catch (const std::bad_alloc&) {
+            return NotEnoughMemory();
+        }
+    }
+
+private:
+    Status NotEnoughMemory() const {
+        return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
+                                 .arg(m_size.width())
+                                 .arg(m_size.height()));
+    }
+
+    Status ReadFrame(int index, QImage* frame) {
         const qint64 bytes = qint64(m_size.width()) * m_size.height() * 3;
         QByteArray raw(bytes, Qt::Uninitialized);
         // Positioned reads need no shared file position, so the workers read
@@ -65,11 +93,13 @@ public:
         }
         const QImage rgb(reinterpret_cast<const uchar*>(raw.constData()), m_size.width(),
                          m_size.height(), m_size.width() * 3, QImage::Format_RGB888);
+        // QImage reports a failed allocation only as a null image.
         *frame = rgb.convertToFormat(QImage::Format_RGB32);
+        if (frame->isNull())
+            return NotEnoughMemory();
         return Status::Ok();
     }
 
-private:
     QFile* m_pFile;
     QSize m_size;
     int m_nCount;
@@ -91,12 +121,18 @@ int RunEncodeCommand(const QStringList& args) {
             return kExitOk;
         } else if (arg == QLatin1String("--size")) {
             const QString text = reader.Value(arg);
-            static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})x([0-9]{1,5})$"));
+            static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})x([0-9]{1,9})$"));
             const auto match = pattern.match(text);
             const int w = match.hasMatch() ? match.captured(1).toInt() : 0;
             const int h = match.hasMatch() ? match.captured(2).toInt() : 0;
-            if (w < 1 || h < 1 || w > 65535 || h > 65535)
-                reader.BadValue(arg, text, QStringLiteral("WIDTHxHEIGHT, each from 1 to 65535"));
+            if (!match.hasMatch())
+                reader.BadValue(arg, text,
+                                QStringLiteral("WIDTHxHEIGHT, each from 1 to %1").arg(kMaxGifSide));
+            if (w < 1 || h < 1 || w > kMaxGifSide || h > kMaxGifSide)
+                reader.Fail(QStringLiteral("--size %1 is out of range: a GIF is 1 to %2 pixels "
+                                           "wide and high")
+                                .arg(text)
+                                .arg(kMaxGifSide));
             size = QSize(w, h);
         } else if (arg == QLatin1String("--in")) {
             in = reader.Value(arg);
@@ -125,6 +161,21 @@ int RunEncodeCommand(const QStringList& args) {
     if (out.isEmpty())
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
 
+    // Everything that can be known to fail is refused before any work.
+    if (Status s = AtomicFile::CheckTarget(out); !s) {
+        PrintError(s.message());
+        return kExitFailure;
+    }
+    if (!FramesFitInMemory(size.width(), size.height(), 1)) {
+        PrintError(QStringLiteral("Not enough memory for a %1 x %2 frame: a save needs %3 MiB "
+                                  "for it (%4 bytes a pixel)")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(FrameSetBytes(size.width(), size.height(), 1) >> 20)
+                       .arg(kFrameBytesPerPixel));
+        return kExitFailure;
+    }
+
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly)) {
         PrintError(QStringLiteral("Cannot open %1: %2").arg(in, file.errorString()));
@@ -143,11 +194,12 @@ int RunEncodeCommand(const QStringList& args) {
         return kExitUsage;
     }
     const qint64 frames = fileBytes / frameBytes;
-    if (frames > 1000000) {
-        PrintError(
-            QStringLiteral("velmora-cli encode: %1 holds %2 frames; at most 1000000 are taken")
-                .arg(in)
-                .arg(frames));
+    if (frames > kMaxEncodeFrames) {
+        PrintError(QStringLiteral("velmora-cli encode: %1 holds %2 frames, out of range: at most "
+                                  "%3 are taken")
+                       .arg(in)
+                       .arg(frames)
+                       .arg(kMaxEncodeFrames));
         return kExitUsage;
     }
     RawFrameSource source(&file, size, int(frames), delay);

@@ -5,6 +5,11 @@
 #include "cli/render_command.h"
 
 #include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -25,35 +30,92 @@ Exit status: 0 done, 1 a file could not be read or written, 2 a wrong option
 or value (nothing is written then).
 )";
 
+// What a command was working on, for the message when memory runs out;
+// allocates nothing.
+const char* WorkOf(const QString& command) {
+    if (command == QLatin1String("page"))
+        return "the page";
+    if (command == QLatin1String("demo"))
+        return "the demo page set";
+    if (command == QLatin1String("render") || command == QLatin1String("encode"))
+        return "the animation";
+    return "this command";
+}
+
+int RunCommand(const QString& command, const QStringList& args) {
+    if (command == QLatin1String("page"))
+        return RunPageCommand(args);
+    if (command == QLatin1String("encode"))
+        return RunEncodeCommand(args);
+    if (command == QLatin1String("render"))
+        return RunRenderCommand(args);
+    if (command == QLatin1String("demo"))
+        return RunDemoCommand(args);
+    if (command == QLatin1String("help") || command == QLatin1String("--help") ||
+        command == QLatin1String("-h")) {
+        PrintOut(QString::fromUtf8(kHelp).trimmed());
+        return kExitOk;
+    }
+    PrintError(QStringLiteral("velmora-cli: unknown command '%1'\nTry 'velmora-cli --help'.")
+                   .arg(command));
+    return kExitUsage;
+}
+
+// Qt decodes the command line as UTF-8 and turns bytes that are not into
+// U+FFFD, so a file name with such bytes would be written under another
+// name. Such an argument is refused instead; the index of the first one, or
+// -1.
+int FirstUndecodableArgument(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(bytes)) != bytes)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
+// Every command runs inside this net: whatever goes wrong ends as a message
+// and exit status 1, never as an abort. Files being written are discarded as
+// the stack unwinds, so the previous ones stay as they were.
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty()) {
-        PrintError(QString::fromUtf8(kHelp).trimmed());
-        return kExitUsage;
-    }
-    const QString command = args.takeFirst();
+    QString command;
     try {
-        if (command == QLatin1String("page"))
-            return RunPageCommand(args);
-        if (command == QLatin1String("encode"))
-            return RunEncodeCommand(args);
-        if (command == QLatin1String("render"))
-            return RunRenderCommand(args);
-        if (command == QLatin1String("demo"))
-            return RunDemoCommand(args);
-        if (command == QLatin1String("help") || command == QLatin1String("--help") ||
-            command == QLatin1String("-h")) {
-            PrintOut(QString::fromUtf8(kHelp).trimmed());
-            return kExitOk;
+        QCoreApplication app(argc, argv);
+        if (const int bad = FirstUndecodableArgument(argc, argv); bad > 0) {
+            PrintError(QStringLiteral("velmora-cli: argument %1 ('%2') is not valid UTF-8; file "
+                                      "names and values must be, so nothing was written")
+                           .arg(bad)
+                           .arg(QString::fromLatin1(argv[bad])));
+            return kExitUsage;
         }
-        PrintError(QStringLiteral("velmora-cli: unknown command '%1'\nTry 'velmora-cli --help'.")
-                       .arg(command));
-        return kExitUsage;
-    } catch (const UsageError& e) {
-        PrintError(QString::fromStdString(e.what()));
-        return kExitUsage;
+        QStringList args = app.arguments().mid(1);
+        if (args.isEmpty()) {
+            PrintError(QString::fromUtf8(kHelp).trimmed());
+            return kExitUsage;
+        }
+        command = args.takeFirst();
+        try {
+            return RunCommand(command, args);
+        } catch (const UsageError& e) {
+            PrintError(QString::fromStdString(e.what()));
+            return kExitUsage;
+        }
+    } catch (const std::bad_alloc&) {
+        // Printed without Qt's help: there may be no memory for a QString.
+        std::fprintf(stderr,
+                     "Not enough memory for %s; the files it would have replaced are unchanged.\n",
+                     WorkOf(command));
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-cli: %s; the files it would have replaced are unchanged.\n",
+                     e.what());
+        return kExitFailure;
+    } catch (...) {
+        std::fputs("velmora-cli: an unexpected error stopped the command; the files it would have "
+                   "replaced are unchanged.\n",
+                   stderr);
+        return kExitFailure;
     }
 }

@@ -2,8 +2,10 @@
 
 #include "animation/moving_stripes_renderer.h"
 #include "cli/arguments.h"
+#include "page/atomic_file.h"
 #include "page/atomic_write.h"
 #include "page/html_table.h"
+#include "page/page_names.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,12 +15,16 @@
 const char* const kPageHelp =
     R"(Usage: velmora-cli page --out BASE [options]
 
-Writes the table page BASE.htm. When BASE.gif does not exist yet, the default
-animation is copied there, so the page set is complete.
+Writes the table page BASE.htm. When the animation the page names (BASE.gif,
+or NAME.gif with --image-name) does not exist yet, the default animation is
+written there first, so the page set is complete. Every target is checked
+before anything is written.
 
 Options (applied in this order, each clamped as the Table Properties window
 clamps it):
-  --out BASE            page set base path (required); the page is BASE.htm
+  --out BASE            page set base path (required); the page is BASE.htm.
+                        BASE must end in a file name: '/', 'sub/' or '.'
+                        name folders and are refused
   --hide-cells          do not draw the grid of cells
   --width N             table width in pixels (at least 2; default 450)
   --height N            table height in pixels (at least 2; default 200)
@@ -29,13 +35,18 @@ clamps it):
   --cell-color #rrggbb  colour of the cells (default #ffffff)
   --page-color #rrggbb  page background colour (default #ffffff)
   --cell-layer          lay a separate cell-pattern GIF (BASE-cell.gif) over
-                        the animation
+                        the animation; that file must already exist (save a
+                        cell pattern from Velmora first)
   --image-name NAME     name the images NAME.gif and NAME-cell.gif instead of
-                        using the page's own base name (empty: the page's)
+                        using the page's own base name (empty: the page's);
+                        they sit in BASE's folder
   --help                show this text
 
-Exit status: 0 written, 1 a file could not be written, 2 a wrong option or
-value (nothing is written then).
+Limits: a page holds at most 1 GiB of text (about 30 million cells); a
+larger table is refused before anything is written.
+
+Exit status: 0 written, 1 a file could not be read or written (the previous
+files are kept), 2 a wrong option or value (nothing is written then).
 )";
 
 const char* const kDemoHelp =
@@ -58,24 +69,89 @@ struct PageOptions {
     QString imageName;
 };
 
-// Writes the page and, when missing, the default animation beside it.
-int WritePageSet(const CHtmlTable& table, const QString& base, const QString& imageName,
-                 bool replaceAnimation = false) {
-    const QString page = base + QStringLiteral(".htm");
-    QString error;
-    if (!table.WritePage(page, imageName, &error)) {
-        PrintError(error);
+// A base whose file name part is empty, "." or ".." names a folder: its page
+// would be ".htm" or "..htm", a hidden file beside the folder.
+bool NamesAFolder(const QString& base) {
+    const QString name = base.mid(LastSeparator(base) + 1);
+    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+// The files of one page set, as the page names them: the images sit beside
+// the page under the names the page uses for them.
+struct PageSetPaths {
+    QString page;
+    QString animation;
+    QString cellPattern;
+};
+
+PageSetPaths PathsOf(const QString& base, const QString& imageName) {
+    PageSetPaths paths;
+    paths.page = base + QStringLiteral(".htm");
+    const PageImageNames names = ImageNamesFor(paths.page, imageName);
+    const QString folder = FolderOf(base);
+    paths.animation = folder + names.animation;
+    paths.cellPattern = folder + names.cellPattern;
+    return paths;
+}
+
+// The cell-pattern GIF a page with a cell layer lays over its animation.
+// Nothing writes a default one here yet, so the page is refused while the
+// file is missing rather than pointing at nothing. Once the cell-pattern
+// painters exist, this is where a default Rectangle mask gets written.
+Status CheckCellPattern(const QString& path) {
+    if (QFileInfo(path).isFile())
+        return Status::Ok();
+    return Status::Error(QStringLiteral("velmora-cli page: the cell pattern %1 does not exist; "
+                                        "--cell-layer lays it over the animation, so save one "
+                                        "there first (nothing was written)")
+                             .arg(path));
+}
+
+// Checks everything the page set needs before anything is written: a page
+// within the size limit (a usage error otherwise), writable targets and, for
+// a cell layer, its cell pattern.
+int CheckPageSet(const CHtmlTable& table, const PageSetPaths& paths, const QString& imageName,
+                 bool writeAnimation) {
+    if (Status s = table.CheckPageSize(paths.page, imageName); !s) {
+        PrintError(QStringLiteral("velmora-cli page: %1").arg(s.message()));
+        return kExitUsage;
+    }
+    Status s = AtomicFile::CheckTarget(paths.page);
+    if (s && writeAnimation)
+        s = AtomicFile::CheckTarget(paths.animation);
+    if (s && table.HasCellPattern())
+        s = CheckCellPattern(paths.cellPattern);
+    if (!s) {
+        PrintError(s.message());
         return kExitFailure;
     }
-    PrintOut(page);
-    const QString gif = base + QStringLiteral(".gif");
-    if (replaceAnimation || !QFileInfo::exists(gif)) {
-        if (Status s = CopyFileAtomically(kDefaultAnimation, gif); !s) {
+    return kExitOk;
+}
+
+// Writes the default animation under the name the page uses, when it is
+// missing (or always with replaceAnimation), then the page: the page set is
+// complete whenever the page exists.
+int WritePageSet(const CHtmlTable& table, const QString& base, const QString& imageName,
+                 bool replaceAnimation = false) {
+    const PageSetPaths paths = PathsOf(base, imageName);
+    const bool writeAnimation = replaceAnimation || !QFileInfo::exists(paths.animation);
+    if (const int checked = CheckPageSet(table, paths, imageName, writeAnimation);
+        checked != kExitOk)
+        return checked;
+    if (writeAnimation) {
+        if (Status s = CopyFileAtomically(kDefaultAnimation, paths.animation); !s) {
             PrintError(s.message());
             return kExitFailure;
         }
-        PrintOut(gif);
     }
+    QString error;
+    if (!table.WritePage(paths.page, imageName, &error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    PrintOut(paths.page);
+    if (writeAnimation)
+        PrintOut(paths.animation);
     return kExitOk;
 }
 
@@ -95,6 +171,10 @@ int RunPageCommand(const QStringList& args) {
             o.base = reader.Value(arg);
             if (o.base.isEmpty())
                 reader.BadValue(arg, o.base, QStringLiteral("a path"));
+            if (NamesAFolder(o.base))
+                reader.BadValue(arg, o.base,
+                                QStringLiteral("a base path ending in a file name, such as "
+                                               "site/shop (it names a folder)"));
             haveOut = true;
         } else if (arg == QLatin1String("--hide-cells")) {
             o.hideCells = true;
@@ -164,6 +244,13 @@ int RunDemoCommand(const QStringList& args) {
         PrintError(QStringLiteral("Cannot create the folder %1").arg(dir));
         return kExitFailure;
     }
+    const QString base = QDir(dir).filePath(QStringLiteral("demo"));
+    for (const QString& target : {base + QStringLiteral(".gif"), base + QStringLiteral(".htm")}) {
+        if (Status s = AtomicFile::CheckTarget(target); !s) {
+            PrintError(s.message());
+            return kExitFailure;
+        }
+    }
     CHtmlTable table;
     table.SetWidth(480);
     table.SetHeight(240);
@@ -172,7 +259,6 @@ int RunDemoCommand(const QStringList& args) {
     table.SetBorder(8);
     table.SetCellColor(MakeColorRef(0xfa, 0xf6, 0xee));
     table.SetPageColor(MakeColorRef(0x2b, 0x2d, 0x42));
-    const QString base = QDir(dir).filePath(QStringLiteral("demo"));
     // Three-colour stripes, cut to one seamless tile that the page repeats.
     MovingStripesRenderer stripes;
     stripes.SetNumberOfColors(3);

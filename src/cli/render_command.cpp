@@ -2,10 +2,10 @@
 
 #include "animation/renderer_parameters.h"
 #include "cli/arguments.h"
+#include "page/atomic_file.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 
 #include <map>
 #include <optional>
@@ -69,22 +69,28 @@ std::optional<int> ParseSwitch(const QString& text) {
 }
 
 Status DumpFrames(AnimationRenderer& renderer, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::Error(QStringLiteral("Cannot open ") + path);
+    AtomicFile file(path);
+    if (Status s = file.Open(); !s)
+        return s;
     auto copy = renderer.Clone();
     copy->Restart();
-    QImage frame(copy->OutputSize(), QImage::Format_RGB32);
-    for (int i = 0; i < copy->FrameCount(); ++i) {
+    const QSize size = copy->OutputSize();
+    const QString noMemory = QStringLiteral("Not enough memory for a %1 x %2 frame")
+                                 .arg(size.width())
+                                 .arg(size.height());
+    QImage frame(size, QImage::Format_RGB32);
+    if (frame.isNull())
+        return Status::Error(noMemory);
+    for (int i = 0; i < copy->FrameCount() && file.error() == QFileDevice::NoError; ++i) {
         copy->DrawFrame(i, &frame);
         const QImage rgb = frame.convertToFormat(QImage::Format_RGB888);
+        if (rgb.isNull())
+            return Status::Error(noMemory);
         for (int y = 0; y < rgb.height(); ++y)
-            file.write(reinterpret_cast<const char*>(rgb.constScanLine(y)),
+            file.Write(reinterpret_cast<const char*>(rgb.constScanLine(y)),
                        qint64(rgb.width()) * 3);
     }
-    if (!file.commit())
-        return Status::Error(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    return Status::Ok();
+    return file.Commit();
 }
 
 } // namespace
@@ -177,6 +183,16 @@ int RunRenderCommand(const QStringList& args) {
     }
     if (out.isEmpty())
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
+    // Every output is checked before the animation is drawn: a frame dump
+    // into a missing folder must not fail after the GIF was replaced.
+    for (const QString& target : {out, dump}) {
+        if (target.isEmpty())
+            continue;
+        if (Status s = AtomicFile::CheckTarget(target); !s) {
+            PrintError(s.message());
+            return kExitFailure;
+        }
+    }
 
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(type);
     renderer->SetAnimationGifPath(out);

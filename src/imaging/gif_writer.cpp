@@ -1,9 +1,7 @@
 #include "imaging/gif_writer.h"
 
 #include "imaging/lzw_encoder.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "page/atomic_file.h"
 
 #include <gif_lib.h>
 
@@ -17,8 +15,8 @@ struct ColorMapDeleter {
 using ColorMapPtr = std::unique_ptr<ColorMapObject, ColorMapDeleter>;
 
 int WriteToSaveFile(GifFileType* gif, const GifByteType* data, int length) {
-    auto* file = static_cast<QSaveFile*>(gif->UserData);
-    return int(file->write(reinterpret_cast<const char*>(data), length));
+    auto* file = static_cast<AtomicFile*>(gif->UserData);
+    return file->Write(reinterpret_cast<const char*>(data), length) ? length : -1;
 }
 
 // The colour table is padded with black to the power of two GIF requires;
@@ -46,7 +44,7 @@ QString GifMessage(int code) {
 } // namespace
 
 struct GifWriter::Impl {
-    std::unique_ptr<QSaveFile> file;
+    std::unique_ptr<AtomicFile> file;
     GifFileType* gif = nullptr;
     QString path;
     int width = 0;
@@ -66,11 +64,7 @@ struct GifWriter::Impl {
             EGifCloseFile(gif, &error);
             gif = nullptr;
         }
-        if (file) {
-            file->cancelWriting();
-            file->commit(); // only removes the temporary file
-            file.reset();
-        }
+        file.reset(); // drops the temporary file
     }
 };
 
@@ -99,13 +93,10 @@ Status GifWriter::Open(const QString& path, int width, int height, const Palette
         return Status::Error(QStringLiteral("Cannot write %1: the palette has %2 colours")
                                  .arg(path)
                                  .arg(palette.size()));
-    QFileInfo info(path);
-    if (path.isEmpty() || info.isDir() || (info.exists() && !info.isWritable()))
-        return Status::Error(QStringLiteral("Cannot open ") + path);
-    d->file = std::make_unique<QSaveFile>(path);
-    if (!d->file->open(QIODevice::WriteOnly)) {
+    d->file = std::make_unique<AtomicFile>(path);
+    if (Status s = d->file->Open(); !s) {
         d->file.reset();
-        return Status::Error(QStringLiteral("Cannot open ") + path);
+        return s;
     }
     int error = 0;
     d->gif = EGifOpen(d->file.get(), WriteToSaveFile, &error);
@@ -203,13 +194,11 @@ Status GifWriter::Finish() {
     d->gif = nullptr;
     if (closed == GIF_ERROR)
         return d->Fail(GifMessage(error));
-    if (!d->file->commit()) {
-        const QString reason = d->file->errorString();
-        d->file.reset();
-        return Status::Error(QStringLiteral("Cannot write %1: %2").arg(d->path, reason));
-    }
+    // Commit flushes and syncs first: a disk that fills up at the very end
+    // still keeps the previous file.
+    const Status committed = d->file->Commit();
     d->file.reset();
-    return Status::Ok();
+    return committed;
 }
 
 Status GifWriter::WriteStill(const QString& path, const IndexedImage& image) {

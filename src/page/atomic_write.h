@@ -1,6 +1,6 @@
-// Whole-file writes that never leave a half-written file behind: the bytes go
-// to a temporary file in the target folder, which is renamed over the target
-// only when everything was written.
+// Whole-file writes that never leave a half-written file behind: both go
+// through AtomicFile, so the target is replaced only when every byte was
+// written, flushed and synced.
 #pragma once
 
 #include "page/status.h"
@@ -12,6 +12,6 @@
 // created, "Cannot write <path>: <reason>" when writing or renaming failed.
 Status WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
-// Copies source over target the same way; the target keeps its old content
-// when the copy fails.
+// Copies source over target the same way, a piece at a time; the target keeps
+// its old content when the copy fails.
 Status CopyFileAtomically(const QString& source, const QString& target);

@@ -34,17 +34,28 @@ public:
     COLORREF GetCellColor() const { return m_crCellColor; }
     bool HasCellPattern() const { return m_bCellPattern; }
 
-    // The page text with CR LF line breaks, exactly as WritePage stores it.
+    // The page text with CR LF line breaks, exactly as WritePage stores it;
+    // empty when CheckPageSize() refuses the page.
     QByteArray ComposePage(const QString& pagePath, const QString& imageName) const;
+    // Bytes of that text, computed without composing it (64-bit; saturates
+    // at the largest qint64 for a grid beyond any size).
+    qint64 PageBytes(const QString& pagePath, const QString& imageName) const;
+    // Refuses a page over kMaxPageBytes (1 GiB) with a message naming the
+    // table's size.
+    Status CheckPageSize(const QString& pagePath, const QString& imageName) const;
 
-    // Writes the page (temporary file renamed into place). Returns 1 when the
-    // page was written, 0 otherwise with the reason in *errorMessage
-    // ("Cannot open <path>" when it cannot be created); a failure leaves any
+    // Writes the page (temporary file renamed into place), one row at a time.
+    // Returns 1 when the page was written, 0 otherwise with the reason in
+    // *errorMessage ("Cannot open <path>" when it cannot be created, "Cannot
+    // write <path>: <reason>" when a write fails); a failure leaves any
     // existing page untouched.
     int WritePage(const QString& pagePath, const QString& imageName,
                   QString* errorMessage = nullptr) const;
 
 private:
+    struct PageParts;
+    PageParts ComposeParts(const QString& pagePath, const QString& imageName) const;
+
     bool m_bShowCells = true;
     int m_nWidth = 450;
     int m_nHeight = 200;

@@ -30,6 +30,11 @@ TEST(CliPage, DefaultsMatchTheLibraryAndCompleteTheSet) {
 TEST(CliPage, OptionsGoThroughTheSettersInOrder) {
     QTemporaryDir dir;
     const QString base = dir.filePath(QStringLiteral("shop"));
+    // The cell layer needs its cell pattern in place.
+    QFile cell(dir.filePath(QStringLiteral("banner-cell.gif")));
+    ASSERT_TRUE(cell.open(QIODevice::WriteOnly));
+    cell.write("cell");
+    cell.close();
     const CliResult r = RunCli({"page",
                                 "--out",
                                 base,
@@ -105,7 +110,70 @@ TEST(CliPage, UnwritablePageIsReported) {
     const QString base = dir.filePath(QStringLiteral("missing/p"));
     const CliResult r = RunCli({"page", "--out", base});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.trimmed(), QStringLiteral("Cannot open ") + base + QStringLiteral(".htm"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Cannot open ") + base + QStringLiteral(".htm: ")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("does not exist")));
+}
+
+TEST(CliPage, WritesTheSetThePageNames) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("q"));
+    // The page names other.gif: that is the file completed, not q.gif.
+    CliResult r = RunCli({"page", "--out", base, "--image-name", "other"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(FilesIn(dir.path()), (QStringList{"other.gif", "q.htm"}));
+    EXPECT_TRUE(ReadFileBytes(dir.filePath(QStringLiteral("other.gif"))).startsWith("GIF89a"));
+    EXPECT_TRUE(r.out.contains(dir.filePath(QStringLiteral("other.gif"))));
+
+    // A cell layer needs its cell pattern; without one nothing is written.
+    r = RunCli({"page", "--out", dir.filePath(QStringLiteral("c")), "--cell-layer"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(dir.filePath(QStringLiteral("c-cell.gif")))) << r.err.toStdString();
+    r = RunCli({"page", "--out", base, "--image-name", "third", "--cell-layer"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("third-cell.gif")));
+    EXPECT_EQ(FilesIn(dir.path()), (QStringList{"other.gif", "q.htm"}));
+
+    QFile cell(dir.filePath(QStringLiteral("other-cell.gif")));
+    ASSERT_TRUE(cell.open(QIODevice::WriteOnly));
+    cell.write("cell");
+    cell.close();
+    r = RunCli({"page", "--out", base, "--image-name", "other", "--cell-layer"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray page = ReadFileBytes(base + QStringLiteral(".htm"));
+    EXPECT_TRUE(page.contains("background=\"other.gif\""));
+    EXPECT_TRUE(page.contains("background=\"other-cell.gif\""));
+    EXPECT_EQ(ReadFileBytes(dir.filePath(QStringLiteral("other-cell.gif"))), QByteArray("cell"));
+}
+
+TEST(CliPage, BasesThatNameAFolderAreRefused) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+    for (const QString& base :
+         {QStringLiteral("/"), QStringLiteral("sub/"), QStringLiteral("."), QStringLiteral(".."),
+          QStringLiteral("sub/."), QStringLiteral("sub\\")}) {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(VELMORA_CLI), {"page", "--out", base});
+        process.waitForFinished(60000);
+        EXPECT_EQ(process.exitCode(), 2) << base.toStdString();
+        EXPECT_TRUE(process.readAllStandardError().contains("names a folder"));
+    }
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+    EXPECT_TRUE(FilesIn(dir.filePath(QStringLiteral("sub"))).isEmpty());
+}
+
+TEST(CliPage, APageTooLargeIsRefusedBeforeAnyWrite) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("big"));
+    for (const QStringList& size :
+         {QStringList{"--rows", "100000", "--columns", "1000"},
+          QStringList{"--rows", "2147483647", "--columns", "2147483647"}}) {
+        const CliResult r = RunCli(QStringList{"page", "--out", base} + size);
+        EXPECT_EQ(r.exitCode, 2) << size.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("at most 1 GiB"))) << r.err.toStdString();
+    }
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
 }
 
 TEST(CliDemo, WritesACompleteSet) {

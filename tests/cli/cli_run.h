@@ -6,19 +6,30 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 struct CliResult {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-inline CliResult RunCli(const QStringList& args) {
+// childSetup, when given, runs in the child before the tool starts (to set a
+// resource limit, say). A crash gives exit code -1.
+inline CliResult RunProgram(const QString& program, const QStringList& args,
+                            const std::function<void()>& childSetup = {}) {
     QProcess process;
-    process.start(QStringLiteral(VELMORA_CLI), args);
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
+    process.start(program, args);
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+inline CliResult RunCli(const QStringList& args, const std::function<void()>& childSetup = {}) {
+    return RunProgram(QStringLiteral(VELMORA_CLI), args, childSetup);
 }
 
 inline QByteArray ReadFileBytes(const QString& path) {

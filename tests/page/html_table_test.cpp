@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <tuple>
+
 namespace {
 
 // The page of a fresh record, line by line (each line is followed by CR LF).
@@ -195,6 +198,52 @@ TEST(HtmlTablePage, ImageNames) {
     EXPECT_EQ(names("/p/a\"b#c.htm", "").first, "a%22b%23c.gif");
     EXPECT_EQ(names(QString::fromUtf8("/p/\u0436.htm"), "").first, "%D0%B6.gif");
     EXPECT_EQ(names(QString::fromUtf8("/p/caf\u00e9.htm"), "").first, "caf\xe9.gif");
+    // Browsers read the page as windows-1252, where DEL and the C1 controls
+    // stand for other characters: 0x85 would name a file "a…b".
+    EXPECT_EQ(names(QStringLiteral("/p/a\u0085b.htm"), "").first, "a%C2%85b.gif");
+    EXPECT_EQ(names(QStringLiteral("/p/a\u007fb.htm"), "").first, "a%7Fb.gif");
+    EXPECT_EQ(names(QStringLiteral("/p/x.htm"), QStringLiteral("\u0080\u009f\u00a0")).second,
+              "%C2%80%C2%9F\xa0-cell.gif");
+    EXPECT_EQ(names(QStringLiteral("/p/a~b.htm"), "").first, "a~b.gif");
+}
+
+TEST(HtmlTablePage, SizeIsKnownBeforeComposingAndCapped) {
+    CHtmlTable t;
+    for (const auto& [rows, columns, cells, layer] :
+         {std::tuple{1, 1, true, false}, std::tuple{3, 700, true, true},
+          std::tuple{900, 2, false, false}, std::tuple{250, 40, true, false}}) {
+        t.SetRows(rows);
+        t.SetColumns(columns);
+        t.SetShowCells(cells);
+        t.SetCellPattern(layer);
+        const QByteArray page = t.ComposePage(QStringLiteral("/a/b.htm"), QString());
+        EXPECT_EQ(t.PageBytes(QStringLiteral("/a/b.htm"), QString()), page.size());
+        EXPECT_EQ(page.count("<td bgcolor"), cells ? qsizetype(rows) * columns : 0);
+        // Every line ends in CR LF, none in a bare LF or CR.
+        EXPECT_EQ(page.count('\n'), page.count("\r\n"));
+        EXPECT_EQ(page.count('\r'), page.count("\r\n"));
+    }
+    // Sizes beyond any int (and beyond 64 bits) are refused, not wrapped.
+    t.SetShowCells(true);
+    t.SetRows(100000);
+    t.SetColumns(1000);
+    EXPECT_GT(t.PageBytes(QStringLiteral("x.htm"), QString()), qint64(1) << 30);
+    EXPECT_FALSE(t.CheckPageSize(QStringLiteral("x.htm"), QString()).ok());
+    EXPECT_TRUE(t.ComposePage(QStringLiteral("x.htm"), QString()).isEmpty());
+    t.SetRows(std::numeric_limits<int>::max());
+    t.SetColumns(std::numeric_limits<int>::max());
+    EXPECT_EQ(t.PageBytes(QStringLiteral("x.htm"), QString()), std::numeric_limits<qint64>::max());
+    const Status refused = t.CheckPageSize(QStringLiteral("x.htm"), QString());
+    EXPECT_TRUE(refused.message().contains(QStringLiteral("2147483647 rows")));
+    EXPECT_TRUE(refused.message().contains(QStringLiteral("at most 1 GiB")));
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_EQ(t.WritePage(dir.filePath(QStringLiteral("x.htm")), QString(), &error), 0);
+    EXPECT_EQ(error, refused.message());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    // Hidden cells make the grid's size irrelevant.
+    t.SetShowCells(false);
+    EXPECT_TRUE(t.CheckPageSize(QStringLiteral("x.htm"), QString()).ok());
 }
 
 TEST(HtmlTableWrite, WritesThePageAndReplacesIt) {
@@ -207,6 +256,12 @@ TEST(HtmlTableWrite, WritesThePageAndReplacesIt) {
     t.SetRows(1);
     ASSERT_EQ(t.WritePage(path, QString(), &error), 1);
     EXPECT_EQ(ReadAll(path).count("<td bgcolor"), 3);
+    // Written row by row, the page is byte for byte the composed one.
+    t.SetRows(300);
+    t.SetColumns(200);
+    t.SetCellPattern(true);
+    ASSERT_EQ(t.WritePage(path, QStringLiteral("img"), &error), 1);
+    EXPECT_EQ(ReadAll(path), t.ComposePage(path, QStringLiteral("img")));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
               QStringList{QStringLiteral("Untitled1.htm")});
 }
