@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
+#include <exception>
+#include <new>
 
 AnimationDialog::AnimationDialog(AnimationHost* host, int rendererType, QWidget* owner)
     : QDialog(owner, Qt::Dialog), m_pHost(host), m_nType(rendererType) {
@@ -196,11 +198,28 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     AnimationRenderer* renderer = Renderer();
     if (!renderer || m_bSaving)
         return Status::Error(QString());
-    prepare(*renderer);
-    // The save works on a copy, so the window stays free to edit the
-    // renderer while it runs.
-    std::shared_ptr<AnimationRenderer> snapshot = renderer->Clone();
-    auto progress = std::make_shared<AtomicProgress>();
+    // Runs from a button's slot: no exception may leave here.
+    std::shared_ptr<AnimationRenderer> snapshot;
+    std::shared_ptr<AtomicProgress> progress;
+    Status refused;
+    try {
+        prepare(*renderer);
+        // A save that cannot be made is refused before the progress dialog.
+        refused = renderer->CheckPreparedSave();
+        if (refused) {
+            // The save works on a copy, so the window stays free to edit the
+            // renderer while it runs.
+            snapshot = renderer->Clone();
+            progress = std::make_shared<AtomicProgress>();
+        }
+    } catch (const std::bad_alloc&) {
+        refused = Status::Error(tr("Not enough memory for preparing the animation"));
+    }
+    if (!refused) {
+        ShowUserMessage(this, refused.message(), MessageKind::Warning);
+        Q_EMIT Saved(refused);
+        return refused;
+    }
     m_bSaving = true;
 
     QProgressDialog dialog(tr("Drawing and writing the animation..."), tr("Cancel"), 0, 1000, this);
@@ -223,7 +242,13 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
         SaveOptions options;
         options.progress = progress.get();
         options.cancel = &progress->m_cancel;
-        return snapshot->WriteAnimatedGif(options);
+        // The write turns running out of memory into its status; anything
+        // else unexpected must not reach the window's event loop either.
+        try {
+            return snapshot->WriteAnimatedGif(options);
+        } catch (const std::exception& e) {
+            return Status::Error(QString::fromLocal8Bit(e.what()));
+        }
     }));
     if (!watcher.isFinished())
         loop.exec();
@@ -235,7 +260,7 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     if (status) {
         QString message = tr("Animated gif saved to disk");
         // The notes are about the prepared save, which the snapshot holds.
-        for (const QString& note : snapshot->SaveNotes())
+        for (const QString& note : snapshot->AllSaveNotes())
             message += QStringLiteral("\n") + note;
         ShowUserMessage(this, message, MessageKind::Information);
         m_pHost->RefreshPreview();

@@ -1,7 +1,10 @@
 #include "animation/animation_renderer.h"
 
+#include "imaging/limits.h"
+
 #include <QDateTime>
 #include <algorithm>
+#include <new>
 
 void AnimationRenderer::SetFrameWidth(int width) {
     m_nFrameWidth = std::max(width, 5);
@@ -46,6 +49,12 @@ GifFileOptions AnimationRenderer::FileOptions() const {
 
 namespace {
 
+Status FrameMemoryError(QSize size) {
+    return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
+                             .arg(size.width())
+                             .arg(size.height()));
+}
+
 class RendererSource : public FrameSource {
 public:
     explicit RendererSource(AnimationRenderer* renderer) : m_pRenderer(renderer) {}
@@ -54,43 +63,106 @@ public:
     bool IsRandomAccess() const override { return !m_pRenderer->IsSequential(); }
     void Restart() override { m_pRenderer->Restart(); }
     int FrameDelay(int index) const override { return m_pRenderer->FrameDelay(index); }
+    // Called from the pipeline's threads: nothing may escape.
     Status DrawFrame(int index, QImage* frame) override {
         const QSize size = m_pRenderer->OutputSize();
-        if (frame->size() != size || frame->format() != QImage::Format_RGB32)
-            *frame = QImage(size, QImage::Format_RGB32);
-        if (frame->isNull())
-            return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
-                                     .arg(size.width())
-                                     .arg(size.height()));
-        m_pRenderer->DrawFrame(index, frame);
+        try {
+            if (frame->size() != size || frame->format() != QImage::Format_RGB32)
+                *frame = QImage(size, QImage::Format_RGB32);
+            if (frame->isNull())
+                return FrameMemoryError(size);
+            m_pRenderer->DrawFrame(index, frame);
+        } catch (const std::bad_alloc&) {
+            return FrameMemoryError(size);
+        }
+        // A frame left unfinished by a cancel must not be written.
+        if (m_pCancel && m_pCancel->load())
+            return Status::Error(CancelledMessage());
         return Status::Ok();
     }
+    void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
 
 private:
     AnimationRenderer* m_pRenderer;
+    const std::atomic<bool>* m_pCancel = nullptr;
 };
 
 } // namespace
 
+Status AnimationRenderer::CheckFrameSize(QSize size) {
+    if (size.width() > kMaxGifSide || size.height() > kMaxGifSide)
+        return Status::Error(QStringLiteral("A %1 x %2 frame is too large: a GIF holds at most %3 "
+                                            "x %3 pixels.")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(kMaxGifSide));
+    if (!FramesFitInMemory(size.width(), size.height(), 1))
+        return FrameMemoryError(size);
+    // Tried once before any work: a frame buffer that cannot be had now
+    // will not be had later.
+    if (QImage(size, QImage::Format_RGB32).isNull())
+        return FrameMemoryError(size);
+    return Status::Ok();
+}
+
+Status AnimationRenderer::CheckPreparedSave() const {
+    return CheckFrameSize(OutputSize());
+}
+
+QStringList AnimationRenderer::AllSaveNotes() const {
+    QStringList notes = SaveNotes();
+    // Browsers play a delay of 0 or 1 hundredth as 10; the file keeps what
+    // the speed asks for, and the user hears why it plays slower.
+    int shortest = -1;
+    for (int i = 0; i < FrameCount(); ++i) {
+        const int delay = FrameDelay(i);
+        if (delay <= 1 && (shortest < 0 || delay < shortest))
+            shortest = delay;
+    }
+    if (shortest >= 0)
+        notes << QStringLiteral("Frames are %1 hundredths of a second long; browsers show such "
+                                "frames for 10 hundredths, so the animation plays slower than "
+                                "its speed asks.")
+                     .arg(shortest);
+    return notes;
+}
+
 Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
     if (m_strGifPath.isEmpty())
         return Status::Error(QStringLiteral("Cannot open "));
-    // Sequential renderers keep drawing state, so they draw on a copy.
-    std::unique_ptr<AnimationRenderer> copy = Clone();
-    copy->SetCancelFlag(options.cancel);
-    RendererSource source(copy.get());
-    EncodeOptions encode;
-    encode.dither = m_bDither;
-    encode.file = FileOptions();
-    encode.disposal = Disposal();
-    encode.threads = options.threads;
-    encode.mask = ActiveMask();
-    encode.transparentColor =
-        qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));
-    return EncodeAnimatedGif(source, m_strGifPath, encode, options.progress, options.stats);
+    const QSize size = OutputSize();
+    try {
+        if (Status s = CheckPreparedSave(); !s)
+            return s;
+        // Sequential renderers keep drawing state, so they draw on a copy.
+        std::unique_ptr<AnimationRenderer> copy = Clone();
+        copy->SetCancelFlag(options.cancel);
+        RendererSource source(copy.get());
+        source.SetCancel(options.cancel);
+        EncodeOptions encode;
+        encode.dither = m_bDither;
+        encode.file = FileOptions();
+        encode.disposal = Disposal();
+        encode.threads = options.threads;
+        encode.mask = ActiveMask();
+        encode.transparentColor =
+            qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));
+        return EncodeAnimatedGif(source, m_strGifPath, encode, options.progress, options.stats);
+    } catch (const std::bad_alloc&) {
+        // The file being written was discarded as the stack unwound.
+        return Status::Error(QStringLiteral("Not enough memory for the %1 x %2 animation of %3 "
+                                            "frames; the previous file is unchanged.")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(FrameCount()));
+    }
 }
 
 Status AnimationRenderer::SaveAnimatedGif(const SaveOptions& options) {
-    PrepareSave();
+    try {
+        PrepareSave();
+    } catch (const std::bad_alloc&) {
+        return Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
+    }
     return WriteAnimatedGif(options);
 }

@@ -67,10 +67,17 @@ public:
     // thread that owns the renderer.
     virtual void PrepareSave() = 0;
     // Draws and writes the GIF prepared by PrepareSave(); may run on another
-    // thread, on a Clone(). A failure leaves the previous GIF in place.
+    // thread, on a Clone(). A failure leaves the previous GIF in place: a
+    // save CheckPreparedSave() refuses starts no work, and memory running
+    // out ends the save with "Not enough memory for ..." rather than an
+    // exception.
     Status WriteAnimatedGif(const SaveOptions& options = {}) const;
     // PrepareSave() then WriteAnimatedGif().
     Status SaveAnimatedGif(const SaveOptions& options = {});
+    // Whether the prepared save can be made: frames no larger than a GIF
+    // holds (65535 pixels a side) whose buffers fit in memory. Types add
+    // their own reasons.
+    virtual Status CheckPreparedSave() const;
 
     // After PrepareSave():
     virtual int FrameCount() const = 0;
@@ -84,11 +91,13 @@ public:
     virtual bool IsSequential() const { return false; }
     virtual void Restart() {}
 
-    // What the user should know about the prepared save (a frame count cut
-    // to a cap, a delay browsers will not honour...), one sentence each.
-    // The window adds them to its completion message, the command line
-    // prints them as notes.
+    // What the user should know about the prepared save that is particular
+    // to the type (a frame count cut to a cap...), one sentence each.
     virtual QStringList SaveNotes() const { return {}; }
+    // The type's SaveNotes() and the notes every type gets (a frame delay
+    // browsers will not honour). The window adds them to its completion
+    // message, the command line prints them as notes.
+    QStringList AllSaveNotes() const;
 
     // Randomness. Types that draw random numbers seed their generator at
     // each save with the fixed seed when one is set, otherwise from the
@@ -126,6 +135,9 @@ protected:
         m_nFrameHeight = height;
     }
     void StoreBorder(int border) { m_nBorder = border; }
+
+    // Refuses frames of `size` that a GIF cannot hold or memory cannot.
+    static Status CheckFrameSize(QSize size);
 
     // The seed for this save: the fixed one, or one from the clock. Kept as
     // the last seed. Call once per save, from PrepareSave().

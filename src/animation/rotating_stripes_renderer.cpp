@@ -1,9 +1,13 @@
 #include "animation/rotating_stripes_renderer.h"
 
-#include <QPainter>
+#include "imaging/limits.h"
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -64,6 +68,24 @@ int RotatingStripesRenderer::RevolutionCount(int radius, double v) {
     return count;
 }
 
+int RotatingStripesRenderer::StepsForATurn(int x, int y, double v, int limit) {
+    double turned = 0, previous = AngleOf(x, y);
+    int steps = 0;
+    while (turned < 360 && steps < limit) {
+        RimStep(&x, &y, v);
+        ++steps;
+        const double angle = AngleOf(x, y);
+        double delta = angle - previous;
+        if (delta < -180)
+            delta += 360;
+        else if (delta > 180)
+            delta -= 360;
+        turned += delta;
+        previous = angle;
+    }
+    return steps;
+}
+
 RotatingStripesRenderer::Geometry RotatingStripesRenderer::ComputeGeometry(int W, int H) const {
     Geometry g;
     g.centerX = W / 2;
@@ -72,16 +94,17 @@ RotatingStripesRenderer::Geometry RotatingStripesRenderer::ComputeGeometry(int W
     g.stepLength = g.radius * std::tan(std::asin(1.0 / g.radius) * 57.295827908797776 * kRadians);
     g.revolution = RevolutionCount(g.radius, g.stepLength);
     g.cycle = StripeCycleLength(m_stripes);
-    g.cyclesPerTurn = g.revolution / g.cycle;
-    if (g.cyclesPerTurn == 0) {
-        // A cycle longer than a turn: one cycle per turn, and the period is
-        // the turn itself.
+    if (g.cycle > g.revolution) {
+        // A cycle longer than a turn: one cycle per turn, of which the
+        // pinwheel shows the first turn's worth, and the period is the turn
+        // itself.
         g.cyclesPerTurn = 1;
         g.remainder = 0;
         g.period = g.revolution + 1;
     } else {
-        g.remainder = g.revolution % g.cycle;
-        g.period = g.cycle + g.remainder / g.cyclesPerTurn + 1;
+        g.cyclesPerTurn = int(g.revolution / g.cycle);
+        g.remainder = int(g.revolution % g.cycle);
+        g.period = int(g.cycle) + g.remainder / g.cyclesPerTurn + 1;
     }
     const int K = g.cyclesPerTurn;
     int rem = g.remainder;
@@ -120,11 +143,20 @@ RotatingStripesRenderer::Geometry RotatingStripesRenderer::ComputeGeometry(int W
 
 void RotatingStripesRenderer::PrepareFrames() {
     RaiseSpeed();
+    // A frame the write refuses gets no geometry: its walk round a rim
+    // beyond any GIF would only take time.
+    m_geometry = FrameFits() ? ComputeGeometry(GetFrameWidth(), GetFrameHeight()) : Geometry{};
     m_nStep = std::max(m_nSpeed / 8, 1);
     if (m_nStep > m_geometry.period / 3)
         m_nStep = std::max(m_geometry.period / 3, 1);
     m_nDelay = 100 / (m_nSpeed / m_nStep);
-    m_nFrames = std::clamp(m_geometry.period / m_nStep, 1, 500);
+    SetFrameCount(m_geometry.period / m_nStep, &m_nFrames);
+}
+
+bool RotatingStripesRenderer::FrameFits() const {
+    const QSize out = OutputSize();
+    return !m_bCellsTooSmall && out.width() <= kMaxGifSide && out.height() <= kMaxGifSide &&
+           GetFrameWidth() <= kMaxGifSide && GetFrameHeight() <= kMaxGifSide;
 }
 
 void RotatingStripesRenderer::PrepareSave() {
@@ -133,20 +165,49 @@ void RotatingStripesRenderer::PrepareSave() {
         return;
     }
     m_bAssembling = false;
-    m_geometry = ComputeGeometry(GetFrameWidth(), GetFrameHeight());
+    m_bCellsTooSmall = false;
     PrepareFrames();
 }
 
 void RotatingStripesRenderer::PrepareFitToCell() {
-    int b = GetBorder();
-    if (b % 2 != 0)
-        StoreBorder(++b);
-    m_nCellX = int(std::floor(double(GetTableWidth() - b) / GetColumns() + 0.5));
-    m_nCellY = int(std::floor(double(GetTableHeight() - b) / GetRows() + 0.5));
-    StoreFrameSize(m_nCellX + b, m_nCellY + b);
+    // 64-bit: the border may be the largest int, which has no even int above.
+    std::int64_t b = GetBorder();
+    if (b % 2 != 0 && ++b <= INT_MAX)
+        StoreBorder(int(b));
+    const double cx = std::floor(double(GetTableWidth() - b) / GetColumns() + 0.5);
+    const double cy = std::floor(double(GetTableHeight() - b) / GetRows() + 0.5);
     m_bAssembling = true;
-    m_geometry = ComputeGeometry(GetFrameWidth(), GetFrameHeight());
+    // Cells below a pixel (more columns or rows than the table has pixels
+    // to give, or a border that takes them all) cannot be drawn; the frame
+    // size is left as it was and the write says why.
+    m_bCellsTooSmall = cx < 1 || cy < 1;
+    if (!m_bCellsTooSmall) {
+        // Each at most the table's size plus one, so they fit an int.
+        m_nCellX = int(cx);
+        m_nCellY = int(cy);
+        StoreFrameSize(int(m_nCellX + b), int(m_nCellY + b));
+    }
     PrepareFrames();
+}
+
+Status RotatingStripesRenderer::CheckPreparedSave() const {
+    if (m_bAssembling && m_bCellsTooSmall)
+        return Status::Error(
+            QStringLiteral(
+                "The table's cells are too small for Fit to Cell: %1 columns and %2 rows "
+                "with a border of %3 leave less than a pixel for each cell of a %4 x %5 "
+                "table.")
+                .arg(GetColumns())
+                .arg(GetRows())
+                .arg(GetBorder())
+                .arg(GetTableWidth())
+                .arg(GetTableHeight()));
+    if (Status s = AnimationRenderer::CheckPreparedSave(); !s)
+        return s;
+    // The cell a Fit to Cell frame is assembled from is drawn as well.
+    if (m_bAssembling)
+        return CheckFrameSize(QSize(GetFrameWidth(), GetFrameHeight()));
+    return Status::Ok();
 }
 
 Status RotatingStripesRenderer::SaveFitToCellGif(const SaveOptions& options) {
@@ -162,20 +223,35 @@ QSize RotatingStripesRenderer::OutputSize() const {
 void RotatingStripesRenderer::DrawPinwheel(int offset, QImage* cell) const {
     cell->fill(qRgb(0, 0, 0));
     const Geometry& g = m_geometry;
+    if (g.revolution <= 0)
+        return;
     int x = g.radius + 1, y = 0;
     for (int k = 0; k < offset; ++k)
         RimStep(&x, &y, g.stepLength);
-    int drawn = 0;
+    // A cycle longer than a turn is drawn only as far as one turn from where
+    // this frame starts (and the little overlap) reaches: later rays would
+    // cover earlier ones again and again. The rim drifts outwards a little
+    // with every turn, so the turn is measured, not taken as T steps.
+    // Otherwise whole cycles are drawn until T + 5 rays are.
+    const bool partialCycle = g.cycle > g.revolution;
+    const std::int64_t reach =
+        partialCycle ? StepsForATurn(x, y, g.stepLength, 4 * g.revolution) + 5 : g.revolution + 5;
+    std::int64_t drawn = 0, rays = 0;
     double accumulator = 0.0;
-    for (int j = 0; drawn < g.revolution + 5; ++j) {
+    for (int j = 0; drawn < reach; ++j) {
         StripeExtras extras = g.extras;
         if (g.spread > 0.00001 && accumulator - j < 1) {
             extras.closing = 1;
             accumulator += g.spread;
         }
         for (const StripeBand& band : StripeCycle(m_stripes, extras)) {
-            drawn += std::max(band.count, 0);
-            for (int r = 1; r <= band.count; ++r) {
+            drawn += std::max<std::int64_t>(band.count, 0);
+            for (std::int64_t r = 1; r <= band.count; ++r, ++rays) {
+                if (partialCycle && rays >= reach)
+                    return;
+                // Big pinwheels stop early when the save is cancelled.
+                if (rays % 256 == 0 && CancelRequested())
+                    return;
                 const COLORREF c =
                     band.gradient ? GradientColor(band.from, band.to, band.count, r) : band.from;
                 RimStep(&x, &y, g.stepLength);
@@ -194,6 +270,8 @@ void RotatingStripesRenderer::DrawFrame(int index, QImage* frame) const {
         return;
     }
     QImage cell(GetFrameWidth(), GetFrameHeight(), QImage::Format_RGB32);
+    if (cell.isNull())
+        throw std::bad_alloc();
     DrawPinwheel(offset, &cell);
     // Parts of the table no copy reaches stay black.
     frame->fill(qRgb(0, 0, 0));
@@ -201,36 +279,55 @@ void RotatingStripesRenderer::DrawFrame(int index, QImage* frame) const {
 }
 
 void RotatingStripesRenderer::AssembleTable(const QImage& cell, QImage* table) const {
-    const int b = GetBorder(), h = b / 2;
-    const int cx = m_nCellX, cy = m_nCellY;
-    const int C = GetColumns(), Rw = GetRows();
-    QPainter p(table);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    auto copy = [&](int dx, int dy, int w, int hh, int sx, int sy) {
-        p.drawImage(QPoint(dx, dy), cell, QRect(sx, sy, w, hh));
+    const std::int64_t b = GetBorder(), h = b / 2;
+    const std::int64_t cx = m_nCellX, cy = m_nCellY;
+    const std::int64_t C = GetColumns(), Rw = GetRows();
+    const std::int64_t tableW = table->width(), tableH = table->height();
+    // Copies as a painter makes them, clipped to both images; the later ones
+    // cover the earlier ones where they overlap.
+    auto copy = [&](std::int64_t dx, std::int64_t dy, std::int64_t w, std::int64_t hh,
+                    std::int64_t sx, std::int64_t sy) {
+        std::int64_t x0 = std::max<std::int64_t>({0, sx, sx - dx});
+        std::int64_t y0 = std::max<std::int64_t>({0, sy, sy - dy});
+        const std::int64_t x1 = std::min({sx + w, std::int64_t(cell.width()), sx - dx + tableW});
+        const std::int64_t y1 = std::min({sy + hh, std::int64_t(cell.height()), sy - dy + tableH});
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        const std::size_t bytes = std::size_t(x1 - x0) * sizeof(QRgb);
+        for (std::int64_t y = y0; y < y1; ++y)
+            std::memcpy(table->scanLine(int(y - sy + dy)) + (x0 - sx + dx) * sizeof(QRgb),
+                        cell.constScanLine(int(y)) + x0 * sizeof(QRgb), bytes);
     };
+    // The copies along a row or a column of cells start at h + k cx (or
+    // h + r cy); those from where they would start beyond the table on
+    // cannot show, however many columns or rows the table has.
+    auto lastShown = [](std::int64_t count, std::int64_t pitch, std::int64_t room) {
+        return std::min(count, room / pitch + 1);
+    };
+    const std::int64_t lastK = lastShown(C - 2, cx, tableW - h);
+    const std::int64_t lastR = lastShown(Rw - 2, cy, tableH - h);
     copy(0, 0, cx + b, cy + b, 0, 0);
     if (C > 1 && Rw > 1) {
         copy(h + cx * (C - 1), 0, cx + h, cy + b, h, 0);
         copy(0, h + cy * (Rw - 1), cx + b, cy + h, 0, h);
         copy(h + cx * (C - 1), h + cy * (Rw - 1), cx + h, cy + h, h, h);
-        for (int k = 1; k <= C - 2; ++k) {
+        for (std::int64_t k = 1; k <= lastK; ++k) {
             copy(h + k * cx, 0, cx + 1, h + cy + 1, h, 0);
             copy(h + k * cx + 1, h + cy * (Rw - 1), cx, h + cy, h, h);
         }
-        for (int r = 1; r <= Rw - 2; ++r) {
+        for (std::int64_t r = 1; r <= lastR; ++r) {
             copy(0, h + r * cy, cx + h, cy + 1, 0, h);
             copy(h + cx * (C - 1), h + r * cy, cx + h, cy + 1, h, h);
-            for (int k = 1; k <= C - 2; ++k)
+            for (std::int64_t k = 1; k <= lastK; ++k)
                 copy(h + k * cx, h + r * cy + 1, cx + 1, cy, h, h);
         }
     } else if (Rw == 1 && C > 1) {
         copy(h + cx * (C - 1), 0, cx + h, cy + b, h, 0);
-        for (int k = 1; k <= C - 2; ++k)
+        for (std::int64_t k = 1; k <= lastK; ++k)
             copy(h + k * cx, 0, cx + 1, cy + b, h, 0);
     } else if (Rw > 1 && C == 1) {
         copy(0, h + cy * (Rw - 1), cx + b, h + cy, 0, h);
-        for (int r = 1; r <= Rw - 2; ++r)
+        for (std::int64_t r = 1; r <= lastR; ++r)
             copy(0, h + r * cy, cx + b, cy + 1, 0, h);
     }
 }

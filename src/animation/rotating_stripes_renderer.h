@@ -17,13 +17,13 @@ public:
     // The pinwheel's geometry for a frame size.
     struct Geometry {
         int centerX = 0, centerY = 0;
-        int radius = 0;        // R
-        double stepLength = 0; // v
-        int revolution = 0;    // T, rim steps per turn
-        int cycle = 0;         // L
-        int cyclesPerTurn = 0; // K
-        int remainder = 0;     // rem
-        int period = 0;        // P
+        int radius = 0;         // R
+        double stepLength = 0;  // v
+        int revolution = 0;     // T, rim steps per turn
+        std::int64_t cycle = 0; // L, up to 20 times the largest int
+        int cyclesPerTurn = 0;  // K
+        int remainder = 0;      // rem
+        int period = 0;         // P
         StripeExtras extras;
         double spread = 0; // f
     };
@@ -31,9 +31,13 @@ public:
     static double AngleOf(double x, double y);
     static void RimStep(int* x, int* y, double v);
     static int RevolutionCount(int radius, double v);
+    // Rim steps from (x, y) until the rim has gone once round the centre
+    // (at most `limit`).
+    static int StepsForATurn(int x, int y, double v, int limit);
 
     // Saves: the normal one, or Fit to Cell when it is on. Both store back
     // the raised speed; Fit to Cell also the even border and the cell size.
+    // A table whose cells come out below a pixel is refused by the write.
     void PrepareSave() override;
     void PrepareFitToCell();
     // The whole save as the dialog runs it: Fit to Cell when it is on.
@@ -42,6 +46,7 @@ public:
     int FrameCount() const override { return m_nFrames; }
     int FrameDelay(int) const override { return m_nDelay; }
     QSize OutputSize() const override;
+    Status CheckPreparedSave() const override;
     void DrawFrame(int index, QImage* frame) const override;
     // One pinwheel turned by `offset` rim steps.
     void DrawPinwheel(int offset, QImage* cell) const;
@@ -56,9 +61,12 @@ public:
 private:
     void PrepareFrames();
     void AssembleTable(const QImage& cell, QImage* table) const;
+    // Whether the prepared frame can be drawn at all (not beyond a GIF).
+    bool FrameFits() const;
 
     bool m_bFitToCell = false;
-    bool m_bAssembling = false; // the prepared save is a Fit to Cell save
+    bool m_bAssembling = false;    // the prepared save is a Fit to Cell save
+    bool m_bCellsTooSmall = false; // ... on a table whose cells are below a pixel
     Geometry m_geometry;
     int m_nFrames = 0;
     int m_nStep = 0;

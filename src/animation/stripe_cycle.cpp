@@ -1,21 +1,23 @@
 #include "animation/stripe_cycle.h"
 
+#include <algorithm>
 #include <cstdlib>
 
-int StripeCycleLength(const StripeSettings& s) {
-    const int unit = s.stripeWidth + s.stripeDistance;
+std::int64_t StripeCycleLength(const StripeSettings& s) {
+    const std::int64_t unit = std::int64_t(s.stripeWidth) + s.stripeDistance;
     if (s.colors <= 1)
         return 2 * unit;
     return s.backgroundStripes ? 2 * s.colors * unit : (s.colors + 1) * unit;
 }
 
 std::vector<StripeBand> StripeCycle(const StripeSettings& s, const StripeExtras& e) {
-    const int w = s.stripeWidth, g = s.stripeDistance;
+    const std::int64_t w = s.stripeWidth, g = s.stripeDistance;
     const COLORREF bg = s.background;
     const auto& c = s.stripeColors;
     std::vector<StripeBand> bands;
-    auto band = [&](int k, COLORREF color) { bands.push_back({k, color, color, false}); };
-    auto gradient = [&](int k, COLORREF from, COLORREF to) {
+    bands.reserve(20);
+    auto band = [&](std::int64_t k, COLORREF color) { bands.push_back({k, color, color, false}); };
+    auto gradient = [&](std::int64_t k, COLORREF from, COLORREF to) {
         bands.push_back({k, from, to, true});
     };
     if (s.colors <= 1) {
@@ -43,12 +45,51 @@ std::vector<StripeBand> StripeCycle(const StripeSettings& s, const StripeExtras&
     return bands;
 }
 
-COLORREF GradientColor(COLORREF from, COLORREF to, int k, int j) {
+COLORREF GradientColor(COLORREF from, COLORREF to, std::int64_t k, std::int64_t j) {
     if (k <= 0)
         return from;
-    auto channel = [&](int a, int b) { return (a + (b - a) / k * j) & 0xFF; };
+    // The step is 0 beyond 255 lines, so the product stays small.
+    auto channel = [&](int a, int b) { return int((a + (b - a) / k * j) & 0xFF); };
     return MakeColorRef(channel(RedOf(from), RedOf(to)), channel(GreenOf(from), GreenOf(to)),
                         channel(BlueOf(from), BlueOf(to)));
+}
+
+StripeColors::StripeColors(const std::vector<StripeBand>& bands) {
+    for (const StripeBand& band : bands) {
+        if (band.count <= 0)
+            continue;
+        m_nLength += band.count;
+        m_bands.push_back(band);
+        m_ends.push_back(m_nLength);
+    }
+}
+
+QRgb StripeColors::At(std::int64_t k) const {
+    const auto end = std::upper_bound(m_ends.begin(), m_ends.end(), k);
+    if (end == m_ends.end())
+        return qRgb(0, 0, 0);
+    const std::size_t i = std::size_t(end - m_ends.begin());
+    const StripeBand& band = m_bands[i];
+    if (!band.gradient)
+        return ToRgb(band.from);
+    const std::int64_t j = k - (*end - band.count) + 1;
+    return ToRgb(GradientColor(band.from, band.to, band.count, j));
+}
+
+std::vector<QRgb> StripeColors::Run(std::int64_t first, std::int64_t count) const {
+    std::vector<QRgb> run;
+    if (m_nLength <= 0 || count <= 0)
+        return run;
+    run.reserve(std::size_t(count));
+    std::int64_t k = first % m_nLength;
+    if (k < 0)
+        k += m_nLength;
+    for (std::int64_t n = 0; n < count; ++n) {
+        run.push_back(At(k));
+        if (++k == m_nLength)
+            k = 0;
+    }
+    return run;
 }
 
 void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
@@ -63,6 +104,7 @@ void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
 
 void DrawWideLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
     const int w = image->width(), h = image->height();
+    const bool startsInside = x0 >= 0 && y0 >= 0 && x0 < w && y0 < h;
     uchar* bits = image->bits();
     const qsizetype stride = image->bytesPerLine();
     // The second pixel goes to the side the line leans to, so that lines
@@ -73,8 +115,14 @@ void DrawWideLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color) {
         if (x >= 0 && y >= 0 && x < w && y < h)
             reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
     };
+    // Each coordinate of the walk moves one way only, and the neighbour lies
+    // on the side the line moves to, so once the thin pixel has left the
+    // image neither pixel comes back into it.
     WalkThinLine(x0, y0, x1, y1, [&](int x, int y) {
+        if (startsInside && (x < 0 || y < 0 || x >= w || y >= h))
+            return false;
         plot(x, y);
         plot(x + ox, y + oy);
+        return true;
     });
 }

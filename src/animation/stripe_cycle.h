@@ -6,12 +6,14 @@
 
 #include <QImage>
 #include <array>
+#include <cstdint>
+#include <type_traits>
 #include <vector>
 
 struct StripeBand {
-    int count;     // lines (or rays) in the band
-    COLORREF from; // a solid band's colour, a gradient's start
-    COLORREF to;   // a gradient's end
+    std::int64_t count; // lines (or rays) in the band: w or g plus extras, past int at the top
+    COLORREF from;      // a solid band's colour, a gradient's start
+    COLORREF to;        // a gradient's end
     bool gradient;
 };
 
@@ -34,14 +36,31 @@ struct StripeExtras {
 };
 
 // Lines in one cycle: 2(w+g) for one colour; 2n(w+g) with background
-// stripes; (n+1)(w+g) without.
-int StripeCycleLength(const StripeSettings& s);
+// stripes; (n+1)(w+g) without. Up to 20 times the largest int, so 64-bit.
+std::int64_t StripeCycleLength(const StripeSettings& s);
 
 std::vector<StripeBand> StripeCycle(const StripeSettings& s, const StripeExtras& extras = {});
 
 // Colour of line j (1-based) of a gradient of k lines: each channel moves by
 // its whole step (B - A) / k per line and keeps its low 8 bits.
-COLORREF GradientColor(COLORREF from, COLORREF to, int k, int j);
+COLORREF GradientColor(COLORREF from, COLORREF to, std::int64_t k, std::int64_t j);
+
+// The colour of any line of a cycle, found from its bands without listing
+// the cycle, which may be far longer than any frame shows.
+class StripeColors {
+public:
+    explicit StripeColors(const std::vector<StripeBand>& bands);
+    std::int64_t Length() const { return m_nLength; }
+    // Line k of the cycle, 0 <= k < Length().
+    QRgb At(std::int64_t k) const;
+    // Lines first, first + 1, ... (count of them, taken round the cycle).
+    std::vector<QRgb> Run(std::int64_t first, std::int64_t count) const;
+
+private:
+    std::vector<StripeBand> m_bands;  // the bands with lines, in order
+    std::vector<std::int64_t> m_ends; // line after each of them
+    std::int64_t m_nLength = 0;
+};
 
 inline QRgb ToRgb(COLORREF c) {
     return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
@@ -53,8 +72,17 @@ inline QRgb ToRgb(COLORREF c) {
 void DrawThinLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color);
 
 // The same line walked without drawing: calls visit(x, y) for each pixel in
-// order, the end point left out.
+// order, the end point left out. A visit that returns bool ends the walk by
+// returning false.
 template <typename Visit> void WalkThinLine(int x0, int y0, int x1, int y1, Visit visit) {
+    auto step = [&visit](int x, int y) {
+        if constexpr (std::is_same_v<decltype(visit(x, y)), bool>)
+            return visit(x, y);
+        else {
+            visit(x, y);
+            return true;
+        }
+    };
     const int dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y1 - y0 : y0 - y1;
     const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     if (dx >= dy) {
@@ -62,7 +90,8 @@ template <typename Visit> void WalkThinLine(int x0, int y0, int x1, int y1, Visi
         // of 2 dx so that shifted copies of a line round the same way.
         int err = dx;
         for (int i = 0, x = x0, y = y0; i < dx; ++i, x += sx) {
-            visit(x, y);
+            if (!step(x, y))
+                return;
             err -= 2 * dy;
             if (err < 0) {
                 y += sy;
@@ -72,7 +101,8 @@ template <typename Visit> void WalkThinLine(int x0, int y0, int x1, int y1, Visi
     } else {
         int err = dy;
         for (int i = 0, x = x0, y = y0; i < dy; ++i, y += sy) {
-            visit(x, y);
+            if (!step(x, y))
+                return;
             err -= 2 * dx;
             if (err < 0) {
                 x += sx;
@@ -83,5 +113,7 @@ template <typename Visit> void WalkThinLine(int x0, int y0, int x1, int y1, Visi
 }
 
 // A line two pixels wide: each pixel of the thin line and its neighbour
-// across the line's major axis.
+// across the line's major axis. A line that starts inside the image is
+// walked only until it leaves it (both pixels move outwards from there on),
+// so a long ray costs what the image shows of it.
 void DrawWideLine(QImage* image, int x0, int y0, int x1, int y1, QRgb color);

@@ -23,7 +23,10 @@ public:
     bool GetBackgroundStripes() const { return m_stripes.backgroundStripes; }
     int GetSpeed() const { return m_nSpeed; }
 
-    int CycleLength() const { return StripeCycleLength(m_stripes); }
+    std::int64_t CycleLength() const { return StripeCycleLength(m_stripes); }
+
+    // The frame cap of the stripe animations, when it cuts.
+    QStringList SaveNotes() const override;
 
 protected:
     StripesRendererBase(int frameWidth, int frameHeight, const std::array<COLORREF, 5>& colors)
@@ -37,6 +40,15 @@ protected:
             m_nSpeed = 3;
     }
 
+    // Stores the frame count of the save: `wanted`, at least 1 and at most
+    // 500; a cut is kept for the note.
+    void SetFrameCount(std::int64_t wanted, int* frames);
+
+    // A double or 64-bit size as an int, at the top of the range when it is
+    // beyond it (sizes the save then refuses).
+    static int SaturatedInt(double v);
+
     StripeSettings m_stripes; // one colour, w = g = 5, blue background
     int m_nSpeed = 20;
+    std::int64_t m_nWantedFrames = 0; // frames a whole cycle takes, before the cap
 };

@@ -3,11 +3,14 @@
 #include "animation/renderer_parameters.h"
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
+#include "imaging/limits.h"
 #include "page/atomic_file.h"
 
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -136,12 +139,23 @@ int RunRenderCommand(const QStringList& args) {
             const QStringList parts = text.split(QLatin1Char(','));
             if (parts.size() != 5)
                 reader.BadValue(arg, text, QStringLiteral("W,H,ROWS,COLUMNS,BORDER"));
-            for (int i = 0; i < 5; ++i) {
-                const std::optional<int> v = ParseStrictInt(parts[i]);
-                if (!v)
+            for (int i = 0; i < 5; ++i)
+                if (ParseInt(parts[i], &table[i]) == IntParse::NotANumber)
                     reader.BadValue(arg, text,
                                     QStringLiteral("five whole numbers W,H,ROWS,COLUMNS,BORDER"));
-                table[i] = *v;
+            // A table a GIF can cover, with no more cells than pixels.
+            const QString names[5] = {QStringLiteral("W"), QStringLiteral("H"),
+                                      QStringLiteral("ROWS"), QStringLiteral("COLUMNS"),
+                                      QStringLiteral("BORDER")};
+            const int low[5] = {1, 1, 1, 1, 0};
+            for (int i = 0; i < 5; ++i) {
+                int high = kMaxGifSide;
+                if (i == 2 || i == 3)
+                    high = std::clamp(table[i == 2 ? 1 : 0], 1, kMaxGifSide);
+                int value = 0;
+                if (ParseInt(parts[i], &value) != IntParse::Ok || value < low[i] || value > high)
+                    reader.OutOfRange(QStringLiteral("--table %1").arg(names[i]), parts[i], low[i],
+                                      high);
             }
         } else if (arg == QLatin1String("--set")) {
             const QString text = reader.Value(arg);
@@ -159,9 +173,16 @@ int RunRenderCommand(const QStringList& args) {
                         .arg(type, name));
             std::optional<int> v;
             switch (parameter->kind) {
-            case RendererParameter::Integer:
-                v = ParseStrictInt(value);
+            case RendererParameter::Integer: {
+                int number = 0;
+                const IntParse parsed = ParseInt(value, &number);
+                if (parsed == IntParse::OutOfRange)
+                    reader.OutOfRange(arg, text, std::numeric_limits<int>::min(),
+                                      std::numeric_limits<int>::max());
+                if (parsed == IntParse::Ok)
+                    v = number;
                 break;
+            }
             case RendererParameter::Boolean:
                 v = ParseSwitch(value);
                 break;
@@ -216,8 +237,6 @@ int RunRenderCommand(const QStringList& args) {
         return code;
 
     renderer->PrepareSave();
-    for (const QString& note : renderer->SaveNotes())
-        PrintError(QStringLiteral("note: ") + note);
     SaveOptions options;
     EncodeStats stats;
     options.stats = &stats;
@@ -232,6 +251,9 @@ int RunRenderCommand(const QStringList& args) {
             return kExitFailure;
         }
     }
+    // The notes are about the file just written.
+    for (const QString& note : renderer->AllSaveNotes())
+        PrintError(QStringLiteral("note: ") + note);
     const QSize size = renderer->OutputSize();
     QString line = QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")
                        .arg(renderer->FrameCount())

@@ -1,9 +1,12 @@
 #include "animation/moving_stripes_renderer.h"
 #include "imaging/gif_reader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -217,6 +220,169 @@ TEST(MovingStripes, CancelledSaveKeepsThePreviousGif) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("old"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(MovingStripesLimits, CyclesBeyondIntRangeAreExact) {
+    MovingStripesRenderer r;
+    r.SetStripeWidth(1073741819); // 2 (w + g) is 2^31
+    EXPECT_EQ(r.CycleLength(), 2147483648LL);
+    r.SetNumberOfColors(5);
+    r.SetBackgroundStripes(true);
+    r.SetStripeWidth(std::numeric_limits<int>::max());
+    r.SetStripeDistance(std::numeric_limits<int>::max());
+    EXPECT_EQ(r.CycleLength(), 10 * (2 * 2147483647LL));
+
+    MovingStripesRenderer wide;
+    wide.SetStripeWidth(1073741819);
+    wide.SetFrameWidth(30);
+    wide.SetFrameHeight(20);
+    wide.PrepareSave();
+    EXPECT_EQ(wide.GetPeriod(), 2147483648LL + 10);
+    EXPECT_EQ(wide.GetStep(), 2);
+    EXPECT_EQ(wide.FrameCount(), 500);
+    EXPECT_EQ(wide.GetPhase(), 2147483648LL + 10 - 1000);
+    // The first frame lies early in the first, enormous stripe; the last,
+    // 998 lines back, late in the background stripe that ends the cycle.
+    QImage frame(30, 20, QImage::Format_RGB32);
+    for (auto [i, colour] : {std::pair{0, qRgb(255, 255, 0)}, std::pair{499, qRgb(0, 0, 255)}}) {
+        wide.DrawFrame(i, &frame);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 30; ++x)
+                ASSERT_EQ(frame.pixel(x, y), colour) << i << ": " << x << "," << y;
+    }
+}
+
+TEST(MovingStripesLimits, LongCyclesKeepTheirColours) {
+    // Two colours, w = 3000, g = 2 (L = 9006, longer than the frame shows):
+    // at angle 0, column x shows line p + x of the cycle.
+    MovingStripesRenderer r;
+    r.SetAngle(0);
+    r.SetNumberOfColors(2);
+    r.SetStripeWidth(3000);
+    r.SetStripeDistance(2);
+    r.SetStripeColor(0, MakeColorRef(200, 0, 100));
+    r.SetStripeColor(1, MakeColorRef(0, 200, 0));
+    r.SetBackgroundColor(MakeColorRef(0, 0, 250));
+    r.SetFrameWidth(8);
+    r.SetFrameHeight(5);
+    QImage frame(8, 5, QImage::Format_RGB32);
+    const QRgb c1 = qRgb(200, 0, 100), c2 = qRgb(0, 200, 0), bg = qRgb(0, 0, 250);
+    r.DrawPhase(2995, &frame); // lines 2995 .. 3002
+    const QRgb first[8] = {c1, c1, c1, c1, c1, qRgb(100, 100, 50), c2, c2};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(frame.pixel(x, 2), first[x]) << x;
+    // Lines 9001 .. 9005 end the cycle (the gradient from bg back to c1),
+    // then lines 0 .. 2 of the next cycle follow.
+    r.DrawPhase(9001, &frame);
+    const QRgb wrap[8] = {bg, bg, bg, qRgb(100, 0, 175), c1, c1, c1, c1};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(frame.pixel(x, 2), wrap[x]) << x;
+    // One whole cycle further on, the picture is the same.
+    QImage later(8, 5, QImage::Format_RGB32);
+    r.DrawPhase(9001 + 9006, &later);
+    EXPECT_EQ(frame, later);
+}
+
+TEST(MovingStripesLimits, TileSaturatesInsteadOfWrapping) {
+    MovingStripesRenderer r;
+    r.SetAngle(30);
+    r.SetStripeWidth(std::numeric_limits<int>::max());
+    r.Tile();
+    EXPECT_EQ(r.GetFrameWidth(), std::numeric_limits<int>::max());
+    EXPECT_EQ(r.GetFrameHeight(), std::numeric_limits<int>::max());
+    r.SetAngle(std::numeric_limits<int>::max()); // read as 127, as the save reads it
+    r.SetFrameWidth(50);
+    r.Tile();
+    EXPECT_EQ(r.GetQuadrant(), 2);
+    EXPECT_EQ(r.GetFrameHeight(), std::numeric_limits<int>::max());
+}
+
+TEST(MovingStripesLimits, FramesAGifCannotHoldAreRefusedUntouched) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    MovingStripesRenderer r;
+    r.SetAnimationGifPath(path);
+    r.SetFrameWidth(65536);
+    r.SetFrameHeight(6);
+    Status s = r.SaveAnimatedGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
+    r.SetFrameWidth(20);
+    r.SetStripeWidth(std::numeric_limits<int>::max());
+    r.Tile();
+    s = r.SaveAnimatedGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.gif"});
+}
+
+TEST(MovingStripesLimits, CancelStopsInsideAFrame) {
+    MovingStripesRenderer r;
+    r.SetFrameWidth(600);
+    r.SetFrameHeight(2000);
+    r.PrepareSave();
+    std::atomic<bool> cancel{true};
+    r.SetCancelFlag(&cancel);
+    QImage frame(600, 2000, QImage::Format_RGB32);
+    r.DrawFrame(0, &frame);
+    // Only the rows before the first look at the flag were drawn.
+    EXPECT_GT(CountBlack(frame), 600 * 1000);
+    cancel = false;
+    r.DrawFrame(0, &frame);
+    EXPECT_EQ(CountBlack(frame), 0);
+}
+
+TEST(MovingStripesLimits, CancelledSaveReturnsCancelledAndKeepsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    MovingStripesRenderer r;
+    r.SetAnimationGifPath(path);
+    r.SetFrameWidth(2000);
+    r.SetFrameHeight(2000);
+    std::atomic<bool> cancel{true};
+    SaveOptions options;
+    options.cancel = &cancel;
+    const Status s = r.SaveAnimatedGif(options);
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.message(), CancelledMessage());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old"));
+}
+
+TEST(MovingStripesLimits, NotesForShortDelaysAndTheFrameCap) {
+    MovingStripesRenderer r;
+    r.PrepareSave();
+    EXPECT_TRUE(r.AllSaveNotes().isEmpty());
+    r.SetSpeed(std::numeric_limits<int>::max());
+    r.PrepareSave();
+    EXPECT_EQ(r.GetDelay(), 0); // the formula's value is kept
+    ASSERT_EQ(r.AllSaveNotes().size(), 1);
+    EXPECT_TRUE(r.AllSaveNotes()[0].contains(QStringLiteral("10 hundredths")));
+    r.SetSpeed(20);
+    r.SetStripeWidth(400);
+    r.SetNumberOfColors(5);
+    r.PrepareSave();
+    ASSERT_EQ(r.AllSaveNotes().size(), 1);
+    EXPECT_TRUE(r.AllSaveNotes()[0].contains(QStringLiteral("500 frames")))
+        << r.AllSaveNotes()[0].toStdString();
 }
 
 } // namespace

@@ -2,8 +2,13 @@
 #include "animation/rotating_stripes_renderer.h"
 #include "imaging/gif_reader.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -154,6 +159,174 @@ TEST(Random15, SequenceAndScale) {
         ASSERT_GE(v, 0);
         ASSERT_LE(v, 10);
     }
+}
+
+} // namespace
+
+namespace {
+
+int BlackPixels(const QImage& image) {
+    int black = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            black += (image.pixel(x, y) & 0xFFFFFF) == 0;
+    return black;
+}
+
+void WriteOld(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+}
+
+QByteArray ContentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(RotatingStripesLimits, CyclesLongerThanATurnDrawOneTurn) {
+    RotatingStripesRenderer r;
+    r.SetNumberOfColors(5);
+    r.SetBackgroundStripes(true);
+    r.SetStripeWidth(std::numeric_limits<int>::max());
+    r.SetStripeDistance(std::numeric_limits<int>::max());
+    EXPECT_EQ(r.ComputeGeometry(40, 40).cycle, 10 * (2 * 2147483647LL));
+
+    RotatingStripesRenderer wide;
+    wide.SetStripeWidth(536870911);
+    wide.SetFrameWidth(40);
+    wide.SetFrameHeight(40);
+    wide.PrepareSave();
+    const auto& g = wide.GetGeometry();
+    EXPECT_EQ(g.cycle, 2 * (536870911LL + 5));
+    EXPECT_EQ(g.cyclesPerTurn, 1);
+    EXPECT_EQ(g.period, g.revolution + 1);
+    EXPECT_EQ(wide.FrameCount(), std::min(g.period / 2, 500));
+    // The turn shows the start of the first stripe, whatever the offset.
+    QImage frame(40, 40, QImage::Format_RGB32);
+    for (int i : {0, wide.FrameCount() - 1}) {
+        wide.DrawFrame(i, &frame);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(frame.pixel(x, y), qRgb(0, 255, 0)) << i << ": " << x << "," << y;
+    }
+}
+
+TEST(RotatingStripesLimits, WidestFrameIsDrawnWhole) {
+    RotatingStripesRenderer r;
+    r.SetNumberOfColors(3);
+    r.SetFrameWidth(65535);
+    r.SetFrameHeight(5);
+    r.PrepareSave();
+    QImage frame(65535, 5, QImage::Format_RGB32);
+    r.DrawFrame(r.FrameCount() - 1, &frame);
+    EXPECT_EQ(BlackPixels(frame), 0);
+}
+
+TEST(RotatingStripesLimits, FitToCellRefusesCellsBelowAPixel) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fit.gif"));
+    WriteOld(path);
+    RotatingStripesRenderer r;
+    r.SetAnimationGifPath(path);
+    r.SetTableWidth(450);
+    r.SetTableHeight(200);
+    r.SetColumns(std::numeric_limits<int>::max());
+    r.SetRows(std::numeric_limits<int>::max());
+    Status s = r.SaveFitToCellGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("cells"))) << s.message().toStdString();
+
+    r.SetColumns(3);
+    r.SetRows(2);
+    r.SetBorder(std::numeric_limits<int>::max());
+    s = r.SaveFitToCellGif();
+    ASSERT_FALSE(s);
+    EXPECT_EQ(r.GetBorder(), std::numeric_limits<int>::max()); // not wrapped round
+    EXPECT_EQ(ContentOf(path), QByteArray("old"));
+}
+
+TEST(RotatingStripesLimits, FitToCellWithMoreCellsThanTheTableShows) {
+    // 2-pixel cells, many more columns and rows than fit: the copies that
+    // would land beyond the table are left out, the table is still covered.
+    QTemporaryDir dir;
+    for (int border : {1, 4}) {
+        RotatingStripesRenderer r;
+        r.SetAnimationGifPath(dir.filePath(QStringLiteral("fit.gif")));
+        r.SetTableWidth(300);
+        r.SetTableHeight(96);
+        r.SetColumns(160); // 2-pixel cells: 320 pixels of them
+        r.SetRows(50);
+        r.SetBorder(border);
+        ASSERT_TRUE(r.SaveFitToCellGif()) << border;
+        GifAnimation gif;
+        ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("fit.gif")), &gif));
+        EXPECT_EQ(gif.width, 300);
+        EXPECT_EQ(BlackPixels(gif.composited[0]), 0) << border;
+    }
+}
+
+TEST(RotatingStripesLimits, CancelStopsInsideAFrame) {
+    RotatingStripesRenderer r;
+    r.SetFrameWidth(1500);
+    r.SetFrameHeight(1500);
+    r.PrepareSave();
+    std::atomic<bool> cancel{true};
+    r.SetCancelFlag(&cancel);
+    QImage frame(1500, 1500, QImage::Format_RGB32);
+    r.DrawFrame(0, &frame);
+    EXPECT_GT(BlackPixels(frame), 1500 * 1500 / 2);
+}
+
+// Asks for a cancel as soon as the first frame is in, as a user pressing
+// Cancel while the next ones are drawn.
+class CancelAfterFirst : public ProgressSink {
+public:
+    explicit CancelAfterFirst(std::atomic<bool>* cancel) : m_pCancel(cancel) {}
+    bool Progress(int, int) override {
+        *m_pCancel = true;
+        return true;
+    }
+
+private:
+    std::atomic<bool>* m_pCancel;
+};
+
+TEST(RotatingStripesLimits, CancelledSaveOfALargeFrameKeepsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    WriteOld(path);
+    RotatingStripesRenderer r;
+    r.SetAnimationGifPath(path);
+    r.SetFrameWidth(3000);
+    r.SetFrameHeight(3000);
+    std::atomic<bool> cancel{false};
+    CancelAfterFirst sink(&cancel);
+    SaveOptions options;
+    options.cancel = &cancel;
+    options.progress = &sink;
+    const Status s = r.SaveAnimatedGif(options);
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.message(), CancelledMessage());
+    EXPECT_EQ(ContentOf(path), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.gif"});
+}
+
+TEST(RotatingStripesLimits, TablesAGifCannotHoldAreRefused) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fit.gif"));
+    WriteOld(path);
+    RotatingStripesRenderer r;
+    r.SetAnimationGifPath(path);
+    r.SetTableWidth(70000);
+    r.SetTableHeight(10);
+    r.SetColumns(1);
+    r.SetRows(1);
+    r.SetBorder(0);
+    const Status s = r.SaveFitToCellGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
+    EXPECT_EQ(ContentOf(path), QByteArray("old"));
 }
 
 } // namespace

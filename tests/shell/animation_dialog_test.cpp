@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -130,6 +131,73 @@ TEST_F(AnimationFixture, RotatingStripesFitToCell) {
     ASSERT_TRUE(ReadGif(view->GifFile(), &gif));
     EXPECT_EQ(gif.width, 450);
     EXPECT_EQ(gif.height, 200);
+}
+
+TEST_F(AnimationFixture, CompletionMessageCarriesTheSaveNotes) {
+    CVelmoraView* view = View();
+    AnmType::SetTestHook([] { return 1; });
+    view->OnAnimateTable();
+    auto* moving = static_cast<AnimMovingStripes*>(view->AnimationWindow(1));
+    ASSERT_NE(moving, nullptr);
+    Ui::AnimMovingStripes* ui = moving->Controls();
+    ui->widthEdit->setText(QStringLiteral("20"));
+    ui->heightEdit->setText(QStringLiteral("20"));
+    ui->speedEdit->setText(QStringLiteral("2147483647"));
+    ASSERT_TRUE(moving->OnSaveAnimatedGif());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Animated gif saved to disk\n")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("10 hundredths")));
+}
+
+TEST_F(AnimationFixture, SavesThatCannotBeDoneKeepThePreviousGif) {
+    CVelmoraView* view = View();
+    AnmType::SetTestHook([] { return 1; });
+    view->OnAnimateTable();
+    auto* moving = static_cast<AnimMovingStripes*>(view->AnimationWindow(1));
+    ASSERT_NE(moving, nullptr);
+    {
+        QFile f(view->GifFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    auto gifBytes = [view] {
+        QFile f(view->GifFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    Ui::AnimMovingStripes* ui = moving->Controls();
+    ui->widthEdit->setText(QStringLiteral("70000"));
+    EXPECT_FALSE(moving->OnSaveAnimatedGif());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("65535"))) << messages[0].toStdString();
+    EXPECT_EQ(gifBytes(), QByteArray("old"));
+
+    // A cycle of 2^31 lines is drawn, not a crash.
+    messages.clear();
+    ui->widthEdit->setText(QStringLiteral("20"));
+    ui->stripeWidthEdit->setText(QStringLiteral("1073741819"));
+    ASSERT_TRUE(moving->OnSaveAnimatedGif());
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Animated gif saved to disk")));
+
+    // Fit to Cell on a table with more cells than pixels.
+    AnmType::SetTestHook([] { return 2; });
+    view->OnAnimateTable();
+    auto* rotating = static_cast<AnimRotatingStripes*>(view->AnimationWindow(2));
+    ASSERT_NE(rotating, nullptr);
+    {
+        QFile f(view->GifFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    CHtmlTable* table = view->GetTablePro()->Table();
+    table->SetColumns(std::numeric_limits<int>::max());
+    table->SetRows(std::numeric_limits<int>::max());
+    rotating->OnFitToCell();
+    messages.clear();
+    EXPECT_FALSE(rotating->OnSaveAnimatedGif());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("cells"))) << messages[0].toStdString();
+    EXPECT_EQ(gifBytes(), QByteArray("old"));
 }
 
 TEST_F(AnimationFixture, TableButtonWindowsAreClosedByTheNextAnimateTable) {

@@ -1,0 +1,115 @@
+// What the renderer base guarantees every animation type: a save that runs
+// out of memory ends with a message and keeps the previous file, frames a
+// GIF cannot hold are refused before any work, and the notes every type
+// gets.
+#include "animation/animation_renderer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <limits>
+#include <new>
+
+namespace {
+
+class TestRenderer : public AnimationRenderer {
+public:
+    TestRenderer() : AnimationRenderer(16, 8) {}
+    std::unique_ptr<AnimationRenderer> Clone() const override {
+        return std::make_unique<TestRenderer>(*this);
+    }
+    void PrepareSave() override {
+        if (m_bFailPrepare)
+            throw std::bad_alloc();
+    }
+    int FrameCount() const override { return 3; }
+    int FrameDelay(int index) const override { return index == 1 ? m_nDelay : 10; }
+    void DrawFrame(int index, QImage* frame) const override {
+        if (index == m_nFailAt)
+            throw std::bad_alloc();
+        frame->fill(qRgb(index * 60, 0, 0));
+    }
+    QStringList SaveNotes() const override { return m_ownNotes; }
+
+    bool m_bFailPrepare = false;
+    int m_nFailAt = -1;
+    int m_nDelay = 10;
+    QStringList m_ownNotes;
+};
+
+class RendererBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_path = m_dir.filePath(QStringLiteral("a.gif"));
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+        m_renderer.SetAnimationGifPath(m_path);
+    }
+    void ExpectUntouched() {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("old"));
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"a.gif"});
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    TestRenderer m_renderer;
+};
+
+TEST_F(RendererBase, MemoryRunningOutWhileDrawingEndsTheSave) {
+    for (int threads : {1, 2}) {
+        m_renderer.m_nFailAt = 2;
+        SaveOptions options;
+        options.threads = threads;
+        const Status s = m_renderer.SaveAnimatedGif(options);
+        ASSERT_FALSE(s);
+        EXPECT_TRUE(s.message().startsWith(QStringLiteral("Not enough memory for")))
+            << s.message().toStdString();
+        ExpectUntouched();
+    }
+    m_renderer.m_nFailAt = -1;
+    EXPECT_TRUE(m_renderer.SaveAnimatedGif());
+}
+
+TEST_F(RendererBase, MemoryRunningOutWhilePreparingEndsTheSave) {
+    m_renderer.m_bFailPrepare = true;
+    const Status s = m_renderer.SaveAnimatedGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().startsWith(QStringLiteral("Not enough memory for")));
+    ExpectUntouched();
+}
+
+TEST_F(RendererBase, FramesBeyondTheGifLimitAreRefusedFirst) {
+    m_renderer.SetFrameWidth(65536);
+    m_renderer.m_nFailAt = 0; // never reached: nothing is drawn
+    Status s = m_renderer.SaveAnimatedGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
+    m_renderer.SetFrameWidth(5);
+    m_renderer.SetFrameHeight(std::numeric_limits<int>::max());
+    s = m_renderer.SaveAnimatedGif();
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("65535")));
+    ExpectUntouched();
+}
+
+TEST_F(RendererBase, ShortDelaysAreNotedAfterTheTypesOwnNotes) {
+    EXPECT_TRUE(m_renderer.AllSaveNotes().isEmpty());
+    m_renderer.m_ownNotes = {QStringLiteral("own")};
+    EXPECT_EQ(m_renderer.AllSaveNotes(), QStringList{QStringLiteral("own")});
+    for (int delay : {0, 1}) {
+        m_renderer.m_nDelay = delay;
+        const QStringList notes = m_renderer.AllSaveNotes();
+        ASSERT_EQ(notes.size(), 2) << delay;
+        EXPECT_EQ(notes[0], QStringLiteral("own"));
+        EXPECT_TRUE(notes[1].contains(QStringLiteral("10 hundredths"))) << notes[1].toStdString();
+        EXPECT_TRUE(notes[1].contains(QString::number(delay)));
+    }
+    m_renderer.m_nDelay = 2;
+    EXPECT_EQ(m_renderer.AllSaveNotes().size(), 1);
+}
+
+} // namespace
