@@ -75,6 +75,8 @@ private:
 Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
     if (m_strGifPath.isEmpty())
         return Status::Error(QStringLiteral("Cannot open "));
+    if (Status check = CheckSave(); !check)
+        return check;
     // Sequential renderers keep drawing state, so they draw on a copy.
     std::unique_ptr<AnimationRenderer> copy = Clone();
     copy->SetCancelFlag(options.cancel);
@@ -84,7 +86,7 @@ Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
     encode.file = FileOptions();
     encode.disposal = Disposal();
     encode.threads = options.threads;
-    encode.mask = ActiveMask();
+    encode.mask = FrameMask();
     encode.transparentColor =
         qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));
     return EncodeAnimatedGif(source, m_strGifPath, encode, options.progress, options.stats);

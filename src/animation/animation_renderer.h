@@ -71,6 +71,10 @@ public:
     Status WriteAnimatedGif(const SaveOptions& options = {}) const;
     // PrepareSave() then WriteAnimatedGif().
     Status SaveAnimatedGif(const SaveOptions& options = {});
+    // After PrepareSave(): whether the prepared save can be written (a
+    // picture that could not be loaded, say). WriteAnimatedGif() returns
+    // this error before touching the file.
+    virtual Status CheckSave() const { return Status::Ok(); }
 
     // After PrepareSave():
     virtual int FrameCount() const = 0;
@@ -106,6 +110,10 @@ public:
     // The encoder's file settings: comment, loop count, disposal.
     virtual GifFileOptions FileOptions() const;
     virtual int Disposal() const { return 2; }
+
+    // The mask the frames are cut by: the active mask unless a type cuts
+    // its frames differently (a frame larger than the table, say).
+    virtual const CellMask* FrameMask() const { return ActiveMask(); }
 
     // The cell mask the frames are cut by, when the flag is set and a mask
     // has been painted.

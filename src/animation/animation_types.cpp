@@ -1,5 +1,6 @@
 #include "animation/animation_types.h"
 
+#include "animation/dynamic_picture_renderer.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
 
@@ -64,6 +65,12 @@ std::vector<AnimationTypeInfo> MakeTable() {
     dynamicPicture.chooserNumber = 6;
     dynamicPicture.cliName = QStringLiteral("dynamic-picture");
     dynamicPicture.title = QStringLiteral("Dynamic Picture");
+    dynamicPicture.create = [] { return std::make_unique<DynamicPictureRenderer>(); };
+    dynamicPicture.parameters = DynamicPictureParameters;
+    dynamicPicture.sample = [](AnimationRenderer& r) {
+        // One tile the size of the sample, made here rather than read.
+        static_cast<DynamicPictureRenderer&>(r).SetPicture(DynamicPictureSample(200, 160));
+    };
     t.push_back(std::move(dynamicPicture));
 
     return t;
