@@ -109,6 +109,8 @@ CyclicScroll PlanCyclicScroll(int angle, int speed, int width, int height) {
         plan.x = ScrollAxis::Exact(horizontal ? s : 0, 1);
         plan.y = ScrollAxis::Exact(horizontal ? 0 : s, 1);
         plan.frames = (horizontal ? W : H) / s;
+        if ((horizontal ? W : H) % s == 0)
+            plan.fit = horizontal ? CyclicScroll::Fit::X : CyclicScroll::Fit::Y;
     };
     if (a < 5 || a > 355) {
         pure(ScrollMotion::Right, true);
@@ -132,6 +134,7 @@ CyclicScroll PlanCyclicScroll(int angle, int speed, int width, int height) {
                 std::max<std::int64_t>(1, std::int64_t(double(F) * dy / double(H)));
             plan.x = exactX ? ScrollAxis::Exact(s, 1) : ScrollAxis::Approximate(dx);
             plan.y = ScrollAxis::Exact(n * H, F);
+            plan.fit = CyclicScroll::Fit::Y;
         };
         if (C - S > 0) {
             // Mostly horizontal.
@@ -146,6 +149,7 @@ CyclicScroll PlanCyclicScroll(int angle, int speed, int width, int height) {
                     std::max<std::int64_t>(1, std::int64_t(double(F) * step / double(W)));
                 plan.x = ScrollAxis::Exact(n * W, F);
                 plan.y = ScrollAxis::Approximate(dy);
+                plan.fit = CyclicScroll::Fit::X;
             } else {
                 fitY(step, dy, true);
             }
@@ -163,6 +167,7 @@ CyclicScroll PlanCyclicScroll(int angle, int speed, int width, int height) {
                 const std::int64_t n = std::int64_t(double(F) * dx / double(W));
                 plan.x = ScrollAxis::Exact(n * W, F);
                 plan.y = ScrollAxis::Exact(s, 1);
+                plan.fit = CyclicScroll::Fit::X;
             } else {
                 fitY(dx, step, false);
             }

@@ -53,6 +53,10 @@ struct CyclicScroll {
     ScrollAxis x;
     ScrollAxis y;
     std::int64_t frames = 1; // one pass; a save may cut it
+    // The axis whose travel over `frames` frames is a whole number of
+    // picture sizes (a diagonal scroll); a straight scroll fits its own
+    // axis when the step divides the size.
+    enum class Fit { None, X, Y } fit = Fit::None;
     int width = 1;
     int height = 1;
 

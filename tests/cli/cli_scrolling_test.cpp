@@ -1,0 +1,50 @@
+// The scrolling animations through velmora-cli: a picture given by path, and
+// what happens when it cannot be read.
+#include "cli/cli_run.h"
+#include "imaging/gif_reader.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CliScrolling, DynamicPictureFromAPath) {
+    QTemporaryDir dir;
+    QImage picture(100, 70, QImage::Format_RGB32);
+    picture.fill(qRgb(20, 90, 200));
+    for (int x = 0; x < 100; ++x)
+        picture.setPixel(x, x % 70, qRgb(250, 250, 0));
+    const QString path = dir.filePath(QStringLiteral("tile.png"));
+    ASSERT_TRUE(picture.save(path, "PNG"));
+    const QString out = dir.filePath(QStringLiteral("d.gif"));
+    CliResult r = RunCli({"render", "dynamic-picture", "--out", out, "--set",
+                          QStringLiteral("picture=") + path, "--set", "angle=0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("frames=75 delay=10 width=300 height=210"));
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(out, &gif));
+    EXPECT_EQ(gif.frames.size(), 75u);
+
+    r = RunCli({"render", "dynamic-picture", "--help"});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("picture")));
+}
+
+TEST(CliScrolling, DynamicPictureThatCannotBeReadWritesNothing) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("d.gif"));
+    CliResult r = RunCli({"render", "dynamic-picture", "--out", out});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Fill the filename to load")));
+    EXPECT_FALSE(QFile::exists(out));
+
+    const QString missing = dir.filePath(QStringLiteral("missing.png"));
+    r = RunCli(
+        {"render", "dynamic-picture", "--out", out, "--set", QStringLiteral("picture=") + missing});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(missing)) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+} // namespace
