@@ -1,5 +1,6 @@
 #include "animation/animation_types.h"
 
+#include "animation/blinking_clouds_renderer.h"
 #include "animation/dynamic_picture_renderer.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
@@ -44,6 +45,13 @@ std::vector<AnimationTypeInfo> MakeTable() {
     blinkingClouds.chooserNumber = 3;
     blinkingClouds.cliName = QStringLiteral("blinking-clouds");
     blinkingClouds.title = QStringLiteral("Blinking Clouds");
+    blinkingClouds.create = [] { return std::make_unique<BlinkingCloudsRenderer>(); };
+    blinkingClouds.parameters = BlinkingCloudsParameters;
+    blinkingClouds.sample = [](AnimationRenderer& r) {
+        // Three colours show the blinking better than the two the window
+        // starts with; 200 x 160 makes 420 clouds and 100 frames.
+        static_cast<BlinkingCloudsRenderer&>(r).SetNumberOfColors(3);
+    };
     t.push_back(std::move(blinkingClouds));
 
     AnimationTypeInfo flowingClouds;

@@ -1,0 +1,360 @@
+#include "animation/blinking_clouds_renderer.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+namespace {
+
+// The state of the 15-bit generator n draws after `state`: the draws of
+// the radius tables, colour pairs and positions come one block after the
+// other, and starting each block where it begins lets a save make one
+// cloud at a time instead of holding every cloud's draws.
+std::uint32_t Advance(std::uint32_t state, std::uint64_t n) {
+    std::uint32_t multiplier = 214013u, increment = 2531011u;
+    std::uint32_t accMultiplier = 1u, accIncrement = 0u;
+    while (n > 0) {
+        if (n & 1u) {
+            accMultiplier *= multiplier;
+            accIncrement = accIncrement * multiplier + increment;
+        }
+        increment = (multiplier + 1u) * increment;
+        multiplier *= multiplier;
+        n >>= 1;
+    }
+    return accMultiplier * state + accIncrement;
+}
+
+int ClampToInt(long long v) {
+    return int(std::clamp<long long>(v, 0, std::numeric_limits<int>::max() / 4));
+}
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("BlinkingCloudsRenderer", text);
+}
+
+} // namespace
+
+// Red, blue, green, yellow and cyan.
+BlinkingCloudsRenderer::BlinkingCloudsRenderer()
+    : AnimationRenderer(200, 200), m_colors{0x0000FF, 0xFF0000, 0x00FF00, 0x00FFFF, 0xFFFF00} {}
+
+std::unique_ptr<AnimationRenderer> BlinkingCloudsRenderer::Clone() const {
+    return std::make_unique<BlinkingCloudsRenderer>(*this);
+}
+
+void BlinkingCloudsRenderer::SetCloudColor(int index, COLORREF color) {
+    if (index >= 0 && index < 5)
+        m_colors[std::size_t(index)] = color;
+}
+void BlinkingCloudsRenderer::SetNumberOfColors(int n) {
+    m_nColors = std::clamp(n, 1, 5);
+}
+void BlinkingCloudsRenderer::SetCloudSize(int size) {
+    m_nSize = std::max(size, 0);
+}
+void BlinkingCloudsRenderer::SetCloudBumps(int bumps) {
+    m_nBumps = std::max(bumps, 0);
+}
+void BlinkingCloudsRenderer::SetCloudSqueeze(int squeeze) {
+    m_nSqueeze = std::max(squeeze, 0);
+}
+void BlinkingCloudsRenderer::SetCloudsPerSecond(int clouds) {
+    m_nCloudsPerSecond = std::max(clouds, 1);
+}
+void BlinkingCloudsRenderer::SetColorShift(int shift) {
+    m_nShift = std::max(shift, 0);
+}
+void BlinkingCloudsRenderer::SetAnimationLength(int seconds) {
+    m_nLength = std::max(seconds, 1);
+}
+
+COLORREF BlinkingCloudsRenderer::LevelColor(COLORREF start, COLORREF target, int level, int shift) {
+    if (level <= 0)
+        return start;
+    if (level >= shift)
+        return target;
+    return CloudPainter::StepColor(start, target, shift, level + 1);
+}
+
+void BlinkingCloudsRenderer::PrepareSave() {
+    m_crBackground = m_colors[0];
+    const int W = GetFrameWidth(), H = GetFrameHeight();
+
+    // The spans that place clouds and decide their wrap-around copies come
+    // from the values as typed, before the corrections below.
+    const long long spanX = (long long)m_nSqueeze + m_nBumps + m_nSize;
+    const long long spanY = (long long)m_nBumps + m_nSize;
+    m_nSpanX = ClampToInt(spanX);
+    m_nSpanY = ClampToInt(spanY);
+    if (m_nBumps + (long long)m_nSize == 0)
+        m_nSize = 1;
+
+    // Ten clouds for every cell of a cloud's width.
+    const long long cell = (long long)m_nSqueeze + m_nBumps + m_nSize;
+    const long long columns = std::max<long long>(W / cell + 1, 1);
+    const long long rows = std::max<long long>(H / cell + 1, 1);
+    long long count = columns * rows * 10;
+
+    m_bMeasuresCapped =
+        m_nSize > kMaxCloudMeasure || m_nBumps > kMaxCloudMeasure || m_nSqueeze > kMaxCloudMeasure;
+    m_nSize = std::min(m_nSize, kMaxCloudMeasure);
+    m_nBumps = std::min(m_nBumps, kMaxCloudMeasure);
+    m_nSqueeze = std::min(m_nSqueeze, kMaxCloudMeasure);
+
+    // The wave runs through the last `half` clouds; there are always a few
+    // more than that.
+    long long half = (long long)m_nCloudsPerSecond * m_nLength / 2;
+    m_nWantedChanging = half;
+    half = std::min<long long>(half, kMaxChangingClouds);
+    if (count < half + 20)
+        count = half + 20;
+    m_nCount = count;
+    m_nFirst = count - half - 1;
+
+    m_nSeed = ChooseSeed();
+    m_dSpokeStep = CloudPainter::SpokeStep(m_nSize, m_nBumps);
+
+    // Once every cloud has had its turn the animation ends, whatever its
+    // length said; the shorter length is kept.
+    long long frames = 10LL * m_nLength;
+    m_nShortenedLength = 0;
+    if (frames > 2 * count) {
+        frames = 2 * count;
+        m_nLength = int(std::min<long long>((2 * count) / 10, std::numeric_limits<int>::max()));
+        m_nShortenedLength = m_nLength;
+    }
+    m_bFramesCut = frames > kMaxFrames;
+    m_nFrames = int(std::min<long long>(frames, kMaxFrames));
+    m_dRate = m_nCloudsPerSecond * 0.1;
+
+    m_nNextFrame = -1;
+    m_changing.clear();
+    m_canvas = QImage();
+    m_start = QImage();
+}
+
+void BlinkingCloudsRenderer::Restart() {
+    m_nNextFrame = -1;
+}
+
+void BlinkingCloudsRenderer::PaintCloud(const Cloud& cloud, COLORREF color) const {
+    CloudRadii radii;
+    for (int k = 0; k < 16; ++k)
+        radii[std::size_t(k)] = cloud.radii[std::size_t(k)];
+    radii[16] = radii[0];
+    CloudPainter painter(&m_canvas, m_dSpokeStep, 0, m_crBackground);
+    painter.PaintWrapped(cloud.x + m_nSpanY, cloud.y + m_nSpanY, m_nSpanX, m_nSpanY, radii, color);
+}
+
+bool BlinkingCloudsRenderer::DrawStart() const {
+    if (!m_start.isNull()) {
+        // A second run through the frames starts from the same picture.
+        m_canvas = m_start.copy();
+        for (Cloud& c : m_changing)
+            c.level = 0;
+        return !m_canvas.isNull();
+    }
+    const int W = GetFrameWidth(), H = GetFrameHeight();
+    m_canvas = QImage(W, H, QImage::Format_RGB32);
+    if (m_canvas.isNull())
+        return false;
+    m_canvas.fill(qRgb(RedOf(m_crBackground), GreenOf(m_crBackground), BlueOf(m_crBackground)));
+
+    // The draws: every radius table, then every colour pair, then every
+    // position, each block read by its own generator.
+    const int N = m_nColors;
+    const std::uint64_t count = std::uint64_t(m_nCount);
+    const std::uint64_t colorDraws = N > 2 ? 2 : 1;
+    Random15 shapes(m_nSeed);
+    Random15 colors(Advance(m_nSeed, count * CloudPainter::kDrawsPerCloud));
+    Random15 places(Advance(m_nSeed, count * (CloudPainter::kDrawsPerCloud + colorDraws)));
+
+    m_changing.clear();
+    m_changing.reserve(std::size_t(m_nCount - m_nFirst));
+    CloudPainter painter(&m_canvas, m_dSpokeStep, 0, m_crBackground);
+    for (long long i = 0; i < m_nCount; ++i) {
+        if ((i & 1023) == 1023 && CancelRequested())
+            return false;
+        const CloudRadii radii = CloudPainter::MakeRadii(shapes, m_nSize, m_nBumps, m_nSqueeze);
+        const int s = std::min(colors.Scaled(N), N - 1);
+        int t = 0;
+        if (N == 2) {
+            t = 1 - s;
+        } else if (N > 2) {
+            t = std::min(colors.Scaled(N - 1), N - 2);
+            if (t >= s)
+                ++t;
+        }
+        const int x = places.Scaled(W);
+        const int y = places.Scaled(H);
+        // The last cloud appears only when the wave reaches it.
+        if (i < m_nCount - 1)
+            painter.PaintWrapped(x + m_nSpanY, y + m_nSpanY, m_nSpanX, m_nSpanY, radii,
+                                 m_colors[std::size_t(s)]);
+        if (i >= m_nFirst) {
+            Cloud c;
+            for (int k = 0; k < 16; ++k)
+                c.radii[std::size_t(k)] = std::int16_t(radii[std::size_t(k)]);
+            c.x = x;
+            c.y = y;
+            c.level = 0;
+            c.start = std::uint8_t(s);
+            c.target = std::uint8_t(t);
+            m_changing.push_back(c);
+        }
+    }
+    m_start = m_canvas.copy();
+    return true;
+}
+
+void BlinkingCloudsRenderer::DrawStep(long long u) const {
+    const long long last = m_nCount - 1;
+    auto cloud = [this](long long index) -> Cloud& {
+        return m_changing[std::size_t(index - m_nFirst)];
+    };
+    auto paint = [&](const Cloud& c) {
+        PaintCloud(c, LevelColor(m_colors[c.start], m_colors[c.target], c.level, m_nShift));
+    };
+    int polled = 0;
+    // The wave front and, behind it, every cloud still on its way to its
+    // target, newest first.
+    long long p = std::min(m_nFirst + (long long)(double(u) * m_dRate), last);
+    while (p >= m_nFirst && cloud(p).level < m_nShift) {
+        Cloud& c = cloud(p);
+        ++c.level;
+        paint(c);
+        --p;
+        if (++polled == 1024) {
+            polled = 0;
+            if (CancelRequested())
+                return;
+        }
+    }
+    // From the middle on, the second wave turns them back.
+    const long long v = u - m_nFrames / 2;
+    const long long n = (long long)(double(v) * m_dRate);
+    if (n < 0)
+        return;
+    long long m = std::min(m_nFirst + n, last);
+    while (m >= m_nFirst && cloud(m).level > 0) {
+        Cloud& c = cloud(m);
+        --c.level;
+        paint(c);
+        --m;
+        if (++polled == 1024) {
+            polled = 0;
+            if (CancelRequested())
+                return;
+        }
+    }
+}
+
+const BlinkingCloudsRenderer::Cloud* BlinkingCloudsRenderer::ChangingCloud(long long index) const {
+    if (index < m_nFirst || index - m_nFirst >= (long long)m_changing.size())
+        return nullptr;
+    return &m_changing[std::size_t(index - m_nFirst)];
+}
+
+void BlinkingCloudsRenderer::DrawFrame(int index, QImage* frame) const {
+    if (m_nNextFrame < 0 || index < m_nNextFrame) {
+        m_nNextFrame = -1;
+        if (!DrawStart()) {
+            // Cancelled, or no memory for the picture: the frame no longer
+            // matters, but it is not left undefined.
+            frame->fill(Qt::black);
+            return;
+        }
+        m_nNextFrame = 0;
+    }
+    while (m_nNextFrame <= index) {
+        if (CancelRequested())
+            return;
+        DrawStep(m_nNextFrame);
+        ++m_nNextFrame;
+    }
+    if (frame->size() != m_canvas.size())
+        return;
+    const qsizetype bytes = qsizetype(m_canvas.width()) * 4;
+    for (int y = 0; y < m_canvas.height(); ++y)
+        std::memcpy(frame->scanLine(y), m_canvas.constScanLine(y), std::size_t(bytes));
+}
+
+QStringList BlinkingCloudsRenderer::SaveNotes() const {
+    QStringList notes;
+    if (m_bMeasuresCapped)
+        notes << Tr("Cloud size, bumps and squeeze above %1 were lowered to %1.")
+                     .arg(kMaxCloudMeasure);
+    if (m_nWantedChanging > kMaxChangingClouds)
+        notes << Tr("Only %1 clouds change colour, the most a save animates.")
+                     .arg(kMaxChangingClouds);
+    if (m_nShortenedLength > 0)
+        notes << Tr("The animation length was shortened to %1 seconds, two frames for each "
+                    "of its %2 clouds.")
+                     .arg(m_nShortenedLength)
+                     .arg(m_nCount);
+    if (m_bFramesCut)
+        notes << Tr("The animation was cut to %1 frames, the most a save writes.").arg(kMaxFrames);
+    return notes;
+}
+
+GifFileOptions BlinkingCloudsRenderer::FileOptions() const {
+    GifFileOptions options;
+    options.comment.clear();
+    options.loops = 0;
+    return options;
+}
+
+std::vector<RendererParameter> BlinkingCloudsParameters() {
+    using R = BlinkingCloudsRenderer;
+    constexpr int kMax = std::numeric_limits<int>::max();
+    auto as = [](AnimationRenderer& r) -> R& { return static_cast<R&>(r); };
+    auto of = [](const AnimationRenderer& r) -> const R& { return static_cast<const R&>(r); };
+    auto number = [](const char* name, const char* description, int minimum, int maximum,
+                     std::function<void(AnimationRenderer&, int)> set,
+                     std::function<int(const AnimationRenderer&)> get) {
+        RendererParameter p{QString::fromLatin1(name), RendererParameter::Integer,
+                            QString::fromLatin1(description), std::move(set), std::move(get)};
+        p.minimum = minimum;
+        p.maximum = maximum;
+        return p;
+    };
+    std::vector<RendererParameter> p = CommonParameters();
+    p.push_back(number(
+        "colors", "cloud colours in use (1 to 5; the window offers 2 to 5)", 1, 5,
+        [as](AnimationRenderer& r, int v) { as(r).SetNumberOfColors(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetNumberOfColors(); }));
+    for (int i = 0; i < 5; ++i)
+        p.push_back({QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
+                     i == 0 ? QStringLiteral("cloud colour 1, also the background")
+                            : QStringLiteral("cloud colour %1").arg(i + 1),
+                     [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
+                     [of, i](const AnimationRenderer& r) { return int(of(r).GetCloudColor(i)); }});
+    p.push_back(number(
+        "cloud-size", "smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)", 0,
+        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSize(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetCloudSize(); }));
+    p.push_back(number(
+        "cloud-bumps", "random extra radius in pixels (at least 0; above 1000 saved as 1000)", 0,
+        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudBumps(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetCloudBumps(); }));
+    p.push_back(number(
+        "cloud-squeeze", "sideways stretch of every cloud (at least 0; above 1000 saved as 1000)",
+        0, kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSqueeze(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetCloudSqueeze(); }));
+    p.push_back(number(
+        "clouds-per-second", "clouds the colour wave reaches each second (at least 1)", 1, kMax,
+        [as](AnimationRenderer& r, int v) { as(r).SetCloudsPerSecond(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetCloudsPerSecond(); }));
+    p.push_back(number(
+        "color-shift", "frames a cloud takes from its start to its target colour (at least 0)", 0,
+        kMax, [as](AnimationRenderer& r, int v) { as(r).SetColorShift(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetColorShift(); }));
+    p.push_back(number(
+        "length", "animation length in seconds, 10 frames each (at least 1)", 1, kMax,
+        [as](AnimationRenderer& r, int v) { as(r).SetAnimationLength(v); },
+        [of](const AnimationRenderer& r) { return of(r).GetAnimationLength(); }));
+    return p;
+}
