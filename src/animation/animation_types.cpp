@@ -2,6 +2,7 @@
 
 #include "animation/blinking_clouds_renderer.h"
 #include "animation/dynamic_picture_renderer.h"
+#include "animation/flowing_clouds_renderer.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
 
@@ -59,6 +60,11 @@ std::vector<AnimationTypeInfo> MakeTable() {
     flowingClouds.chooserNumber = 4;
     flowingClouds.cliName = QStringLiteral("flowing-clouds");
     flowingClouds.title = QStringLiteral("Flowing Clouds");
+    flowingClouds.create = [] { return std::make_unique<FlowingCloudsRenderer>(); };
+    flowingClouds.parameters = FlowingCloudsParameters;
+    flowingClouds.sample = [](AnimationRenderer& r) {
+        static_cast<FlowingCloudsRenderer&>(r).SetNumberOfColors(3);
+    };
     t.push_back(std::move(flowingClouds));
 
     AnimationTypeInfo rubberClouds;
