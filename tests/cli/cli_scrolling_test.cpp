@@ -47,4 +47,22 @@ TEST(CliScrolling, DynamicPictureThatCannotBeReadWritesNothing) {
     EXPECT_FALSE(QFile::exists(out));
 }
 
+TEST(CliScrolling, FlowingCloudsRepeatsWithItsSeed) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.gif")),
+                  b = dir.filePath(QStringLiteral("b.gif"));
+    const QStringList common = {"--seed", "77", "--set", "colors=4", "--set", "angle=100"};
+    CliResult r = RunCli(QStringList{"render", "flowing-clouds", "--out", a} + common);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("seed=77")));
+    r = RunCli(QStringList{"render", "flowing-clouds", "--out", b} + common);
+    ASSERT_EQ(r.exitCode, 0);
+    QFile fa(a), fb(b);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    EXPECT_EQ(fa.readAll(), fb.readAll());
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(a, &gif));
+    EXPECT_EQ(gif.width, 200);
+}
+
 } // namespace
