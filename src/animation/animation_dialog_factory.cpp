@@ -1,5 +1,7 @@
 #include "animation/animation_dialog_factory.h"
 
+#include "animation/anim_dynamic_picture.h"
+#include "animation/anim_flowing_clouds.h"
 #include "animation/anim_moving_stripes.h"
 #include "animation/anim_rotating_stripes.h"
 
@@ -18,6 +20,8 @@ const std::map<int, Factory>& Factories() {
     static const std::map<int, Factory> factories = {
         {1, Make<AnimMovingStripes>()},
         {2, Make<AnimRotatingStripes>()},
+        {3, Make<AnimFlowingClouds>()},
+        {4, Make<AnimDynamicPicture>()},
     };
     return factories;
 }
