@@ -1,5 +1,6 @@
 #include "animation/animation_dialog_factory.h"
 
+#include "animation/anim_blinking_clouds.h"
 #include "animation/anim_dynamic_picture.h"
 #include "animation/anim_flowing_clouds.h"
 #include "animation/anim_moving_stripes.h"
@@ -22,6 +23,7 @@ const std::map<int, Factory>& Factories() {
         {2, Make<AnimRotatingStripes>()},
         {3, Make<AnimFlowingClouds>()},
         {4, Make<AnimDynamicPicture>()},
+        {5, Make<AnimBlinkingClouds>()},
     };
     return factories;
 }

@@ -78,34 +78,53 @@ CloudPainter::CloudPainter(QImage* image, double spokeStep, int edgeWidth, COLOR
     if (!(m_dSpokeStep > 0) || !std::isfinite(m_dSpokeStep))
         m_dSpokeStep = 90.0;
     m_dSpokeStep = std::max(m_dSpokeStep, kFinestStep);
+
+    // The directions depend on the step alone; a save paints many clouds
+    // with one step, so the last table is kept per thread.
+    thread_local double cachedStep = -1.0;
+    thread_local std::vector<Direction> cached;
+    if (cachedStep != m_dSpokeStep) {
+        cached.clear();
+        for (double a = 0.0; a <= 360.0; a += m_dSpokeStep) {
+            int k = 0, quadrant = 0;
+            double g = 0.0;
+            if (a < 360.0) {
+                k = int(a / 22.5);
+                g = std::fmod(a, 22.5);
+                quadrant = int(a / 90.0);
+            }
+            // Ease between the control radii: slow near them, quick between.
+            const double t = g / 22.5;
+            Direction d;
+            d.k = k;
+            d.h = t < 0.5 ? t * std::sin(g * kSixDegrees)
+                          : 1.0 - ((22.5 - g) / 22.5) * std::sin((22.5 - g) * kSixDegrees);
+            const double radians = a * kDegreesToRadians;
+            d.cosine = std::fabs(std::cos(radians));
+            d.sine = std::fabs(std::sin(radians));
+            // Image y grows downwards: the angle runs counter-clockwise.
+            d.signX = (quadrant == 0 || quadrant == 3) ? 1 : -1;
+            d.signY = (quadrant == 0 || quadrant == 1) ? -1 : 1;
+            cached.push_back(d);
+        }
+        cachedStep = m_dSpokeStep;
+    }
+    m_directions = cached;
 }
 
 void CloudPainter::MakeSpokes(const CloudRadii& R) {
     m_spokes.clear();
     const int E = m_nEdgeWidth;
-    for (double a = 0.0; a <= 360.0; a += m_dSpokeStep) {
-        int k = 0, quadrant = 0;
-        double g = 0.0;
-        if (a < 360.0) {
-            k = int(a / 22.5);
-            g = std::fmod(a, 22.5);
-            quadrant = int(a / 90.0);
-        }
-        // Ease between the control radii: slow near them, quick between.
-        const double t = g / 22.5;
-        const double h = t < 0.5 ? t * std::sin(g * kSixDegrees)
-                                 : 1.0 - ((22.5 - g) / 22.5) * std::sin((22.5 - g) * kSixDegrees);
-        const double rk = R[std::size_t(k)], rk1 = R[std::size_t(k + 1)];
-        int r = int(h * (rk1 - rk) + rk - E);
+    for (const Direction& d : m_directions) {
+        const double rk = R[std::size_t(d.k)], rk1 = R[std::size_t(d.k + 1)];
+        int r = int(d.h * (rk1 - rk) + rk - E);
         if (r < 0)
             r = 1;
-        const double radians = a * kDegreesToRadians;
         Spoke s;
-        s.cosine = std::fabs(std::cos(radians));
-        s.sine = std::fabs(std::sin(radians));
-        // Image y grows downwards: the angle runs counter-clockwise.
-        s.signX = (quadrant == 0 || quadrant == 3) ? 1 : -1;
-        s.signY = (quadrant == 0 || quadrant == 1) ? -1 : 1;
+        s.cosine = d.cosine;
+        s.sine = d.sine;
+        s.signX = d.signX;
+        s.signY = d.signY;
         s.end = QPoint(s.signX * int(r * s.cosine), s.signY * int(r * s.sine));
         m_spokes.push_back(s);
     }
@@ -199,8 +218,12 @@ void CloudPainter::PaintSpokes(int x, int y, COLORREF color) {
     for (const Spoke& s : m_spokes)
         m_polygon.push_back(centre + s.end);
     FillPolygon(m_polygon.data(), int(m_polygon.size()), rgb);
-    for (int k = 0; k < n; ++k)
-        DrawLine(m_polygon[std::size_t(k)], m_polygon[std::size_t((k + 1) % n)], 1, rgb);
+    for (int k = 0; k < n; ++k) {
+        // Ends a pixel apart are joined by their spokes already.
+        const QPoint a = m_polygon[std::size_t(k)], b = m_polygon[std::size_t((k + 1) % n)];
+        if (std::abs(a.x() - b.x()) > 1 || std::abs(a.y() - b.y()) > 1)
+            DrawLine(a, b, 1, rgb);
+    }
     // Spoke pixels closer to the centre than every edge of the outline
     // (with room for the pen and the line's rounding) are already filled.
     double inner2 = INFINITY;

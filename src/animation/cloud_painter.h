@@ -8,8 +8,8 @@
 #include "page/color_ref.h"
 
 #include <QImage>
-#include <QPointF>
 #include <QPoint>
+#include <QPointF>
 #include <array>
 #include <vector>
 
@@ -61,6 +61,16 @@ private:
         int signX; // direction of the spoke's quadrant in image coordinates
         int signY;
     };
+    // Where each spoke points and how far between two control radii it
+    // lies: the same for every cloud painted with one step.
+    struct Direction {
+        int k;    // control radius before the spoke
+        double h; // eased share of the way to the next one
+        double cosine;
+        double sine;
+        int signX;
+        int signY;
+    };
     struct Crossing {
         int y;
         double x;
@@ -85,6 +95,7 @@ private:
     double m_dSpokeStep;
     int m_nEdgeWidth;
     COLORREF m_crEdgeTarget;
+    std::vector<Direction> m_directions;
     // Scratch space kept between clouds.
     std::vector<Spoke> m_spokes;
     std::vector<QPoint> m_polygon;

@@ -89,13 +89,16 @@ void ColorHistogram::AddFrame(const QImage& frame) {
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
             : frame.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < rgb.height(); ++y) {
+    // The sizes are read once: QImage's accessors are not inlined, and a
+    // call per pixel cost as much as the counting.
+    const int width = rgb.width(), height = rgb.height();
+    for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         // Runs of one colour are common (stripes, flat areas): count them
         // with one table look-up.
         QRgb run = row[0] & 0xFFFFFFu;
         std::uint32_t length = 0;
-        for (int x = 0; x < rgb.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb c = row[x] & 0xFFFFFFu;
             if (c == run) {
                 ++length;
