@@ -205,7 +205,9 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     try {
         prepare(*renderer);
         // A save that cannot be made is refused before the progress dialog.
-        refused = renderer->CheckPreparedSave();
+        refused = renderer->CheckSave();
+        if (refused)
+            refused = renderer->CheckPreparedSave();
         if (refused) {
             // The save works on a copy, so the window stays free to edit the
             // renderer while it runs.

@@ -1,6 +1,8 @@
 #include "animation/animation_dialog_factory.h"
 
 #include "animation/anim_blinking_clouds.h"
+#include "animation/anim_dynamic_picture.h"
+#include "animation/anim_flowing_clouds.h"
 #include "animation/anim_moving_stripes.h"
 #include "animation/anim_rotating_stripes.h"
 
@@ -19,6 +21,8 @@ const std::map<int, Factory>& Factories() {
     static const std::map<int, Factory> factories = {
         {1, Make<AnimMovingStripes>()},
         {2, Make<AnimRotatingStripes>()},
+        {3, Make<AnimFlowingClouds>()},
+        {4, Make<AnimDynamicPicture>()},
         {5, Make<AnimBlinkingClouds>()},
     };
     return factories;

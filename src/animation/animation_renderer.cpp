@@ -132,6 +132,8 @@ Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
         return Status::Error(QStringLiteral("Cannot open "));
     const QSize size = OutputSize();
     try {
+        if (Status s = CheckSave(); !s)
+            return s;
         if (Status s = CheckPreparedSave(); !s)
             return s;
         // Sequential renderers keep drawing state, so they draw on a copy.
@@ -144,7 +146,7 @@ Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
         encode.file = FileOptions();
         encode.disposal = Disposal();
         encode.threads = options.threads;
-        encode.mask = ActiveMask();
+        encode.mask = FrameMask();
         encode.transparentColor =
             qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));
         return EncodeAnimatedGif(source, m_strGifPath, encode, options.progress, options.stats);

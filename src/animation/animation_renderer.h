@@ -78,6 +78,10 @@ public:
     // holds (65535 pixels a side) whose buffers fit in memory. Types add
     // their own reasons.
     virtual Status CheckPreparedSave() const;
+    // After PrepareSave(): whether the prepared save can be written (a
+    // picture that could not be loaded, say). WriteAnimatedGif() returns
+    // this error before touching the file.
+    virtual Status CheckSave() const { return Status::Ok(); }
 
     // After PrepareSave():
     virtual int FrameCount() const = 0;
@@ -115,6 +119,10 @@ public:
     // The encoder's file settings: comment, loop count, disposal.
     virtual GifFileOptions FileOptions() const;
     virtual int Disposal() const { return 2; }
+
+    // The mask the frames are cut by: the active mask unless a type cuts
+    // its frames differently (a frame larger than the table, say).
+    virtual const CellMask* FrameMask() const { return ActiveMask(); }
 
     // The cell mask the frames are cut by, when the flag is set and a mask
     // has been painted.

@@ -1,6 +1,8 @@
 #include "animation/animation_types.h"
 
 #include "animation/blinking_clouds_renderer.h"
+#include "animation/dynamic_picture_renderer.h"
+#include "animation/flowing_clouds_renderer.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
 
@@ -58,6 +60,11 @@ std::vector<AnimationTypeInfo> MakeTable() {
     flowingClouds.chooserNumber = 4;
     flowingClouds.cliName = QStringLiteral("flowing-clouds");
     flowingClouds.title = QStringLiteral("Flowing Clouds");
+    flowingClouds.create = [] { return std::make_unique<FlowingCloudsRenderer>(); };
+    flowingClouds.parameters = FlowingCloudsParameters;
+    flowingClouds.sample = [](AnimationRenderer& r) {
+        static_cast<FlowingCloudsRenderer&>(r).SetNumberOfColors(3);
+    };
     t.push_back(std::move(flowingClouds));
 
     AnimationTypeInfo rubberClouds;
@@ -72,6 +79,12 @@ std::vector<AnimationTypeInfo> MakeTable() {
     dynamicPicture.chooserNumber = 6;
     dynamicPicture.cliName = QStringLiteral("dynamic-picture");
     dynamicPicture.title = QStringLiteral("Dynamic Picture");
+    dynamicPicture.create = [] { return std::make_unique<DynamicPictureRenderer>(); };
+    dynamicPicture.parameters = DynamicPictureParameters;
+    dynamicPicture.sample = [](AnimationRenderer& r) {
+        // One tile the size of the sample, made here rather than read.
+        static_cast<DynamicPictureRenderer&>(r).SetPicture(DynamicPictureSample(200, 160));
+    };
     t.push_back(std::move(dynamicPicture));
 
     return t;

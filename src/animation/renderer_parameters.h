@@ -12,7 +12,7 @@
 #include <vector>
 
 struct RendererParameter {
-    enum Kind { Integer, Color, Boolean };
+    enum Kind { Integer, Color, Boolean, String };
     QString name;
     Kind kind;
     QString description;
@@ -24,6 +24,9 @@ struct RendererParameter {
     // An operation rather than a value (Tile): applied after every other
     // value has been set.
     bool deferred = false;
+    // String parameters (a path) use these instead of set and get.
+    std::function<void(AnimationRenderer&, const QString&)> setText = nullptr;
+    std::function<QString(const AnimationRenderer&)> getText = nullptr;
 };
 
 // Frame size and dithering, which every type has.

@@ -49,6 +49,11 @@ QString RenderHelp(const QString& type) {
         case RendererParameter::Boolean:
             value = QString::number(p.get(*renderer));
             break;
+        case RendererParameter::String:
+            value = p.getText(*renderer);
+            if (value.isEmpty())
+                value = QStringLiteral("none");
+            break;
         default:
             value = QString::number(p.get(*renderer));
             break;
@@ -115,6 +120,7 @@ int RunRenderCommand(const QStringList& args) {
     QString out, dump;
     std::optional<std::uint32_t> seed;
     std::vector<std::pair<const RendererParameter*, int>> values;
+    std::vector<std::pair<const RendererParameter*, QString>> texts;
     int table[5] = {450, 200, 2, 3, 5};
     int threads = 0;
     bool printStats = false;
@@ -171,8 +177,14 @@ int RunRenderCommand(const QStringList& args) {
                 reader.Fail(
                     QStringLiteral("%1 has no parameter '%2' (see 'velmora-cli render %1 --help')")
                         .arg(type, name));
+            if (parameter->kind == RendererParameter::String) {
+                texts.emplace_back(parameter, value);
+                continue;
+            }
             std::optional<int> v;
             switch (parameter->kind) {
+            case RendererParameter::String:
+                break;
             case RendererParameter::Integer: {
                 int number = 0;
                 const IntParse parsed = ParseInt(value, &number);
@@ -221,6 +233,8 @@ int RunRenderCommand(const QStringList& args) {
 
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(type);
     renderer->SetAnimationGifPath(out);
+    for (const auto& [parameter, text] : texts)
+        parameter->setText(*renderer, text);
     for (const auto& [parameter, value] : values)
         if (!parameter->deferred)
             parameter->set(*renderer, value);

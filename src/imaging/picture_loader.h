@@ -7,4 +7,9 @@
 #include <QImage>
 #include <QString>
 
-Status LoadPicture(const QString& path, QImage* image);
+// Cell patterns take the four formats every browser shows; a picture to
+// animate may be anything Qt's image plugins read.
+enum class PictureFormats { Common, AnyReadable };
+
+Status LoadPicture(const QString& path, QImage* image,
+                   PictureFormats formats = PictureFormats::Common);
