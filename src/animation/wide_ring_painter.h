@@ -36,17 +36,29 @@ private:
         int first;
         int last;
     };
-    void StrokeCubic(Point p0, Point p1, Point p2, Point p3, QRgb color, int depth);
+    // Flattens into m_chain; a piece that cannot reach the frame ends the
+    // chain there.
+    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth);
+    void StrokeChain();
+    // The straight part of a segment's stroke, without its round ends,
+    // lengthened by the given amounts before a and after b.
+    void StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color);
+    void StrokeDisc(Point p, QRgb color);
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
 
-    QImage* m_pFrame;
+    uchar* m_pBits;
+    qsizetype m_nStride;
     int m_nWidth;
     int m_nHeight;
     double m_dRadius;
+    double m_dJoinCosine;
     std::int64_t m_nUncovered;
     // Per row: the taken pixels as sorted, disjoint, non-touching spans.
     std::vector<std::vector<Span>> m_taken;
     std::vector<int> m_free; // free pixels per row
+    std::vector<Point> m_chain;
+    std::vector<double> m_extend;
+    QRgb m_color = 0;
 };
