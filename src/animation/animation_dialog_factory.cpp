@@ -2,6 +2,7 @@
 
 #include "animation/anim_moving_stripes.h"
 #include "animation/anim_rotating_stripes.h"
+#include "animation/anim_tunnel_of_clouds.h"
 
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@ const std::map<int, Factory>& Factories() {
     static const std::map<int, Factory> factories = {
         {1, Make<AnimMovingStripes>()},
         {2, Make<AnimRotatingStripes>()},
+        {6, Make<AnimTunnelOfClouds>()},
     };
     return factories;
 }

@@ -47,7 +47,7 @@ void RubberCloudsRenderer::SetNumberOfColors(int n) {
     m_nColors = std::clamp(n, 1, 5);
 }
 void RubberCloudsRenderer::SetBumps(int bumps) {
-    m_nBumps = std::max(bumps, 0);
+    m_nBumps = std::clamp(bumps, 0, kMaxBumps);
 }
 void RubberCloudsRenderer::SetSqueeze(int squeeze) {
     m_nSqueeze = std::max(squeeze, 0);
@@ -265,10 +265,9 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
     // Which rings can reach the frame at all: every point of a ring's
     // outline, control points included, lies within 6 x bumps of a shape
     // whose distance from the centre is at least 0.6 x |radius|; the pen
-    // reaches 25 pixels further, the trunctions a few more.
+    // reaches 25 pixels further, the truncations a few more.
     const int cx = W / 2, cy = H / 2;
-    const double far =
-        std::hypot(double(std::max(cx, W - cx)), double(std::max(cy, H - cy))) + 1;
+    const double far = std::hypot(double(std::max(cx, W - cx)), double(std::max(cy, H - cy))) + 1;
     const auto reach = std::int64_t(std::ceil((far + 6.0 * double(b) + 32) / 0.6));
     // Group g's rings have radii from its start to less than its start + 2G.
     const std::int64_t gHi = std::min(groups - 1, FloorDiv(reach - v0, G));
@@ -348,15 +347,14 @@ std::vector<RendererParameter> RubberCloudsParameters() {
                  [as](AnimationRenderer& r, int v) { as(r).SetBackgroundColor(COLORREF(v)); },
                  [cas](const AnimationRenderer& r) { return int(cas(r).GetBackgroundColor()); }});
     for (int i = 0; i < 5; ++i) {
-        p.push_back({QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
-                     QStringLiteral("cloud colour %1").arg(i + 1),
-                     [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
-                     [cas, i](const AnimationRenderer& r) {
-                         return int(cas(r).GetCloudColor(i));
-                     }});
+        p.push_back(
+            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
+             QStringLiteral("cloud colour %1").arg(i + 1),
+             [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
+             [cas, i](const AnimationRenderer& r) { return int(cas(r).GetCloudColor(i)); }});
     }
     p.push_back(integer(
-        "bumps", "largest extra radius of a ring's bumps in pixels (at least 0)", 0, kMax,
+        "bumps", "largest extra radius of a ring's bumps in pixels (0 to 100000)", 0, R::kMaxBumps,
         [as](AnimationRenderer& r, int v) { as(r).SetBumps(v); },
         [cas](const AnimationRenderer& r) { return cas(r).GetBumps(); }));
     p.push_back(integer(

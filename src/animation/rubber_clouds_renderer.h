@@ -17,6 +17,9 @@ public:
     static constexpr int kTableRows = 200;
     static constexpr int kRowLength = 24;
     static constexpr int kPenWidth = 50;
+    // Bumps far beyond any frame only scatter ring pieces over it, while
+    // every frame has to look at a number of rings that grows with them.
+    static constexpr int kMaxBumps = 100000;
 
     RubberCloudsRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
@@ -24,7 +27,7 @@ public:
     void SetBackgroundColor(COLORREF c) { m_crBackground = c; }
     void SetCloudColor(int index, COLORREF c); // index 0 .. 4
     void SetNumberOfColors(int n);
-    void SetBumps(int bumps);
+    void SetBumps(int bumps); // 0 .. kMaxBumps
     void SetSqueeze(int squeeze);
     void SetSpeed(int speed);
     void SetBorderWidth(int width);

@@ -50,15 +50,18 @@ void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int d
     // is off the frame by more than the pen reaches cannot show, and the
     // chain breaks there.
     const double reach = m_dRadius + 1;
-    const double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
-    const double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
+    const double minX = std::min({p0.x, p1.x, p2.x, p3.x}),
+                 maxX = std::max({p0.x, p1.x, p2.x, p3.x});
+    const double minY = std::min({p0.y, p1.y, p2.y, p3.y}),
+                 maxY = std::max({p0.y, p1.y, p2.y, p3.y});
     if (maxX < -reach || maxY < -reach || minX > m_nWidth + reach || minY > m_nHeight + reach)
         return;
     // The chord strays from the curve by at most 3/4 of the larger second
     // difference of the points.
-    const double d = std::max(Length(p0.x - 2 * p1.x + p2.x, p0.y - 2 * p1.y + p2.y),
-                              Length(p1.x - 2 * p2.x + p3.x, p1.y - 2 * p2.y + p3.y));
-    if (0.75 * d <= kFlatness || depth >= kMaxDepth) {
+    const double ax = p0.x - 2 * p1.x + p2.x, ay = p0.y - 2 * p1.y + p2.y;
+    const double bx = p1.x - 2 * p2.x + p3.x, by = p1.y - 2 * p2.y + p3.y;
+    constexpr double kLimit = kFlatness / 0.75;
+    if (std::max(ax * ax + ay * ay, bx * bx + by * by) <= kLimit * kLimit || depth >= kMaxDepth) {
         if (m_chain.empty() || m_chain.back().x != p0.x || m_chain.back().y != p0.y) {
             StrokeChain();
             m_chain.push_back(p0);
@@ -121,15 +124,14 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
         const double t = y + 0.5 - p.y;
         const double h = std::sqrt(std::max(r * r - t * t, 0.0));
         const int x0 = std::max(int(std::ceil(std::max(p.x - h, -1.0) - 0.5)), 0);
-        const int x1 = std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)),
-                                m_nWidth - 1);
+        const int x1 =
+            std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)), m_nWidth - 1);
         if (x0 <= x1)
             PaintFree(y, x0, x1, color);
     }
 }
 
-void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extendB,
-                                 QRgb color) {
+void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color) {
     const double r = m_dRadius;
     double dx = b.x - a.x, dy = b.y - a.y;
     const double length = std::sqrt(dx * dx + dy * dy);

@@ -39,12 +39,11 @@ QImage ReferenceFrame(const RubberCloudsRenderer& r, int j) {
                     path.cubicTo(double(points[3 * k + 1].x), double(points[3 * k + 1].y),
                                  double(points[3 * k + 2].x), double(points[3 * k + 2].y),
                                  double(points[3 * k + 3].x), double(points[3 * k + 3].y));
-                const COLORREF c = band.fade
-                                       ? RubberCloudsRenderer::FadeColor(band.from, band.to,
-                                                                         band.count, i)
-                                       : band.from;
-                painter.setPen(QPen(QColor(Rgb(c)), RubberCloudsRenderer::kPenWidth,
-                                    Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                const COLORREF c =
+                    band.fade ? RubberCloudsRenderer::FadeColor(band.from, band.to, band.count, i)
+                              : band.from;
+                painter.setPen(QPen(QColor(Rgb(c)), RubberCloudsRenderer::kPenWidth, Qt::SolidLine,
+                                    Qt::RoundCap, Qt::RoundJoin));
                 painter.drawPath(path);
                 ++v;
             }
@@ -238,6 +237,8 @@ TEST(RubberClouds, SettersKeepTheirLimits) {
     EXPECT_EQ(r.GetNumberOfColors(), 5);
     r.SetBumps(-1);
     EXPECT_EQ(r.GetBumps(), 0);
+    r.SetBumps(std::numeric_limits<int>::max());
+    EXPECT_EQ(r.GetBumps(), RubberCloudsRenderer::kMaxBumps);
     r.SetSqueeze(-5);
     EXPECT_EQ(r.GetSqueeze(), 0);
     r.SetBorderWidth(0);
@@ -364,6 +365,28 @@ TEST(RubberClouds, FramesMatchAPlainPainter) {
         const QImage reference = ReferenceFrame(odd, j);
         EXPECT_LT(Mismatch(frame, reference), 0.04) << "frame " << j;
         EXPECT_LT(Misplaced(frame, reference), 13500 * 3 / 1000) << "frame " << j;
+    }
+}
+
+TEST(RubberClouds, RingsBeyondReachAreLeftOut) {
+    // Wide bands put most rings far outside the frame, where they are
+    // skipped without being looked at; the frame must not change.
+    RubberCloudsRenderer r;
+    r.SetFixedSeed(21);
+    r.SetFrameWidth(120);
+    r.SetFrameHeight(100);
+    r.SetBumps(0);
+    r.SetSqueeze(30);
+    r.SetBorderWidth(60);
+    r.SetBorderDistance(9);
+    r.SetNumberOfColors(3);
+    r.PrepareSave();
+    QImage frame(120, 100, QImage::Format_RGB32);
+    for (int j : {0, 40}) {
+        r.DrawFrame(j, &frame);
+        const QImage reference = ReferenceFrame(r, j);
+        EXPECT_LT(Mismatch(frame, reference), 0.04) << "frame " << j;
+        EXPECT_LT(Misplaced(frame, reference), 12000 * 3 / 1000) << "frame " << j;
     }
 }
 
