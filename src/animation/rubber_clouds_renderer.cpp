@@ -158,18 +158,24 @@ RubberCloudsRenderer::Profile RubberCloudsRenderer::BumpProfile(std::int64_t zon
     const std::int64_t A = zoneLength;
     const std::int64_t k = v / A, f = v % A;
     const std::int64_t F = m_nFrames, q = F / 4, h = F / 2;
+    // The six rows the profile reads, wrapped into the table.
+    auto row = [&](std::int64_t r) {
+        return m_pTable->data() + ((r % kTableRows) + kTableRows) % kTableRows * kRowLength;
+    };
+    const int* const rows[6] = {row(k),       row(k + 1),  row(k + 100),
+                                row(k + 101), row(k + 60), row(k + 61)};
     Profile profile{};
     for (int e = 0; e < kRowLength; ++e) {
-        auto zone = [&](std::int64_t row) {
-            const std::int64_t a = TableValue(row, e), b = TableValue(row + 1, e);
+        auto zone = [&](int pair) {
+            const std::int64_t a = rows[2 * pair][e], b = rows[2 * pair + 1][e];
             return a + (b - a) * f / A;
         };
-        const std::int64_t X = zone(k);
+        const std::int64_t X = zone(0);
         if (m_bConstantBumps) {
             profile[std::size_t(e)] = X;
             continue;
         }
-        const std::int64_t Y = zone(k + 100), Z = zone(k + 60);
+        const std::int64_t Y = zone(1), Z = zone(2);
         std::int64_t value;
         if (j <= q) {
             value = X + (Y - X) * j / F;
@@ -262,13 +268,18 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
         return;
     const std::int64_t groups = CeilDiv(end - v0, G);
 
-    // Which rings can reach the frame at all: every point of a ring's
-    // outline, control points included, lies within 6 x bumps of a shape
-    // whose distance from the centre is at least 0.6 x |radius|; the pen
-    // reaches 25 pixels further, the truncations a few more.
+    // Which rings can reach the frame at all. The outline of a ring of
+    // radius R is made of segments whose control points all lie on one side
+    // of a line at 0.6 |R| from the centre, give or take the bumps: up to
+    // 6 x bumps in general, where the profile may run beyond its table
+    // values (negative counters), and for counters from 0 on, with every
+    // radius between R and R + bumps, at least min(0.6 R, 0.85 R - bumps).
+    // The pen reaches 25 pixels further, the truncations a few more.
     const int cx = W / 2, cy = H / 2;
     const double far = std::hypot(double(std::max(cx, W - cx)), double(std::max(cy, H - cy))) + 1;
     const auto reach = std::int64_t(std::ceil((far + 6.0 * double(b) + 32) / 0.6));
+    const auto reachAhead =
+        std::int64_t(std::ceil(std::max((far + 32) / 0.6, (far + 32 + double(b)) / 0.84)));
     // Group g's rings have radii from its start to less than its start + 2G.
     const std::int64_t gHi = std::min(groups - 1, FloorDiv(reach - v0, G));
     const std::int64_t gLo = std::max<std::int64_t>(0, FloorDiv(-reach - v0 - 2 * G, G));
@@ -285,7 +296,10 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
             const std::int64_t start = groupStart + offsets[k];
             // Ring i has counter start + i and radius start + 2i.
             const std::int64_t iLo = std::max<std::int64_t>(0, CeilDiv(-reach - start, 2));
-            const std::int64_t iHi = std::min(band.count - 1, FloorDiv(reach - start, 2));
+            // Counters from -start on are not negative.
+            const std::int64_t iHi =
+                std::min<std::int64_t>({band.count - 1, FloorDiv(reach - start, 2),
+                                        std::max(-start - 1, FloorDiv(reachAhead - start, 2))});
             for (std::int64_t i = iHi; i >= iLo; --i) {
                 const Profile profile = BumpProfile(A, start + i, j);
                 const std::array<Point64, 25> ring = RingPoints(start + 2 * i, profile);

@@ -375,7 +375,7 @@ TEST(RubberClouds, RingsBeyondReachAreLeftOut) {
     r.SetFixedSeed(21);
     r.SetFrameWidth(120);
     r.SetFrameHeight(100);
-    r.SetBumps(0);
+    r.SetBumps(25);
     r.SetSqueeze(30);
     r.SetBorderWidth(60);
     r.SetBorderDistance(9);
