@@ -61,7 +61,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     rubberClouds.create = [] { return std::make_unique<RubberCloudsRenderer>(); };
     rubberClouds.parameters = RubberCloudsParameters;
     rubberClouds.sample = [](AnimationRenderer& r) {
-        // Smaller bumps suit the small sample; 35 frames.
+        // Smaller bumps suit the small sample; 20 frames.
         static_cast<RubberCloudsRenderer&>(r).SetBumps(60);
         static_cast<RubberCloudsRenderer&>(r).SetNumberOfColors(3);
     };
