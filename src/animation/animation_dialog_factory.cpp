@@ -5,6 +5,7 @@
 #include "animation/anim_flowing_clouds.h"
 #include "animation/anim_moving_stripes.h"
 #include "animation/anim_rotating_stripes.h"
+#include "animation/anim_tunnel_of_clouds.h"
 
 #include <functional>
 #include <map>
@@ -24,6 +25,7 @@ const std::map<int, Factory>& Factories() {
         {3, Make<AnimFlowingClouds>()},
         {4, Make<AnimDynamicPicture>()},
         {5, Make<AnimBlinkingClouds>()},
+        {6, Make<AnimTunnelOfClouds>()},
     };
     return factories;
 }

@@ -5,6 +5,7 @@
 #include "animation/flowing_clouds_renderer.h"
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
+#include "animation/rubber_clouds_renderer.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ std::vector<AnimationTypeInfo> MakeTable() {
     rubberClouds.chooserNumber = 5;
     rubberClouds.cliName = QStringLiteral("rubber-clouds");
     rubberClouds.title = QStringLiteral("Rubber Clouds");
+    rubberClouds.create = [] { return std::make_unique<RubberCloudsRenderer>(); };
+    rubberClouds.parameters = RubberCloudsParameters;
+    rubberClouds.sample = [](AnimationRenderer& r) {
+        // Smaller bumps suit the small sample; 20 frames.
+        static_cast<RubberCloudsRenderer&>(r).SetBumps(60);
+        static_cast<RubberCloudsRenderer&>(r).SetNumberOfColors(3);
+    };
     t.push_back(std::move(rubberClouds));
 
     AnimationTypeInfo dynamicPicture;

@@ -1,0 +1,64 @@
+// Strokes closed Bezier outlines with a wide round pen (round caps and
+// joins: every pixel within half the pen width of the curve), back to front:
+// the outlines are given in the reverse of the order they would be painted,
+// and each one only takes the pixels no later outline has taken. Once the
+// frame is covered, the outlines still to come cannot show, and the caller
+// can stop.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <vector>
+
+class WideRingPainter {
+public:
+    struct Point {
+        double x;
+        double y;
+    };
+
+    // Paints into *frame (RGB32), which keeps its pixels where nothing is
+    // stroked. penWidth is the full width of the pen.
+    WideRingPainter(QImage* frame, double penWidth);
+
+    // A chain of cubic Bezier segments: points 0..3 are the first segment,
+    // 3..6 the second, and so on (1 + 3k points).
+    void StrokeBeziers(const Point* points, int count, QRgb color);
+    // A straight stroke from a to b (a capsule).
+    void StrokeSegment(Point a, Point b, QRgb color);
+
+    // Every pixel of the frame has been taken.
+    bool Full() const { return m_nUncovered == 0; }
+    std::int64_t Uncovered() const { return m_nUncovered; }
+
+private:
+    struct Span {
+        int first;
+        int last;
+    };
+    // Flattens into m_chain; a piece that cannot reach the frame ends the
+    // chain there.
+    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth);
+    void StrokeChain();
+    // The straight part of a segment's stroke, without its round ends,
+    // lengthened by the given amounts before a and after b.
+    void StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color);
+    void StrokeDisc(Point p, QRgb color);
+    // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
+    // that are still free.
+    void PaintFree(int y, int x0, int x1, QRgb color);
+
+    uchar* m_pBits;
+    qsizetype m_nStride;
+    int m_nWidth;
+    int m_nHeight;
+    double m_dRadius;
+    double m_dJoinCosine;
+    std::int64_t m_nUncovered;
+    // Per row: the taken pixels as sorted, disjoint, non-touching spans.
+    std::vector<std::vector<Span>> m_taken;
+    std::vector<int> m_free; // free pixels per row
+    std::vector<Point> m_chain;
+    std::vector<double> m_extend;
+    QRgb m_color = 0;
+};
