@@ -101,6 +101,51 @@ void Composite(const GifFrameInfo& info, const PaletteColors& palette, QImage* c
     }
 }
 
+// What the file's blocks add up to, found by walking them without decoding:
+// enough to refuse an animation before anything is allocated for it. A file
+// cut short just ends the walk; the decoding reports it.
+struct Outline {
+    std::int64_t frames = 0;
+    std::int64_t framePixels = 0;
+};
+
+Outline OutlineOf(const QByteArray& data) {
+    Outline outline;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(data.constData());
+    const std::int64_t size = data.size();
+    std::int64_t at = 13;
+    auto skipBlocks = [&] {
+        while (at < size && p[at] != 0)
+            at += p[at] + 1;
+        ++at;
+    };
+    if (size < at)
+        return outline;
+    if (p[10] & 0x80)
+        at += 3 * (std::int64_t(2) << (p[10] & 7));
+    while (at < size) {
+        const std::uint8_t introducer = p[at++];
+        if (introducer == 0x21) {
+            ++at; // the label
+            skipBlocks();
+        } else if (introducer == 0x2C && at + 9 <= size) {
+            const int width = p[at + 4] | (p[at + 5] << 8);
+            const int height = p[at + 6] | (p[at + 7] << 8);
+            const std::uint8_t flags = p[at + 8];
+            at += 9;
+            if (flags & 0x80)
+                at += 3 * (std::int64_t(2) << (flags & 7));
+            ++at; // the code size
+            skipBlocks();
+            ++outline.frames;
+            outline.framePixels += std::int64_t(width) * height;
+        } else {
+            break; // the trailer, or something the decoding will name
+        }
+    }
+    return outline;
+}
+
 } // namespace
 
 std::int64_t GifReadMemoryLimit() {
@@ -171,6 +216,18 @@ Status ReadGifData(const QByteArray& data, GifAnimation* animation, const QStrin
                         .arg(animation->width)
                         .arg(animation->height)
                         .arg(Megabytes(canvasBytes), Megabytes(limit)));
+    const Outline outline = OutlineOf(data);
+    const std::int64_t need =
+        used + outline.frames * (canvasBytes + kFrameOverhead) + outline.framePixels;
+    if (need > limit)
+        return fail(
+            QStringLiteral("its %1 %2 on a %3 x %4 screen need %5 MB, more than the "
+                           "%6 MB allowed")
+                .arg(outline.frames)
+                .arg(outline.frames == 1 ? QStringLiteral("frame") : QStringLiteral("frames"))
+                .arg(animation->width)
+                .arg(animation->height)
+                .arg(Megabytes(need), Megabytes(limit)));
     QImage canvas(animation->width, animation->height, QImage::Format_ARGB32);
     if (canvas.isNull())
         return fail(QStringLiteral("out of memory for a %1 x %2 screen")
