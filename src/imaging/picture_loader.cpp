@@ -1,7 +1,61 @@
 #include "imaging/picture_loader.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+
+namespace {
+
+// Qt's own ceiling on one decoded image, in MB: the largest picture we take,
+// as 32-bit pixels, fits below it.
+constexpr int kAllocationLimitMb = 256;
+
+Status Load(QIODevice* device, QImage* image, const QString& name) {
+    auto fail = [&](const QString& why) {
+        return Status::Error(QStringLiteral("Cannot open %1: %2").arg(name, why));
+    };
+    // Process-wide in Qt; set once, before the first read.
+    static const bool limited = (QImageReader::setAllocationLimit(kAllocationLimitMb), true);
+    Q_UNUSED(limited);
+    QImageReader reader(device);
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format().toLower();
+    if (format.isEmpty())
+        return fail(QStringLiteral("not a BMP, PNG, JPEG or GIF picture"));
+    if (format != "bmp" && format != "png" && format != "jpeg" && format != "jpg" &&
+        format != "gif")
+        return fail(QStringLiteral("%1 pictures are not supported")
+                        .arg(QString::fromLatin1(format.toUpper())));
+    // The header's size, when the format tells it before decoding.
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        if (size.isEmpty())
+            return fail(QStringLiteral("the picture is empty"));
+        if (qint64(size.width()) * size.height() > kMaxPicturePixels)
+            return fail(QStringLiteral("the picture is %1 x %2 pixels, more than the %3 million "
+                                       "a picture may have")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(kMaxPicturePixels / 1'000'000));
+    }
+    const QImage loaded = reader.read();
+    if (loaded.isNull())
+        return fail(reader.errorString());
+    if (qint64(loaded.width()) * loaded.height() > kMaxPicturePixels)
+        return fail(QStringLiteral("the picture is %1 x %2 pixels, more than the %3 million a "
+                                   "picture may have")
+                        .arg(loaded.width())
+                        .arg(loaded.height())
+                        .arg(kMaxPicturePixels / 1'000'000));
+    QImage converted = loaded.convertToFormat(QImage::Format_RGB32);
+    if (converted.isNull())
+        return fail(QStringLiteral("out of memory"));
+    *image = std::move(converted);
+    return Status::Ok();
+}
+
+} // namespace
 
 Status LoadPicture(const QString& path, QImage* image) {
     const QFileInfo info(path);
@@ -9,19 +63,16 @@ Status LoadPicture(const QString& path, QImage* image) {
         return Status::Error(QStringLiteral("Cannot open %1: the file does not exist").arg(path));
     if (info.isDir())
         return Status::Error(QStringLiteral("Cannot open %1: it is a folder").arg(path));
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format().toLower();
-    if (format.isEmpty())
-        return Status::Error(
-            QStringLiteral("Cannot open %1: not a BMP, PNG, JPEG or GIF picture").arg(path));
-    if (format != "bmp" && format != "png" && format != "jpeg" && format != "jpg" &&
-        format != "gif")
-        return Status::Error(QStringLiteral("Cannot open %1: %2 pictures are not supported")
-                                 .arg(path, QString::fromLatin1(format.toUpper())));
-    QImage loaded = reader.read();
-    if (loaded.isNull())
-        return Status::Error(QStringLiteral("Cannot open %1: %2").arg(path, reader.errorString()));
-    *image = loaded.convertToFormat(QImage::Format_RGB32);
-    return Status::Ok();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::Error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+    return Load(&file, image, path);
+}
+
+Status LoadPictureData(const QByteArray& data, QImage* image, const QString& name) {
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return Status::Error(QStringLiteral("Cannot open %1").arg(name));
+    return Load(&buffer, image, name);
 }
