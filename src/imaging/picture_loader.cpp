@@ -8,8 +8,16 @@
 namespace {
 
 // Qt's own ceiling on one decoded image, in MB: the largest picture we take,
-// as 32-bit pixels, fits below it.
-constexpr int kAllocationLimitMb = 256;
+// as 32-bit pixels, just fits below it.
+constexpr int kAllocationLimitMb = int(kMaxPicturePixels * 4 / (1024 * 1024)) + 1;
+
+QString TooLarge(QSize size) {
+    return QStringLiteral("the picture is %1 x %2 pixels, more than the %3 million a picture may "
+                          "have")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kMaxPicturePixels / 1'000'000);
+}
 
 Status Load(QIODevice* device, QImage* image, const QString& name) {
     auto fail = [&](const QString& why) {
@@ -27,27 +35,27 @@ Status Load(QIODevice* device, QImage* image, const QString& name) {
         format != "gif")
         return fail(QStringLiteral("%1 pictures are not supported")
                         .arg(QString::fromLatin1(format.toUpper())));
-    // The header's size, when the format tells it before decoding.
-    const QSize size = reader.size();
+    // The header's size, when the format tells it before decoding. Qt
+    // reports a GIF's first frame, but decodes onto the whole logical screen,
+    // whose size the first bytes hold.
+    QSize size = reader.size();
+    if (format == "gif") {
+        const QByteArray head = device->peek(10);
+        if (head.size() == 10)
+            size = QSize(quint8(head[6]) | (quint8(head[7]) << 8),
+                         quint8(head[8]) | (quint8(head[9]) << 8));
+    }
     if (size.isValid()) {
         if (size.isEmpty())
             return fail(QStringLiteral("the picture is empty"));
         if (qint64(size.width()) * size.height() > kMaxPicturePixels)
-            return fail(QStringLiteral("the picture is %1 x %2 pixels, more than the %3 million "
-                                       "a picture may have")
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(kMaxPicturePixels / 1'000'000));
+            return fail(TooLarge(size));
     }
     const QImage loaded = reader.read();
     if (loaded.isNull())
         return fail(reader.errorString());
     if (qint64(loaded.width()) * loaded.height() > kMaxPicturePixels)
-        return fail(QStringLiteral("the picture is %1 x %2 pixels, more than the %3 million a "
-                                   "picture may have")
-                        .arg(loaded.width())
-                        .arg(loaded.height())
-                        .arg(kMaxPicturePixels / 1'000'000));
+        return fail(TooLarge(loaded.size()));
     QImage converted = loaded.convertToFormat(QImage::Format_RGB32);
     if (converted.isNull())
         return fail(QStringLiteral("out of memory"));

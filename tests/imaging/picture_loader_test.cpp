@@ -107,6 +107,16 @@ TEST(PictureLoader, HugeClaimsAreRefusedBeforeDecoding) {
     EXPECT_FALSE(LoadPictureData(BmpHeader(60000, 60000, 64), &image, "huge.bmp"));
     EXPECT_EQ(image, before);
     EXPECT_FALSE(LoadPictureData(BmpHeader(0, 5, 0), &image, "empty.bmp"));
+    // A GIF's logical screen is what gets allocated, whatever its frames.
+    QByteArray gif("GIF89a\x00\x20\x00\x20\x80\x00\x00", 13);
+    gif += QByteArray(6, '\0') + QByteArray("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x4C\x01\0;", 17);
+    s = LoadPictureData(gif, &image, "screen.gif");
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("8192 x 8192 pixels")))
+        << s.message().toStdString();
+    gif[7] = gif[9] = 1; // 256 x 256: loads
+    ASSERT_TRUE(LoadPictureData(gif, &image, "screen.gif"));
+    EXPECT_EQ(image.size(), QSize(256, 256));
     // An ordinary size still loads, from memory as from a file.
     QByteArray png;
     QBuffer buffer(&png);
