@@ -185,9 +185,8 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
                                .arg(frame.width)
                                .arg(frame.height)
                                .arg(frame.pixels.size()));
-        const int limit = 1 << MinCodeSize();
         for (std::uint8_t index : frame.pixels)
-            if (index >= limit)
+            if (index >= d->colors)
                 return d->Fail(QStringLiteral("a pixel refers to colour %1 of a %2-colour table")
                                    .arg(index)
                                    .arg(d->colors));
