@@ -57,12 +57,13 @@ asan: deps
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
 	  xvfb-run -a ctest --test-dir build-asan --output-on-failure
 
-# ThreadSanitizer over the frame pipeline (the encoder's worker threads).
+# ThreadSanitizer over the frame pipeline (the encoder's worker threads),
+# directly and through the animations' saves.
 tsan: deps
 	@cmake -S . -B build-tsan $(SAN_FLAGS) -DVELMORA_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target velmora_core_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
-	  build-tsan/tests/velmora_core_tests --gtest_filter='FrameEncoder*'
+	  build-tsan/tests/velmora_core_tests --gtest_filter='FrameEncoder*:MovingStripes*:RotatingStripes*'
 
 clean:
 	rm -rf $(BUILD_DIR) build-fuzz build-asan build-tsan

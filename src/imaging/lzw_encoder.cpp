@@ -132,9 +132,11 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
     }
     out.Put(prefix, size);
     out.MarkLastPixel();
-    // The decoder counts a table entry for every code after the first,
-    // this last one too, and widens when that reaches the next power of
-    // two: the end code comes at the width it has then.
+    // The decoder adds a table entry for every code but the first after a
+    // clear, this last one too, and widens when its table reaches the next
+    // power of two: the end code comes at the width it has then. (No
+    // trailing clear: a decoder that stops at the last pixel never reads it,
+    // and one that does must agree on its width all the same.)
     if (maxCode + 1 >= (1u << size) && size < 12)
         ++size;
     out.Put(end, size);
