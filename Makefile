@@ -8,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DVELMORA_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean fuzz asan tsan
 
 all: build
 
@@ -34,5 +34,36 @@ bench:
 	@bench/compare-encoders $(BUILD_DIR)
 	@bench/render-saves $(BUILD_DIR)
 
+# Sanitizer and fuzzing builds, each in its own folder, with clang.
+SAN_CXX ?= clang++
+FUZZ_SECONDS ?= 60
+SAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(SAN_CXX) -DVELMORA_BUILD_BENCH=OFF
+
+# libFuzzer on the GIF reader and picture loading, from fuzz/corpus; new
+# inputs go to build-fuzz/corpus, findings to build-fuzz/artifacts.
+fuzz: deps
+	@cmake -S . -B build-fuzz $(SAN_FLAGS) -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer
+	@mkdir -p build-fuzz/corpus build-fuzz/artifacts
+	build-fuzz/fuzz/velmora_gif_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+	  -artifact_prefix=build-fuzz/artifacts/ build-fuzz/corpus fuzz/corpus fuzz/regressions
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over the whole test suite.
+# Qt's own one-off allocations are reported as leaks at exit: leaks are off.
+asan: deps
+	@cmake -S . -B build-asan $(SAN_FLAGS) -DVELMORA_SANITIZE=address,undefined $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
+	  xvfb-run -a ctest --test-dir build-asan --output-on-failure
+
+# ThreadSanitizer over the frame pipeline (the encoder's worker threads),
+# directly and through the animations' saves.
+tsan: deps
+	@cmake -S . -B build-tsan $(SAN_FLAGS) -DVELMORA_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target velmora_core_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
+	  build-tsan/tests/velmora_core_tests --gtest_filter='FrameEncoder*:MovingStripes*:RotatingStripes*'
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-fuzz build-asan build-tsan

@@ -1,5 +1,6 @@
 // Reads a GIF back the way a browser shows it: every frame composited on the
-// canvas, with disposal and transparency honoured.
+// canvas, with disposal and transparency honoured. A file is untrusted: its
+// sizes are checked against a memory budget before anything is allocated.
 #pragma once
 
 #include "imaging/indexed_image.h"
@@ -8,6 +9,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 struct GifFrameInfo {
@@ -29,5 +31,13 @@ struct GifAnimation {
     std::vector<QImage> composited; // ARGB32, canvas size, one per frame
 };
 
-Status ReadGif(const QString& path, GifAnimation* animation);
-Status ReadGifData(const QByteArray& data, GifAnimation* animation, const QString& name = {});
+// The memory a read may take when the caller names no limit: a quarter of
+// the machine's memory, at most 2 GiB.
+std::int64_t GifReadMemoryLimit();
+
+// `memoryLimit` bounds what the decoded animation may take (the composited
+// canvases, the frames' indices and their bookkeeping); 0 means
+// GifReadMemoryLimit(). Beyond it the read fails and says why.
+Status ReadGif(const QString& path, GifAnimation* animation, std::int64_t memoryLimit = 0);
+Status ReadGifData(const QByteArray& data, GifAnimation* animation, const QString& name = {},
+                   std::int64_t memoryLimit = 0);

@@ -166,21 +166,36 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
         EGifPutImageDesc(d->gif, frame.left, frame.top, frame.width, frame.height, false,
                          nullptr) == GIF_ERROR)
         return d->Fail(GifMessage(d->gif->Error));
-    if (lzwBlocks) {
-        // giflib has already written the code size; the blocks follow as
-        // they are, then the empty block that ends the image.
-        for (std::size_t at = 0; at < lzwBlocks->size(); at += std::size_t((*lzwBlocks)[at]) + 1) {
-            if (EGifPutCodeNext(d->gif, lzwBlocks->data() + at) == GIF_ERROR)
-                return d->Fail(GifMessage(d->gif->Error));
-        }
-        if (EGifPutCodeNext(d->gif, nullptr) == GIF_ERROR)
-            return d->Fail(GifMessage(d->gif->Error));
-    } else {
-        // giflib's line writer takes a non-const buffer but does not change it.
-        auto* pixels = const_cast<GifPixelType*>(frame.pixels.data());
-        if (EGifPutLine(d->gif, pixels, frame.width * frame.height) == GIF_ERROR)
+    // Every frame's data comes from our encoder, whose streams the strictest
+    // decoders read; giflib has already written the code size, the blocks
+    // follow as they are, then the empty block that ends the image.
+    std::vector<std::uint8_t> encoded;
+    if (!lzwBlocks) {
+        if (frame.pixels.size() != std::size_t(frame.width) * std::size_t(frame.height))
+            return d->Fail(QStringLiteral("a %1 x %2 frame holds %3 pixels")
+                               .arg(frame.width)
+                               .arg(frame.height)
+                               .arg(frame.pixels.size()));
+        for (std::uint8_t index : frame.pixels)
+            if (index >= d->colors)
+                return d->Fail(QStringLiteral("a pixel refers to colour %1 of a %2-colour table")
+                                   .arg(index)
+                                   .arg(d->colors));
+        encoded = LzwEncode(frame.pixels.data(), frame.pixels.size(), MinCodeSize());
+        lzwBlocks = &encoded;
+    }
+    const std::vector<std::uint8_t>& blocks = *lzwBlocks;
+    // A length byte that overran the data would make giflib read past it.
+    for (std::size_t at = 0; at < blocks.size(); at += std::size_t(blocks[at]) + 1) {
+        if (blocks[at] == 0 || blocks.size() - at < std::size_t(blocks[at]) + 1)
+            return d->Fail(QStringLiteral("the compressed frame is malformed"));
+    }
+    for (std::size_t at = 0; at < blocks.size(); at += std::size_t(blocks[at]) + 1) {
+        if (EGifPutCodeNext(d->gif, blocks.data() + at) == GIF_ERROR)
             return d->Fail(GifMessage(d->gif->Error));
     }
+    if (EGifPutCodeNext(d->gif, nullptr) == GIF_ERROR)
+        return d->Fail(GifMessage(d->gif->Error));
     if (d->file->error() != QFileDevice::NoError)
         return d->Fail(d->file->errorString());
     return Status::Ok();

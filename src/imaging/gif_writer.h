@@ -29,7 +29,7 @@ public:
                 const GifFileOptions& options);
     // The frame uses the global colour table; its own palette is ignored.
     // lzwBlocks, when given, is the frame's data already compressed with
-    // LzwEncode at MinCodeSize(); otherwise giflib compresses it here.
+    // LzwEncode at MinCodeSize(); otherwise it is compressed here.
     Status WriteFrame(const IndexedImage& frame,
                       const std::vector<std::uint8_t>* lzwBlocks = nullptr);
     int MinCodeSize() const;

@@ -28,11 +28,14 @@ public:
             m_nCount -= 8;
         }
     }
+    // Notes where the code that completes the image ends.
+    void MarkLastPixel() { m_nMarkBits = m_nBytes * 8 + std::size_t(m_nCount); }
     std::vector<std::uint8_t> Finish() {
         if (m_nCount > 0)
             PutByte(std::uint8_t(m_bits & 0xFF));
         if (m_out[m_nBlockStart] == 0)
             m_out.pop_back(); // no empty block before the terminator
+        KeepEndWithLastPixel();
         return std::move(m_out);
     }
 
@@ -44,10 +47,36 @@ private:
         }
         m_out.push_back(byte);
         ++m_out[m_nBlockStart];
+        ++m_nBytes;
+    }
+    // Some decoders (ImageMagick 6) stop reading at the last pixel and take
+    // whatever sub-block is left for the start of the next block of the file.
+    // When the end code would start a sub-block of its own, the one before
+    // gives up its last bytes, so that the final sub-block also holds the end
+    // of the last pixel's code.
+    void KeepEndWithLastPixel() {
+        if (m_nMarkBits == 0 || m_nBlockStart == 0)
+            return;
+        const std::size_t markByte = (m_nMarkBits - 1) / 8;
+        const std::size_t lastStart = (m_nBytes - 1) / 255 * 255; // data offset of the last block
+        if (markByte >= lastStart)
+            return;
+        const std::size_t move = lastStart - markByte;
+        const std::size_t header = m_nBlockStart;
+        const std::size_t lastLength = m_out[header];
+        // The previous block is full (255 bytes) and the tail is a few bytes.
+        std::rotate(m_out.begin() + std::ptrdiff_t(header - move),
+                    m_out.begin() + std::ptrdiff_t(header),
+                    m_out.begin() + std::ptrdiff_t(header + 1));
+        m_nBlockStart = header - move;
+        m_out[m_nBlockStart] = std::uint8_t(lastLength + move);
+        m_out[header - 256] = std::uint8_t(255 - move); // the previous header
     }
 
     std::vector<std::uint8_t> m_out;
     std::size_t m_nBlockStart = 0;
+    std::size_t m_nBytes = 0; // data bytes, without the length bytes
+    std::size_t m_nMarkBits = 0;
     std::uint64_t m_bits = 0;
     int m_nCount = 0;
 };
@@ -102,8 +131,14 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
         prefix = next;
     }
     out.Put(prefix, size);
-    // A clear before the end code keeps the end code's width unambiguous.
-    out.Put(clear, size);
-    out.Put(end, minCodeSize + 1);
+    out.MarkLastPixel();
+    // The decoder adds a table entry for every code but the first after a
+    // clear, this last one too, and widens when its table reaches the next
+    // power of two: the end code comes at the width it has then. (No
+    // trailing clear: a decoder that stops at the last pixel never reads it,
+    // and one that does must agree on its width all the same.)
+    if (maxCode + 1 >= (1u << size) && size < 12)
+        ++size;
+    out.Put(end, size);
     return out.Finish();
 }

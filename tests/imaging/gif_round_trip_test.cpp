@@ -197,6 +197,31 @@ TEST(CellMask, FromImageTakesTheNearerOfBlackAndWhite) {
     EXPECT_TRUE(mask.IsCell(2, 0));
 }
 
+TEST(GifWriter, RefusesFramesItCannotWriteFaithfully) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous");
+    }
+    const PaletteColors two = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    IndexedImage beyond = Checker(4, 4, 0); // indices up to 4 in a 2-colour table
+    IndexedImage wrongSize(4, 4);
+    wrongSize.pixels.resize(10);
+    const std::vector<std::uint8_t> overrun = {200, 1, 2, 3}; // claims 200 bytes
+    for (int c = 0; c < 3; ++c) {
+        GifWriter writer;
+        ASSERT_TRUE(writer.Open(path, 4, 4, two, GifFileOptions()));
+        const Status s = c == 0   ? writer.WriteFrame(beyond)
+                         : c == 1 ? writer.WriteFrame(wrongSize)
+                                  : writer.WriteFrame(IndexedImage(4, 4), &overrun);
+        EXPECT_FALSE(s) << c;
+        EXPECT_TRUE(s.message().startsWith(QStringLiteral("Cannot write ") + path)) << c;
+        EXPECT_EQ(ReadAll(path), QByteArray("previous")) << c;
+    }
+}
+
 TEST(GifReader, RejectsWhatIsNotAGif) {
     GifAnimation gif;
     const Status s = ReadGifData(QByteArray("not a gif at all"), &gif, QStringLiteral("x.gif"));

@@ -1,8 +1,9 @@
-// Our LZW against giflib's decoder: every code size, the table's resets and
-// the widths at which codes grow.
+// Our LZW against giflib's decoder and the strict one: every code size, the
+// table's resets and the widths at which codes grow.
 #include "imaging/gif_reader.h"
 #include "imaging/gif_writer.h"
 #include "imaging/lzw_encoder.h"
+#include "strict_gif_decoder.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -60,7 +61,7 @@ TEST(LzwEncoder, GiflibDecodesWhatWeEncode) {
                 for (std::size_t at = 0; at < blocks.size(); at += blocks[at] + 1u)
                     ASSERT_GT(blocks[at], 0);
                 ASSERT_TRUE(writer.WriteFrame(frame, &blocks));
-                ASSERT_TRUE(writer.WriteFrame(frame)); // giflib's own, for comparison
+                ASSERT_TRUE(writer.WriteFrame(frame)); // compressed by the writer
                 ASSERT_TRUE(writer.Finish());
                 GifAnimation gif;
                 ASSERT_TRUE(ReadGif(path, &gif)) << colors << " " << kind;
@@ -71,6 +72,43 @@ TEST(LzwEncoder, GiflibDecodesWhatWeEncode) {
             }
         }
     }
+}
+
+// Short random streams at every code size, each decoded by the strict
+// decoder: the end of the stream, where the table may just have reached a
+// power of two, is where encoders go wrong.
+TEST(LzwEncoder, RandomStreamsSurviveTheStrictDecoder) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    int checked = 0;
+    for (int minCodeSize = 2; minCodeSize <= 8; ++minCodeSize) {
+        for (int round = 0; round < 3000; ++round) {
+            // Mostly short streams; some long enough to fill the table and
+            // span many sub-blocks.
+            const std::size_t n = round % 10 == 9 ? 300 + next(6000) : next(300);
+            // Few distinct values give long strings, many give a full table.
+            const std::uint32_t alphabet = 1 + next(1u << minCodeSize);
+            const std::uint32_t runs = 1 + next(4);
+            std::vector<std::uint8_t> in(n);
+            for (std::size_t i = 0; i < n; ++i)
+                in[i] = i > 0 && next(runs) != 0 ? in[i - 1] : std::uint8_t(next(alphabet));
+            std::vector<std::uint8_t> data = LzwEncode(in.data(), in.size(), minCodeSize);
+            data.push_back(0); // the terminator the writer adds
+            std::vector<std::uint8_t> out;
+            std::size_t consumed = 0;
+            const std::string error = StrictDecodeImageData(data.data(), data.size(), minCodeSize,
+                                                            n, 1 << minCodeSize, &out, &consumed);
+            ASSERT_EQ(error, "") << "code size " << minCodeSize << ", " << n << " indices, round "
+                                 << round;
+            ASSERT_EQ(out, in);
+            ASSERT_EQ(consumed, data.size());
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 7 * 3000);
 }
 
 } // namespace

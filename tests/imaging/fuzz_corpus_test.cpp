@@ -1,0 +1,126 @@
+// The fuzzing corpus as a regression test in every build: each file, and
+// cut, flipped and inflated variants of it, goes through the GIF reader and
+// picture loading as the fuzzer feeds them. Files the fuzzer once found
+// troublesome are kept in fuzz/regressions.
+#include "imaging/gif_reader.h"
+#include "imaging/picture_loader.h"
+#include "strict_gif_decoder.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::int64_t kMemoryLimit = 256 * 1024 * 1024;
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList FilesIn(const QString& dir) {
+    QStringList files;
+    QDirIterator it(dir, QDir::Files);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+// What the fuzzer asserts: no crash, and what is accepted is whole.
+void Feed(const QByteArray& data, const std::string& what) {
+    GifAnimation gif;
+    if (ReadGifData(data, &gif, QStringLiteral("v.gif"), kMemoryLimit)) {
+        ASSERT_FALSE(gif.frames.empty()) << what;
+        ASSERT_EQ(gif.frames.size(), gif.composited.size()) << what;
+        for (const QImage& shown : gif.composited)
+            ASSERT_EQ(shown.size(), QSize(gif.width, gif.height)) << what;
+    }
+    QImage picture;
+    if (LoadPictureData(data, &picture, QStringLiteral("v"))) {
+        ASSERT_EQ(picture.format(), QImage::Format_RGB32) << what;
+    }
+}
+
+// Variants in the fuzzer's spirit, the same on every run.
+std::vector<std::pair<QByteArray, std::string>> Variants(const QByteArray& data) {
+    std::vector<std::pair<QByteArray, std::string>> out;
+    const qsizetype n = data.size();
+    for (qsizetype cut = 0; cut < n; cut += std::max<qsizetype>(1, n / 40))
+        out.push_back({data.left(cut), "cut at " + std::to_string(cut)});
+    std::uint32_t seed = std::uint32_t(n) * 2654435761u;
+    for (int i = 0; i < 60 && n > 0; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        QByteArray v = data;
+        const qsizetype at = qsizetype(seed >> 8) % n;
+        v[at] = char(v[at] ^ char(1 + (seed & 0x7F)));
+        out.push_back({v, "byte " + std::to_string(at) + " changed"});
+    }
+    // The sizes a header can claim: the screen, and every image descriptor.
+    if (n >= 10) {
+        QByteArray v = data;
+        v[6] = v[7] = v[8] = v[9] = char(0xFF);
+        out.push_back({v, "screen 65535 x 65535"});
+        v = data;
+        v[6] = v[7] = 0;
+        out.push_back({v, "screen width 0"});
+    }
+    for (qsizetype at = data.indexOf(char(0x2C)); at >= 0 && at + 9 < n;
+         at = data.indexOf(char(0x2C), at + 1)) {
+        QByteArray v = data;
+        v[at + 5] = v[at + 6] = v[at + 7] = v[at + 8] = char(0xFF);
+        out.push_back({v, "image size 65535 at " + std::to_string(at)});
+        v = data;
+        v[at + 1] = v[at + 2] = char(0xF0);
+        out.push_back({v, "image left 61680 at " + std::to_string(at)});
+        v = data;
+        if (at + 10 < n) {
+            v[at + 10] = char(12);
+            out.push_back({v, "code size 12 at " + std::to_string(at)});
+        }
+    }
+    out.push_back({data + data, "doubled"});
+    out.push_back({data + QByteArray(4096, char(0x21)), "extension introducers appended"});
+    return out;
+}
+
+TEST(FuzzCorpus, OurFilesLoadAndPassTheStrictDecoder) {
+    const QStringList files = FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/corpus"));
+    ASSERT_GE(files.size(), 5);
+    qint64 total = 0;
+    for (const QString& file : files) {
+        const QByteArray data = ReadAll(file);
+        total += data.size();
+        const std::string name = file.toStdString();
+        if (file.endsWith(QLatin1String(".gif"))) {
+            GifAnimation gif;
+            const Status s = ReadGifData(data, &gif, file);
+            ASSERT_TRUE(s) << s.message().toStdString();
+            StrictGif strict;
+            EXPECT_EQ(StrictDecodeGif(data, &strict), "") << name;
+        }
+        QImage picture;
+        EXPECT_TRUE(LoadPictureData(data, &picture, file)) << name;
+    }
+    EXPECT_LT(total, 50 * 1024); // kept small: the fuzzer starts from all of it
+}
+
+TEST(FuzzCorpus, VariantsAndKnownTroubleNeverCrash) {
+    QStringList files = FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/corpus"));
+    files += FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/regressions"));
+    int fed = 0;
+    for (const QString& file : files) {
+        const QByteArray data = ReadAll(file);
+        Feed(data, file.toStdString());
+        for (const auto& [variant, what] : Variants(data)) {
+            Feed(variant, file.toStdString() + ": " + what);
+            if (HasFatalFailure())
+                return;
+            ++fed;
+        }
+    }
+    EXPECT_GT(fed, 500);
+}
+
+} // namespace
