@@ -84,11 +84,13 @@ void ColorHistogram::Add(QRgb color, std::uint32_t count) {
         Grow();
 }
 
-void ColorHistogram::AddFrame(const QImage& frame) {
+bool ColorHistogram::AddFrame(const QImage& frame) {
     const QImage rgb =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
             : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         // Runs of one colour are common (stripes, flat areas): count them
@@ -108,6 +110,7 @@ void ColorHistogram::AddFrame(const QImage& frame) {
         if (length)
             Add(run, length);
     }
+    return true;
 }
 
 void ColorHistogram::Merge(const ColorHistogram& other) {

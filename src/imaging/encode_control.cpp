@@ -25,6 +25,23 @@ std::optional<Status> EncodeControl::Failure() const {
     return m_failure;
 }
 
+bool EncodeControl::CheckFrame(const QImage& frame, QSize size, int index) {
+    if (frame.isNull()) {
+        FailOutOfMemory(QStringLiteral("a %1 x %2 frame").arg(size.width()).arg(size.height()));
+        return false;
+    }
+    if (frame.size() != size) {
+        Fail(Status::Error(QStringLiteral("Frame %1 was drawn at %2 x %3 pixels instead of %4 x %5")
+                               .arg(index + 1)
+                               .arg(frame.width())
+                               .arg(frame.height())
+                               .arg(size.width())
+                               .arg(size.height())));
+        return false;
+    }
+    return true;
+}
+
 void EncodeControl::Step() {
     const int done = ++m_nDone;
     if (!m_pSink)

@@ -28,6 +28,10 @@ public:
     void Fail(Status status);
     void FailOutOfMemory(const QString& what);
     std::optional<Status> Failure() const;
+    // A frame as the source drew it: a null image is memory that ran out, a
+    // frame of another size a source fault. False (and the save ends)
+    // unless it is sound.
+    bool CheckFrame(const QImage& frame, QSize size, int index);
 
     // One step done; the sink may cancel. Calls to the sink never overlap.
     void Step();

@@ -46,9 +46,12 @@ int PaletteSampler::Steps(const FrameSource& source, int samples) {
     return source.IsRandomAccess() ? samples : source.FrameCount();
 }
 
-void PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
+bool PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
                            std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount) {
-    histogram.AddFrame(frame);
+    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32)
+        return Count(frame.convertToFormat(QImage::Format_RGB32), histogram, cells, frameCellCount);
+    if (frame.isNull() || !histogram.AddFrame(frame))
+        return false;
     // The cells are looked at on every other row and column: the spread is
     // an estimate, and smooth pictures lose nothing by it.
     std::vector<std::uint64_t> mine(kCellWords, 0);
@@ -69,6 +72,7 @@ void PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
         cells[w] |= mine[w];
     }
     *frameCellCount += n;
+    return true;
 }
 
 void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads) {
@@ -104,13 +108,12 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
                             m_control.Fail(s);
                             return;
                         }
-                        if (frame.isNull() || frame.size() != size) {
-                            m_control.FailOutOfMemory(frameMemory);
+                        if (!m_control.CheckFrame(frame, size, index))
                             return;
-                        }
                     }
                     EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
-                    Count(frame, mine, myCells, &myFrameCells);
+                    if (!Count(frame, mine, myCells, &myFrameCells))
+                        m_control.FailOutOfMemory(frameMemory);
                 });
                 if (!drawn || m_control.Aborted())
                     break;
@@ -139,15 +142,14 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
                         m_control.Fail(status);
                         return;
                     }
-                    if (frame.isNull() || frame.size() != size) {
-                        m_control.FailOutOfMemory(frameMemory);
+                    if (!m_control.CheckFrame(frame, size, i))
                         return;
-                    }
                 }
                 const bool sample = s < samples.size() && samples[s] == i;
                 if (sample) {
                     EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
-                    Count(frame, m_histogram, cells, &frameCells);
+                    if (!Count(frame, m_histogram, cells, &frameCells))
+                        m_control.FailOutOfMemory(frameMemory);
                     ++s;
                 }
                 // The source may draw the next frame into the same pixels.

@@ -45,8 +45,9 @@ public:
     double FrameCells() const { return m_dFrameCells; }
 
 private:
-    // Counts one frame's colours into histogram and cells (one bit per cell).
-    static void Count(const QImage& frame, ColorHistogram& histogram,
+    // Counts one frame's colours into histogram and cells (one bit per cell);
+    // false when there was no memory to convert it.
+    static bool Count(const QImage& frame, ColorHistogram& histogram,
                       std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount);
 
     FrameSource& m_source;

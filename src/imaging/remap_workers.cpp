@@ -91,12 +91,7 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
         m_control.Fail(s);
         return false;
     }
-    if (frame.isNull() || frame.size() != m_size) {
-        m_control.FailOutOfMemory(
-            QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
-        return false;
-    }
-    return true;
+    return m_control.CheckFrame(frame, m_size, index);
 }
 
 bool RemapWorkers::Encode(int i, QImage& frame) {
@@ -106,7 +101,11 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
     {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
         indexed = IndexedImage(m_size.width(), m_size.height());
-        m_plan.GlobalRemapper().Remap(frame, m_plan.Dither(), indexed.pixels.data());
+        if (!m_plan.GlobalRemapper().Remap(frame, m_plan.Dither(), indexed.pixels.data())) {
+            m_control.FailOutOfMemory(
+                QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+            return false;
+        }
         frame = QImage(); // not needed any more: memory back before the next frame
         if (m_bMasked)
             MergeCellMask(indexed, *m_options.mask);

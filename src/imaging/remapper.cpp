@@ -96,20 +96,23 @@ int Remapper::Nearest(QRgb color) const {
     return v - 1;
 }
 
-void Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
+bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
     const QImage rgb =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
             : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
     if (!dither) {
         RemapPlain(rgb, out, false);
-        return;
+        return true;
     }
     // A frame whose every colour is in the palette leaves no error to
     // diffuse, so the plain mapping is the dithered result; it gives up at
     // the first colour that is not.
     if (!RemapPlain(rgb, out, true))
         RemapDithered(rgb, out);
+    return true;
 }
 
 namespace {

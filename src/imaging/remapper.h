@@ -20,7 +20,8 @@ public:
     Remapper& operator=(const Remapper&) = delete;
 
     // frame: any format, converted to RGB32 when needed; out: width * height.
-    void Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
+    // False when there was no memory for the conversion.
+    bool Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
 
     // Index of the palette entry nearest to color (squared RGB distance).
     int Nearest(QRgb color) const;
