@@ -14,6 +14,11 @@ inline std::uint32_t HashOf(std::uint32_t key) {
 
 ColorHistogram::ColorHistogram() : m_keys(1u << 12, kEmpty), m_counts(1u << 12, 0) {}
 
+ColorHistogram::ColorHistogram(Start start) : ColorHistogram() {
+    if (start == Start::Cells)
+        SwitchToCells();
+}
+
 void ColorHistogram::Grow() {
     std::vector<std::uint32_t> keys(m_keys.size() * 2, kEmpty);
     std::vector<std::uint32_t> counts(m_keys.size() * 2, 0);

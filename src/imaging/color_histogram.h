@@ -13,6 +13,9 @@
 class ColorHistogram {
 public:
     ColorHistogram();
+    // Counting in cells from the start: a quick, small summary of one frame.
+    enum class Start { Exact, Cells };
+    explicit ColorHistogram(Start start);
 
     // Adds every pixel of a frame (its alpha is ignored). False when there
     // was no memory to convert it to 32 bits.

@@ -14,19 +14,25 @@ QString CancelledMessage() {
     return QStringLiteral("The save was cancelled.");
 }
 
-ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous) {
+ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                        const std::array<int, 256>* translate) {
     const int w = frame.width, h = frame.height;
     ChangedPart part;
     int left = w, right = -1, top = h, bottom = -1;
+    auto same = [translate](std::uint8_t a, std::uint8_t b) {
+        return translate ? (*translate)[b] == a : a == b;
+    };
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* a = frame.Row(y);
         const std::uint8_t* b = previous.data() + std::size_t(y) * w;
-        if (std::memcmp(a, b, std::size_t(w)) == 0)
+        if (!translate && std::memcmp(a, b, std::size_t(w)) == 0)
             continue;
         int x0 = 0, x1 = w - 1;
-        while (a[x0] == b[x0])
+        while (x0 < w && same(a[x0], b[x0]))
             ++x0;
-        while (a[x1] == b[x1])
+        if (x0 == w)
+            continue;
+        while (same(a[x1], b[x1]))
             --x1;
         left = std::min(left, x0), right = std::max(right, x1);
         top = std::min(top, y), bottom = y;
@@ -34,23 +40,24 @@ ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_
     if (right < 0)
         return part; // empty
     part.rect = QRect(left, top, right - left + 1, bottom - top + 1);
-    std::size_t same = 0;
+    std::size_t unchanged = 0;
     for (int y = top; y <= bottom; ++y) {
         const std::uint8_t* a = frame.Row(y);
         const std::uint8_t* b = previous.data() + std::size_t(y) * w;
         for (int x = left; x <= right; ++x)
-            same += a[x] == b[x];
+            unchanged += same(a[x], b[x]);
     }
-    part.unchangedShare = double(same) / (double(part.rect.width()) * part.rect.height());
+    part.unchangedShare = double(unchanged) / (double(part.rect.width()) * part.rect.height());
     return part;
 }
 
 IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
-                    const ChangedPart& part, int unchanged) {
+                    const ChangedPart& part, int unchanged, const std::array<int, 256>* translate) {
     IndexedImage out;
     out.delay = frame.delay;
     out.disposal = frame.disposal;
     out.transparentIndex = frame.transparentIndex;
+    out.palette = frame.palette;
     if (part.rect.isEmpty()) {
         // Nothing changed: one pixel keeps the frame's time, transparent or
         // the same as before.
@@ -73,8 +80,10 @@ IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& 
             std::memcpy(dst, a, std::size_t(out.width));
             continue;
         }
-        for (int x = 0; x < out.width; ++x)
-            dst[x] = a[x] == b[x] ? std::uint8_t(unchanged) : a[x];
+        for (int x = 0; x < out.width; ++x) {
+            const bool same = translate ? (*translate)[b[x]] == a[x] : a[x] == b[x];
+            dst[x] = same ? std::uint8_t(unchanged) : a[x];
+        }
     }
     return out;
 }
@@ -114,6 +123,8 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
     // whatever the frame count.
     const int threads = ThreadCount(options.threads, count);
     OrderedWriter ordered(writer, control, count, threads * 3);
+    if (allSampled)
+        plan.StartLocal(sampler, sampler.Kept(), options);
     {
         RemapWorkers workers(source, control, options, plan, sampler.Kept(), ordered, interframe,
                              writer.MinCodeSize());
@@ -123,6 +134,8 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
             control.Fail(Status::Error(QStringLiteral("Cannot write %1").arg(path)));
         workers.Join();
     }
+    plan.StopLocal();
+    st.localPalettes = plan.LocalCount();
     if (auto failure = control.Failure()) {
         writer.Cancel();
         return *failure;

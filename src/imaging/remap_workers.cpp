@@ -12,8 +12,29 @@ constexpr double kHolesShare = 0.85;
 
 } // namespace
 
+void RemapWorkers::TranslateIndices(const PaletteColors& before, const PaletteColors& now,
+                                    std::array<int, 256>* translate) const {
+    translate->fill(-1);
+    const int first = m_plan.FirstUsable();
+    const int unchanged = m_plan.Unchanged();
+    const int end = int(now.size()) - (unchanged > 0 ? 1 : 0);
+    // Entry 0 of a masked animation is the mask in every palette.
+    if (first > 0)
+        (*translate)[0] = 0;
+    for (int k = first; k < int(before.size()) && k < 256; ++k) {
+        if (k == unchanged)
+            continue;
+        const QRgb c = before[std::size_t(k)] & 0xFFFFFFu;
+        for (int j = first; j < end; ++j)
+            if ((now[std::size_t(j)] & 0xFFFFFFu) == c) {
+                (*translate)[std::size_t(k)] = j;
+                break;
+            }
+    }
+}
+
 RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
-                           const EncodeOptions& options, const PalettePlan& plan,
+                           const EncodeOptions& options, PalettePlan& plan,
                            std::vector<QImage>& kept, OrderedWriter& writer, bool interframe,
                            int minCodeSize)
     : m_source(source), m_control(control), m_options(options), m_plan(plan), m_kept(kept),
@@ -53,6 +74,7 @@ void RemapWorkers::Work() {
 
 bool RemapWorkers::Draw(int index, QImage& frame) {
     if (!m_kept.empty()) {
+        auto lock = m_control.Lock(); // the palette chain reads them too
         frame = std::move(m_kept[std::size_t(index)]);
         m_kept[std::size_t(index)] = QImage();
         return true;
@@ -95,13 +117,23 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
 }
 
 bool RemapWorkers::Encode(int i, QImage& frame) {
+    // The chain is done with a frame once its palette is chosen.
+    const std::shared_ptr<const PaletteColors> local = m_plan.LocalPalette(i);
     if (!Draw(i, frame) || m_control.Aborted())
         return false;
     IndexedImage indexed;
     {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
         indexed = IndexedImage(m_size.width(), m_size.height());
-        if (!m_plan.GlobalRemapper().Remap(frame, m_plan.Dither(), indexed.pixels.data())) {
+        std::unique_ptr<Remapper> own;
+        if (local) {
+            const int unchanged = m_plan.Unchanged();
+            const PaletteColors usable(local->begin(), local->end() - (unchanged > 0 ? 1 : 0));
+            own = std::make_unique<Remapper>(usable, m_plan.FirstUsable(), Remapper::Use::OneFrame);
+            indexed.palette = *local;
+        }
+        const Remapper& remapper = own ? *own : m_plan.GlobalRemapper();
+        if (!remapper.Remap(frame, m_plan.Dither(), indexed.pixels.data())) {
             m_control.FailOutOfMemory(
                 QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
             return false;
@@ -116,6 +148,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
     if (m_bInterframe) {
         auto mine = std::make_shared<Shown>();
         mine->indices = indexed.pixels;
+        mine->palette = local;
         std::shared_ptr<const Shown> previous;
         {
             auto lock = m_control.Lock();
@@ -131,11 +164,23 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
             // The changed rectangle alone, and the same with its unchanged
             // pixels transparent: the second pays where much stays the
             // same, but its holes cost where little does.
-            const ChangedPart part = FindChanges(indexed, previous->indices);
+            // Between different palettes a pixel stays when its colour
+            // does.
+            std::array<int, 256> translate;
+            const bool same = previous->palette == local;
+            if (!same) {
+                const PaletteColors& before =
+                    previous->palette ? *previous->palette : m_plan.Global();
+                const PaletteColors& now = local ? *local : m_plan.Global();
+                TranslateIndices(before, now, &translate);
+            }
+            const ChangedPart part =
+                FindChanges(indexed, previous->indices, same ? nullptr : &translate);
             const int unchanged = m_plan.Unchanged();
             const bool holes = unchanged >= 0 && (part.rect.isEmpty() || m_bMasked ||
                                                   part.unchangedShare >= kHolesShare);
-            indexed = CutOut(indexed, previous->indices, part, holes ? unchanged : -1);
+            indexed = CutOut(indexed, previous->indices, part, holes ? unchanged : -1,
+                             same ? nullptr : &translate);
         }
         auto lock = m_control.Lock();
         m_shown.erase(i - 1); // only this frame needed it

@@ -10,6 +10,7 @@
 #include "imaging/palette_plan.h"
 
 #include <QImage>
+#include <array>
 #include <map>
 #include <memory>
 #include <thread>
@@ -19,7 +20,7 @@ class RemapWorkers {
 public:
     // kept: frames the sampler kept (taken as they are used), or empty.
     RemapWorkers(FrameSource& source, EncodeControl& control, const EncodeOptions& options,
-                 const PalettePlan& plan, std::vector<QImage>& kept, OrderedWriter& writer,
+                 PalettePlan& plan, std::vector<QImage>& kept, OrderedWriter& writer,
                  bool interframe, int minCodeSize);
     ~RemapWorkers(); // joins
     RemapWorkers(const RemapWorkers&) = delete;
@@ -33,16 +34,21 @@ private:
     // them.
     struct Shown {
         std::vector<std::uint8_t> indices;
+        std::shared_ptr<const PaletteColors> palette; // null: the global one
     };
     void Work();
     // One frame from drawing to compressed data; false when the save ends.
     bool Encode(int index, QImage& frame);
     bool Draw(int index, QImage& frame);
+    // For each index of `before`, the index of `now` with the same colour,
+    // or -1.
+    void TranslateIndices(const PaletteColors& before, const PaletteColors& now,
+                          std::array<int, 256>* translate) const;
 
     FrameSource& m_source;
     EncodeControl& m_control;
     const EncodeOptions& m_options;
-    const PalettePlan& m_plan;
+    PalettePlan& m_plan;
     std::vector<QImage>& m_kept;
     OrderedWriter& m_writer;
     const bool m_bInterframe;
