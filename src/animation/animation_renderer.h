@@ -17,6 +17,7 @@ struct SaveOptions {
     ProgressSink* progress = nullptr;
     EncodeStats* stats = nullptr;
     int threads = 0; // 0: one per core
+    PaletteMode palette = PaletteMode::Auto;
 };
 
 class AnimationRenderer {
