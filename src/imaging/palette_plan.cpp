@@ -177,6 +177,9 @@ void PalettePlan::RunChain(std::vector<QImage>& kept, PaletteMode mode) {
                 chosen = std::move(colors);
             }
         });
+        // The chain lets go of the frame before the worker may take it, so
+        // the worker holds the last reference.
+        frame = QImage();
         if (!ok || m_control.Aborted())
             break;
         {
