@@ -41,7 +41,6 @@ public:
     // control's lock) until it has done them.
     void StartLocal(const PaletteSampler& sampler, std::vector<QImage>& kept,
                     const EncodeOptions& options);
-    bool HasLocal() const { return m_chain.joinable() || !m_local.empty(); }
     // Frame i's own palette (in the global one's layout), or null for the
     // global palette. Waits for the chain; null on abort too.
     std::shared_ptr<const PaletteColors> LocalPalette(int index);
