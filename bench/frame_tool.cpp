@@ -3,7 +3,9 @@
 //
 //   velmora_frame_tool make KIND FRAMES WIDTH HEIGHT OUT.raw
 //       KIND: gradient (smooth many-colour), stripes (flat colours), mixed,
-//       tile (the default animation's frames)
+//       tile (the default animation's frames), drift (smooth pictures whose
+//       hues move from frame to frame), scroll (a photograph-like picture
+//       panned under a fixed window)
 //   velmora_frame_tool psnr SOURCE.raw DECODED.raw WIDTH HEIGHT [--blur]
 #include <cmath>
 #include <cstdint>
@@ -66,6 +68,112 @@ void Mixed(int t, int w, int h, std::uint8_t* out) {
         }
 }
 
+// Hue, saturation, value (hue in turns) to 8-bit RGB.
+void Hsv(double hue, double s, double v, std::uint8_t* px) {
+    hue -= std::floor(hue);
+    const double h6 = hue * 6;
+    const int sector = int(h6) % 6;
+    const double f = h6 - std::floor(h6);
+    const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
+    double r = v, g = t, b = p;
+    switch (sector) {
+    case 1:
+        r = q, g = v, b = p;
+        break;
+    case 2:
+        r = p, g = v, b = t;
+        break;
+    case 3:
+        r = p, g = q, b = v;
+        break;
+    case 4:
+        r = t, g = p, b = v;
+        break;
+    case 5:
+        r = v, g = p, b = q;
+        break;
+    default:
+        break;
+    }
+    px[0] = std::uint8_t(r * 255 + 0.5), px[1] = std::uint8_t(g * 255 + 0.5),
+    px[2] = std::uint8_t(b * 255 + 0.5);
+}
+
+// Smooth waves whose whole colour range turns about the hue circle once in
+// 80 frames: each frame holds a narrow band of hues, the animation all of them.
+void Drift(int t, int w, int h, std::uint8_t* out) {
+    const double pi = 3.14159265358979;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double u = double(x) / w, v = double(y) / h;
+            const double wave = std::sin(2 * pi * (u * 1.3 + v * 0.4) + t * 0.11) *
+                                std::cos(2 * pi * (v * 0.9 - u * 0.2) - t * 0.07);
+            const double hue = t / 80.0 + 0.09 * wave + 0.04 * u;
+            const double sat = 0.55 + 0.4 * std::sin(2 * pi * (u * 0.7 + t * 0.013));
+            const double val =
+                0.35 + 0.6 * (0.5 + 0.5 * std::sin(2 * pi * (v * 1.1 - u * 0.3) + wave));
+            Hsv(hue, sat, val, out + 3 * (std::size_t(y) * w + x));
+        }
+}
+
+// Value noise: a lattice of random values, smoothly interpolated.
+class Noise {
+public:
+    explicit Noise(unsigned seed) {
+        for (auto& v : m_values) {
+            seed = seed * 1103515245u + 12345u;
+            v = double((seed >> 8) & 0xFFFF) / 65535.0;
+        }
+    }
+    double At(double x, double y) const {
+        const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+        const double fx = x - x0, fy = y - y0;
+        const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+        auto v = [&](int i, int j) { return m_values[std::size_t(((j & 63) << 6) | (i & 63))]; };
+        const double a = v(x0, y0) + (v(x0 + 1, y0) - v(x0, y0)) * sx;
+        const double b = v(x0, y0 + 1) + (v(x0 + 1, y0 + 1) - v(x0, y0 + 1)) * sx;
+        return a + (b - a) * sy;
+    }
+    double Fractal(double x, double y) const {
+        double sum = 0, amplitude = 0.5;
+        for (int octave = 0; octave < 5; ++octave, x *= 2.03, y *= 2.03, amplitude *= 0.5)
+            sum += amplitude * At(x, y);
+        return sum / 0.97;
+    }
+
+private:
+    double m_values[64 * 64];
+};
+
+// A landscape-like picture (sky, hills, texture) twice the frame's size,
+// panned three pixels right and one down a frame.
+void Scroll(int t, int w, int h, std::uint8_t* out) {
+    static const Noise light(7), tone(1234), grain(99);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double px = x + 3.0 * t, py = y + 1.0 * t;
+            const double horizon = 0.45 * h + 0.25 * h * light.Fractal(px / 90.0, 3.7);
+            const double l = light.Fractal(px / 60.0, py / 60.0);
+            const double c = tone.Fractal(px / 40.0, py / 40.0);
+            const double g = grain.Fractal(px / 6.0, py / 6.0) - 0.5;
+            double r, gg, b;
+            if (py < horizon) { // sky: blue to pale, soft clouds
+                const double k = py / horizon;
+                r = 90 + 120 * k + 90 * l * l;
+                gg = 140 + 80 * k + 70 * l * l;
+                b = 220 + 30 * k;
+            } else { // hills: greens, browns, shadows
+                const double k = std::min(1.0, (py - horizon) / (h * 1.2));
+                r = 70 + 110 * c - 40 * k + 40 * l;
+                gg = 100 + 90 * l - 30 * k + 30 * c;
+                b = 40 + 50 * c * l;
+            }
+            auto clamp = [](double v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+            std::uint8_t* p = out + 3 * (std::size_t(y) * w + x);
+            p[0] = clamp(r + 40 * g), p[1] = clamp(gg + 40 * g), p[2] = clamp(b + 30 * g);
+        }
+}
+
 std::vector<std::uint8_t> ReadFile(const char* path) {
     std::vector<std::uint8_t> data;
     FILE* f = std::fopen(path, "rb");
@@ -119,6 +227,10 @@ int main(int argc, char** argv) {
                 Stripes(t, w, h, frame.data());
             else if (kind == "tile")
                 Tile(t, w, h, frame.data());
+            else if (kind == "drift")
+                Drift(t, w, h, frame.data());
+            else if (kind == "scroll")
+                Scroll(t, w, h, frame.data());
             else
                 Mixed(t, w, h, frame.data());
             std::fwrite(frame.data(), 1, frame.size(), f);

@@ -146,6 +146,7 @@ Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
         encode.file = FileOptions();
         encode.disposal = Disposal();
         encode.threads = options.threads;
+        encode.palette = options.palette;
         encode.mask = FrameMask();
         encode.transparentColor =
             qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));

@@ -23,6 +23,7 @@ struct SaveOptions {
     const std::atomic<bool>* cancel = nullptr;
     EncodeStats* stats = nullptr;
     int threads = 0; // 0: one per core
+    PaletteMode palette = PaletteMode::Auto;
 };
 
 class AnimationRenderer {

@@ -19,7 +19,8 @@ const char* const kEncodeHelp =
 
 Encodes raw frames (W x H x 3 bytes each, red, green, blue, row by row,
 frames one after another) into an animated GIF with the pipeline Velmora's
-animations use: one palette chosen for the whole animation, Floyd-Steinberg
+animations use: one palette chosen for the whole animation (and frames' own
+where the colours move), Floyd-Steinberg
 dithering unless turned off, GIF89a with a looping extension.
 
 Options:
@@ -30,6 +31,9 @@ Options:
                     file was written
   --delay D         frame delay in hundredths of a second (0..65535; default 10)
   --no-dither       map to the nearest colour instead of diffusing the error
+  --palette MODE    global (one palette for every frame), local (a palette
+                    per frame) or auto (frames get their own palette where the
+                    global one serves them clearly worse; default)
   --comment TEXT    comment extension (default: none)
   --loops N         loop count, 0 = forever (0..65535; default 0)
   --disposal M      disposal method of every frame (0..3; default 0)
@@ -41,7 +45,8 @@ pixel for (a 65535 x 65535 frame takes 32 GiB); a larger one is refused with
 "Not enough memory for a W x H frame" before any work starts. At most 1000000
 frames are taken from one file.
 
-It prints the frame count, the palette size and the seconds taken.
+It prints the frame count, the palette size, the frames with their own
+palette, the seconds taken and each stage's thread seconds.
 Exit status: 0 written, 1 a file could not be read or written or memory ran
 out (the previous FILE.gif is kept), 2 a wrong option or value.
 )";
@@ -142,6 +147,16 @@ int RunEncodeCommand(const QStringList& args) {
             delay = reader.IntValue(arg, 0, 65535);
         } else if (arg == QLatin1String("--no-dither")) {
             options.dither = false;
+        } else if (arg == QLatin1String("--palette")) {
+            const QString mode = reader.Value(arg);
+            if (mode == QLatin1String("global"))
+                options.palette = PaletteMode::Global;
+            else if (mode == QLatin1String("local"))
+                options.palette = PaletteMode::Local;
+            else if (mode == QLatin1String("auto"))
+                options.palette = PaletteMode::Auto;
+            else
+                reader.BadValue(arg, mode, QStringLiteral("global, local or auto"));
         } else if (arg == QLatin1String("--comment")) {
             options.file.comment = reader.Value(arg);
         } else if (arg == QLatin1String("--loops")) {
@@ -209,9 +224,10 @@ int RunEncodeCommand(const QStringList& args) {
         PrintError(status.message());
         return kExitFailure;
     }
-    PrintOut(QStringLiteral("frames=%1 colors=%2 seconds=%3")
+    PrintOut(QStringLiteral("frames=%1 colors=%2 local-palettes=%3 seconds=%4")
                  .arg(stats.frames)
                  .arg(stats.paletteSize)
+                 .arg(stats.localPalettes)
                  .arg(stats.wallSeconds, 0, 'f', 3));
     PrintOut(QStringLiteral("stages: read=%1 palette=%2 remap=%3 write=%4 (thread seconds)")
                  .arg(stats.drawSeconds, 0, 'f', 3)

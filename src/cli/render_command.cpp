@@ -33,6 +33,7 @@ QString RenderHelp(const QString& type) {
             "                     (default 450,200,2,3,5)\n"
             "  --dump-frames FILE also write the drawn frames as raw RGB24\n"
             "  --threads N        worker threads (default: one per core)\n"
+            "  --palette MODE     global, local (a palette per frame) or auto (default)\n"
             "  --stats            also print the time taken, per frame and stage\n")
             .arg(RendererTypeNames().join(QStringLiteral(", "))) +
         RenderCellPatternHelp();
@@ -125,6 +126,7 @@ int RunRenderCommand(const QStringList& args) {
     int threads = 0;
     bool printStats = false;
     RenderCellPatternOptions cellPattern;
+    PaletteMode paletteMode = PaletteMode::Auto;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -136,6 +138,16 @@ int RunRenderCommand(const QStringList& args) {
             dump = reader.Value(arg);
         } else if (arg == QLatin1String("--seed")) {
             seed = std::uint32_t(reader.IntValue(arg, 0, std::numeric_limits<int>::max()));
+        } else if (arg == QLatin1String("--palette")) {
+            const QString mode = reader.Value(arg);
+            if (mode == QLatin1String("global"))
+                paletteMode = PaletteMode::Global;
+            else if (mode == QLatin1String("local"))
+                paletteMode = PaletteMode::Local;
+            else if (mode == QLatin1String("auto"))
+                paletteMode = PaletteMode::Auto;
+            else
+                reader.BadValue(arg, mode, QStringLiteral("global, local or auto"));
         } else if (arg == QLatin1String("--stats")) {
             printStats = true;
         } else if (arg == QLatin1String("--threads")) {
@@ -255,6 +267,7 @@ int RunRenderCommand(const QStringList& args) {
     EncodeStats stats;
     options.stats = &stats;
     options.threads = threads;
+    options.palette = paletteMode;
     if (Status s = renderer->WriteAnimatedGif(options); !s) {
         PrintError(s.message());
         return kExitFailure;

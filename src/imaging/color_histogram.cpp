@@ -14,6 +14,11 @@ inline std::uint32_t HashOf(std::uint32_t key) {
 
 ColorHistogram::ColorHistogram() : m_keys(1u << 12, kEmpty), m_counts(1u << 12, 0) {}
 
+ColorHistogram::ColorHistogram(Start start) : ColorHistogram() {
+    if (start == Start::Cells)
+        SwitchToCells();
+}
+
 void ColorHistogram::Grow() {
     std::vector<std::uint32_t> keys(m_keys.size() * 2, kEmpty);
     std::vector<std::uint32_t> counts(m_keys.size() * 2, 0);
@@ -84,11 +89,13 @@ void ColorHistogram::Add(QRgb color, std::uint32_t count) {
         Grow();
 }
 
-void ColorHistogram::AddFrame(const QImage& frame) {
+bool ColorHistogram::AddFrame(const QImage& frame) {
     const QImage rgb =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
             : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
     // The sizes are read once: QImage's accessors are not inlined, and a
     // call per pixel cost as much as the counting.
     const int width = rgb.width(), height = rgb.height();
@@ -111,6 +118,7 @@ void ColorHistogram::AddFrame(const QImage& frame) {
         if (length)
             Add(run, length);
     }
+    return true;
 }
 
 void ColorHistogram::Merge(const ColorHistogram& other) {

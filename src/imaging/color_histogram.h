@@ -13,9 +13,13 @@
 class ColorHistogram {
 public:
     ColorHistogram();
+    // Counting in cells from the start: a quick, small summary of one frame.
+    enum class Start { Exact, Cells };
+    explicit ColorHistogram(Start start);
 
-    // Adds every pixel of a 32-bit frame (its alpha is ignored).
-    void AddFrame(const QImage& frame);
+    // Adds every pixel of a frame (its alpha is ignored). False when there
+    // was no memory to convert it to 32 bits.
+    bool AddFrame(const QImage& frame);
     void Add(QRgb color, std::uint32_t count);
     void Merge(const ColorHistogram& other);
 

@@ -1,7 +1,7 @@
 // The save pipeline shared by every animation: frames from a source, one
-// palette for all of them, remapping (dithered or not), the optional cell
-// mask, and the GIF writer. Frames that do not depend on each other are
-// drawn and remapped in parallel and written in order.
+// palette for all of them (and frames' own where that pays), remapping
+// (dithered or not), the optional cell mask, and the GIF writer. Frames that do not depend on each
+// other are drawn and remapped in parallel and written in order.
 #pragma once
 
 #include "imaging/cell_mask.h"
@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <array>
 #include <cstddef>
 
 class FrameSource {
@@ -35,8 +36,14 @@ public:
     virtual bool Progress(int done, int total) = 0;
 };
 
+// global: one palette for every frame; local: each frame gets its own;
+// auto: frames get their own where the animation's colours move so much that
+// the global palette serves them clearly worse.
+enum class PaletteMode { Global, Local, Auto };
+
 struct EncodeOptions {
     bool dither = true;
+    PaletteMode palette = PaletteMode::Auto;
     GifFileOptions file;
     int disposal = 0;
     int maxColors = 256;
@@ -59,6 +66,7 @@ struct EncodeStats {
     int frames = 0;
     int paletteSize = 0;
     int sampledFrames = 0;
+    int localPalettes = 0; // frames written with their own colour table
     // Thread time spent in each stage, summed over threads (seconds).
     double drawSeconds = 0;
     double paletteSeconds = 0;
@@ -79,14 +87,18 @@ struct ChangedPart {
     QRect rect;
     double unchangedShare = 0;
 };
-ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous);
+// With `translate` (frames with different palettes), previous index k shows
+// the same colour as the frame's index translate[k], or none when -1.
+ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                        const std::array<int, 256>* translate = nullptr);
 
 // The frame cut down to the changed rectangle (one pixel when nothing
 // changed). With unchanged >= 0 the pixels that did not change take that
 // index, which becomes the frame's transparent index; with -1 they keep
 // their own.
 IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
-                    const ChangedPart& part, int unchanged);
+                    const ChangedPart& part, int unchanged,
+                    const std::array<int, 256>* translate = nullptr);
 
 // The message of a cancelled save.
 QString CancelledMessage();

@@ -50,6 +50,7 @@ struct GifWriter::Impl {
     int width = 0;
     int height = 0;
     int colors = 0;
+    PaletteColors global; // a frame with another palette carries it as a local table
 
     Status Fail(const QString& what) {
         QString reason = what;
@@ -107,6 +108,7 @@ Status GifWriter::Open(const QString& path, int width, int height, const Palette
     if (!map)
         return d->Fail(QStringLiteral("out of memory"));
     d->colors = map->ColorCount;
+    d->global = palette;
     if (EGifPutScreenDesc(d->gif, width, height, 8, 0, map.get()) == GIF_ERROR)
         return d->Fail(GifMessage(d->gif->Error));
 
@@ -160,11 +162,25 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
     gcb.TransparentColor = frame.transparentIndex >= 0 && frame.transparentIndex < d->colors
                                ? frame.transparentIndex
                                : NO_TRANSPARENT_COLOR;
+    // A local table has the global one's size, so that both give the image
+    // data the same code size.
+    ColorMapPtr local;
+    if (!frame.palette.empty() && frame.palette != d->global) {
+        if (int(frame.palette.size()) > d->colors)
+            return d->Fail(QStringLiteral("a frame's palette of %1 colours in a file of %2")
+                               .arg(frame.palette.size())
+                               .arg(d->colors));
+        PaletteColors padded = frame.palette;
+        padded.resize(std::size_t(d->colors), qRgb(0, 0, 0));
+        local = MakeColorMap(padded);
+        if (!local)
+            return d->Fail(QStringLiteral("out of memory"));
+    }
     GifByteType extension[4];
     EGifGCBToExtension(&gcb, extension);
     if (EGifPutExtension(d->gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||
         EGifPutImageDesc(d->gif, frame.left, frame.top, frame.width, frame.height, false,
-                         nullptr) == GIF_ERROR)
+                         local.get()) == GIF_ERROR)
         return d->Fail(GifMessage(d->gif->Error));
     // Every frame's data comes from our encoder, whose streams the strictest
     // decoders read; giflib has already written the code size, the blocks

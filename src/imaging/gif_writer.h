@@ -1,4 +1,5 @@
-// Writes GIF89a files with giflib: one global colour table, an optional
+// Writes GIF89a files with giflib: a global colour table (and frames' local
+// ones where they differ), an optional
 // looping extension and comment, then frames as they are produced. The file
 // is written under a temporary name and only replaces the target at Finish().
 #pragma once
@@ -27,7 +28,9 @@ public:
 
     Status Open(const QString& path, int width, int height, const PaletteColors& palette,
                 const GifFileOptions& options);
-    // The frame uses the global colour table; its own palette is ignored.
+    // A frame whose palette is empty or the global one uses the global
+    // colour table; another palette (at most the global table's size) is
+    // written as the frame's local table.
     // lzwBlocks, when given, is the frame's data already compressed with
     // LzwEncode at MinCodeSize(); otherwise it is compressed here.
     Status WriteFrame(const IndexedImage& frame,

@@ -11,9 +11,10 @@ void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
     std::free(p);
 }
 
-Remapper::Remapper(const PaletteColors& palette, int firstUsable)
+Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use)
     : m_nFirst(std::clamp(firstUsable, 0, int(palette.size()))),
-      m_nCount(int(std::min<std::size_t>(palette.size(), 256))) {
+      m_nCount(int(std::min<std::size_t>(palette.size(), 256))),
+      m_nCellBits(use == Use::Animation ? 5 : 4) {
     if (m_nFirst >= m_nCount)
         m_nFirst = 0; // nothing usable: fall back to every entry
     for (int i = 0; i < m_nCount; ++i) {
@@ -22,6 +23,8 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable)
         m_b[i] = qBlue(palette[i]);
     }
     BuildCandidateGrid();
+    if (use == Use::OneFrame)
+        return;
     auto* table =
         static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
     if (!table)
@@ -32,45 +35,65 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable)
 Remapper::~Remapper() = default;
 
 void Remapper::BuildCandidateGrid() {
-    constexpr int cells = 1 << kCellBits, span = 256 / cells;
+    const int bits = m_nCellBits, cells = 1 << bits, span = 256 / cells;
     m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
     m_candidates.clear();
-    auto axis = [](int p, int lo, int hi, int& nearest, int& farthest) {
-        const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
-        nearest = d * d;
-        const int f = std::max(std::abs(p - lo), std::abs(p - hi));
-        farthest = f * f;
-    };
-    std::vector<int> nearest(256);
+    m_candidates.reserve(std::size_t(cells) * cells * cells * 8);
+    // Per axis and cell: each entry's nearest and farthest squared distance
+    // to the cell's span, so that a cell's bounds are three look-ups.
+    const int n = m_nCount - m_nFirst;
+    std::vector<std::int32_t> nearAxis(std::size_t(3) * cells * n), farAxis(nearAxis.size());
+    const std::int32_t* channel[3] = {m_r + m_nFirst, m_g + m_nFirst, m_b + m_nFirst};
+    for (int a = 0; a < 3; ++a)
+        for (int c = 0; c < cells; ++c) {
+            const int lo = c * span, hi = lo + span - 1;
+            std::int32_t* nearest = &nearAxis[(std::size_t(a) * cells + c) * n];
+            std::int32_t* farthest = &farAxis[(std::size_t(a) * cells + c) * n];
+            for (int i = 0; i < n; ++i) {
+                const int p = channel[a][i];
+                const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
+                const int f = std::max(std::abs(p - lo), std::abs(p - hi));
+                nearest[i] = d * d;
+                farthest[i] = f * f;
+            }
+        }
+    std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
+        farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
     for (int cr = 0; cr < cells; ++cr)
-        for (int cg = 0; cg < cells; ++cg)
+        for (int cg = 0; cg < cells; ++cg) {
+            const std::int32_t* nr = &nearAxis[(std::size_t(0) * cells + cr) * n];
+            const std::int32_t* fr = &farAxis[(std::size_t(0) * cells + cr) * n];
+            const std::int32_t* ng = &nearAxis[(std::size_t(1) * cells + cg) * n];
+            const std::int32_t* fg = &farAxis[(std::size_t(1) * cells + cg) * n];
+            for (int i = 0; i < n; ++i)
+                nearRG[i] = nr[i] + ng[i], farRG[i] = fr[i] + fg[i];
             for (int cb = 0; cb < cells; ++cb) {
-                const int r0 = cr * span, g0 = cg * span, b0 = cb * span;
-                int bound = 0x7FFFFFFF; // no colour of the cell is farther from its nearest entry
-                for (int i = m_nFirst; i < m_nCount; ++i) {
-                    int nr, fr, ng, fg, nb, fb;
-                    axis(m_r[i], r0, r0 + span - 1, nr, fr);
-                    axis(m_g[i], g0, g0 + span - 1, ng, fg);
-                    axis(m_b[i], b0, b0 + span - 1, nb, fb);
-                    nearest[i] = nr + ng + nb;
-                    bound = std::min(bound, fr + fg + fb);
+                const std::int32_t* nb = &nearAxis[(std::size_t(2) * cells + cb) * n];
+                const std::int32_t* fb = &farAxis[(std::size_t(2) * cells + cb) * n];
+                // No colour of the cell is farther than `bound` from its
+                // nearest entry, so entries nearer than that are the
+                // candidates.
+                std::int32_t bound = 0x7FFFFFFF;
+                for (int i = 0; i < n; ++i) {
+                    nearest[i] = nearRG[i] + nb[i];
+                    bound = std::min(bound, farRG[i] + fb[i]);
                 }
-                const std::size_t cell =
-                    (std::size_t(cr) << (2 * kCellBits)) | (cg << kCellBits) | cb;
+                const std::size_t cell = (std::size_t(cr) << (2 * bits)) | (cg << bits) | cb;
                 m_cellStart[cell] = std::uint32_t(m_candidates.size());
-                for (int i = m_nFirst; i < m_nCount; ++i) {
+                for (int i = 0; i < n; ++i) {
                     if (nearest[i] <= bound)
-                        m_candidates.push_back(std::uint8_t(i));
+                        m_candidates.push_back(std::uint8_t(i + m_nFirst));
                 }
             }
+        }
     m_cellStart.back() = std::uint32_t(m_candidates.size());
 }
 
 int Remapper::Search(std::uint32_t rgb) const {
     const int r = int((rgb >> 16) & 0xFF), g = int((rgb >> 8) & 0xFF), b = int(rgb & 0xFF);
-    constexpr int shift = 8 - kCellBits;
-    const std::size_t cell = (std::size_t(r >> shift) << (2 * kCellBits)) |
-                             (std::size_t(g >> shift) << kCellBits) | std::size_t(b >> shift);
+    const int bits = m_nCellBits, shift = 8 - bits;
+    const std::size_t cell = (std::size_t(r >> shift) << (2 * bits)) |
+                             (std::size_t(g >> shift) << bits) | std::size_t(b >> shift);
     int best = m_candidates[m_cellStart[cell]];
     int bestDistance = 0x7FFFFFFF;
     for (std::uint32_t k = m_cellStart[cell]; k < m_cellStart[cell + 1]; ++k) {
@@ -87,6 +110,8 @@ int Remapper::Search(std::uint32_t rgb) const {
 
 int Remapper::Nearest(QRgb color) const {
     const std::uint32_t key = color & 0xFFFFFFu;
+    if (!m_cache)
+        return Search(key);
     std::atomic_ref<std::uint16_t> slot(m_cache.get()[key]);
     std::uint16_t v = slot.load(std::memory_order_relaxed);
     if (v == 0) {
@@ -96,20 +121,23 @@ int Remapper::Nearest(QRgb color) const {
     return v - 1;
 }
 
-void Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
+bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
     const QImage rgb =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
             : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
     if (!dither) {
         RemapPlain(rgb, out, false);
-        return;
+        return true;
     }
     // A frame whose every colour is in the palette leaves no error to
     // diffuse, so the plain mapping is the dithered result; it gives up at
     // the first colour that is not.
     if (!RemapPlain(rgb, out, true))
         RemapDithered(rgb, out);
+    return true;
 }
 
 namespace {

@@ -12,15 +12,20 @@
 
 class Remapper {
 public:
+    // An animation's remapper serves many frames: it has a fine candidate
+    // grid and remembers every colour's nearest entry. One frame's (a local
+    // palette) is quicker to build.
+    enum class Use { Animation, OneFrame };
     // Entries before firstUsable (the reserved transparent entry) are never
     // chosen.
-    explicit Remapper(const PaletteColors& palette, int firstUsable = 0);
+    explicit Remapper(const PaletteColors& palette, int firstUsable = 0, Use use = Use::Animation);
     ~Remapper();
     Remapper(const Remapper&) = delete;
     Remapper& operator=(const Remapper&) = delete;
 
     // frame: any format, converted to RGB32 when needed; out: width * height.
-    void Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
+    // False when there was no memory for the conversion.
+    bool Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
 
     // Index of the palette entry nearest to color (squared RGB distance).
     int Nearest(QRgb color) const;
@@ -37,13 +42,14 @@ private:
     int m_nFirst;
     int m_nCount;
     std::int32_t m_r[256], m_g[256], m_b[256];
-    // The colour cube in 32 x 32 x 32 cells; each cell lists the palette
-    // entries that can be nearest to some colour inside it, so a search looks
-    // at a handful of entries instead of all of them.
-    static constexpr int kCellBits = 5;
+    // The colour cube in 32 x 32 x 32 cells (16 x 16 x 16 for one frame);
+    // each cell lists the palette entries that can be nearest to some colour
+    // inside it, so a search looks at a handful of entries instead of all.
+    int m_nCellBits;
     std::vector<std::uint32_t> m_cellStart; // one offset per cell into m_candidates, and the end
     std::vector<std::uint8_t> m_candidates;
-    // Nearest index + 1 per 24-bit colour, 0 while unknown. Allocated zeroed
+    // Nearest index + 1 per 24-bit colour, 0 while unknown (none for one
+    // frame). Allocated zeroed
     // (the pages are only touched for colours that occur), filled lazily;
     // threads that race on an entry write the same value.
     struct FreeDeleter {

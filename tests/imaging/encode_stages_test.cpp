@@ -1,0 +1,266 @@
+// The save pipeline's stages one at a time, and how the whole save ends when
+// memory runs out.
+#include "imaging/encode_control.h"
+#include "imaging/frame_encoder.h"
+#include "imaging/gif_reader.h"
+#include "imaging/lzw_encoder.h"
+#include "imaging/ordered_writer.h"
+#include "imaging/palette_sampler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <new>
+#include <thread>
+
+namespace {
+
+// Flat frames, one colour each (frame i: grey level 10 * i), or, with
+// `tint`, a frame of one hue ramp per frame.
+class FlatSource : public FrameSource {
+public:
+    FlatSource(int frames, QSize size, bool randomAccess = true)
+        : m_nFrames(frames), m_size(size), m_bRandom(randomAccess) {}
+    int FrameCount() const override { return m_nFrames; }
+    QSize FrameSize() const override { return m_size; }
+    bool IsRandomAccess() const override { return m_bRandom; }
+    int FrameDelay(int) const override { return 4; }
+    Status DrawFrame(int index, QImage* frame) override {
+        ++drawn;
+        if (index == throwAt)
+            throw std::bad_alloc();
+        if (index == nullAt) {
+            *frame = QImage();
+            return Status::Ok();
+        }
+        if (index == wrongSizeAt) {
+            *frame = QImage(m_size.width() + 1, m_size.height(), QImage::Format_RGB32);
+            frame->fill(0);
+            return Status::Ok();
+        }
+        *frame = QImage(m_size, QImage::Format_RGB32);
+        frame->fill(qRgb(10 * index % 256, 10 * index % 256, 10 * index % 256));
+        return Status::Ok();
+    }
+    int throwAt = -1, nullAt = -1, wrongSizeAt = -1;
+    std::atomic<int> drawn{0};
+
+private:
+    int m_nFrames;
+    QSize m_size;
+    bool m_bRandom;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Recorder : public ProgressSink {
+public:
+    explicit Recorder(int cancelAt = 1 << 30) : m_nCancelAt(cancelAt) {}
+    bool Progress(int done, int total) override {
+        // Calls never overlap: a second one inside the first is a fault.
+        EXPECT_FALSE(m_bInside.exchange(true));
+        calls.push_back(done);
+        this->total = total;
+        std::this_thread::yield();
+        m_bInside = false;
+        return done < m_nCancelAt;
+    }
+    std::vector<int> calls;
+    int total = 0;
+
+private:
+    int m_nCancelAt;
+    std::atomic<bool> m_bInside{false};
+};
+
+TEST(EncodeControl, FirstFailureWinsAndEndsEveryWait) {
+    EncodeControl control(nullptr, 10);
+    EXPECT_FALSE(control.Aborted());
+    EXPECT_FALSE(control.Failure());
+    bool woke = false;
+    std::thread waiter([&] {
+        auto lock = control.Lock();
+        woke = !control.Wait(lock, [] { return false; }); // only an abort ends it
+    });
+    control.Fail(Status::Error(QStringLiteral("first")));
+    control.Fail(Status::Error(QStringLiteral("second")));
+    waiter.join();
+    EXPECT_TRUE(woke);
+    EXPECT_TRUE(control.Aborted());
+    EXPECT_EQ(control.Failure()->message(), QStringLiteral("first"));
+}
+
+TEST(EncodeControl, GuardTurnsExhaustedMemoryIntoAStatus) {
+    EncodeControl control(nullptr, 1);
+    EXPECT_TRUE(control.Guard(QStringLiteral("x"), [] {}));
+    EXPECT_FALSE(control.Aborted());
+    EXPECT_FALSE(control.Guard(QStringLiteral("the palette"), [] { throw std::bad_alloc(); }));
+    ASSERT_TRUE(control.Failure());
+    EXPECT_EQ(control.Failure()->message(), QStringLiteral("Not enough memory for the palette"));
+}
+
+TEST(EncodeControl, SinkCancelsOnceAndTimesAddUp) {
+    Recorder sink(3);
+    EncodeControl control(&sink, 5);
+    for (int i = 0; i < 5; ++i)
+        control.Step();
+    EXPECT_EQ(sink.calls, (std::vector<int>{1, 2, 3})); // not asked again once cancelled
+    EXPECT_EQ(sink.total, 5);
+    EXPECT_EQ(control.Failure()->message(), CancelledMessage());
+
+    // Stage times from many threads at once: all of them arrive.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 1000; ++i)
+                control.AddTime(EncodeControl::Stage::Palette, 0.001);
+        });
+    for (auto& t : threads)
+        t.join();
+    EncodeStats stats;
+    control.CopyTimes(&stats);
+    EXPECT_NEAR(stats.paletteSeconds, 4.0, 1e-9);
+    EXPECT_EQ(stats.drawSeconds, 0);
+}
+
+TEST(OrderedWriter, WritesFramesInOrderWhateverOrderTheyFinish) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("o.gif"));
+    GifWriter writer;
+    ASSERT_TRUE(writer.Open(path, 4, 2, {qRgb(0, 0, 0), qRgb(255, 255, 255)}, GifFileOptions()));
+    EncodeControl control(nullptr, 6);
+    OrderedWriter ordered(writer, control, 6, 2);
+    EXPECT_EQ(ordered.Claim(), 0);
+    EXPECT_EQ(ordered.Claim(), 1);
+    // Two frames in flight: the third waits until frame 0 is written.
+    std::atomic<int> third{-2};
+    std::thread late([&] { third = ordered.Claim(); });
+    std::thread producer([&] {
+        for (int i : {1, 0, 3, 2, 5, 4}) {
+            IndexedImage image(4, 2);
+            std::fill(image.pixels.begin(), image.pixels.end(), std::uint8_t(i % 2));
+            image.delay = 10 + i;
+            EncodedFrame f;
+            f.image = image;
+            f.lzw = LzwEncode(image.pixels.data(), image.pixels.size(), writer.MinCodeSize());
+            ordered.Put(i, std::move(f));
+        }
+    });
+    ordered.Run();
+    producer.join();
+    late.join();
+    EXPECT_EQ(third, 2);
+    EXPECT_EQ(ordered.Written(), 6);
+    ASSERT_TRUE(writer.Finish());
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(path, &gif));
+    ASSERT_EQ(gif.frames.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(gif.frames[std::size_t(i)].delay, 10 + i);
+        EXPECT_EQ(gif.frames[std::size_t(i)].indices.At(0, 0), i % 2);
+    }
+}
+
+TEST(OrderedWriter, AbortEndsTheWriterAndTheClaims) {
+    QTemporaryDir dir;
+    GifWriter writer;
+    ASSERT_TRUE(writer.Open(dir.filePath(QStringLiteral("a.gif")), 2, 2,
+                            {qRgb(0, 0, 0), qRgb(255, 255, 255)}, GifFileOptions()));
+    EncodeControl control(nullptr, 3);
+    OrderedWriter ordered(writer, control, 3, 1);
+    EXPECT_EQ(ordered.Claim(), 0);
+    std::thread stopper([&] { control.Fail(Status::Error(QStringLiteral("stop"))); });
+    ordered.Run(); // frame 0 never arrives
+    stopper.join();
+    EXPECT_EQ(ordered.Written(), 0);
+    EXPECT_EQ(ordered.Claim(), -1);
+    writer.Cancel();
+}
+
+TEST(PaletteSampler, SamplesEvenlyAndKeepsFramesWhenAllAreSampled) {
+    EXPECT_EQ(PaletteSampler::ChooseSamples(10, QSize(10, 10), 400),
+              (std::vector<int>{0, 2, 5, 7}));
+    EXPECT_EQ(PaletteSampler::ChooseSamples(3, QSize(10, 10), 10).size(), 1u); // at least one
+    EXPECT_EQ(PaletteSampler::ChooseSamples(3, QSize(10, 10), 1 << 20).size(), 3u);
+
+    for (bool random : {true, false}) {
+        FlatSource source(6, QSize(5, 4), random);
+        EncodeControl control(nullptr, 100);
+        PaletteSampler sampler(source, control);
+        sampler.Run({0, 1, 2, 3, 4, 5}, true, 3);
+        ASSERT_FALSE(control.Failure());
+        EXPECT_EQ(source.drawn, 6);
+        EXPECT_EQ(sampler.Histogram().ColorCount(), 6u);
+        EXPECT_EQ(sampler.Histogram().PixelCount(), 6u * 20u);
+        ASSERT_EQ(sampler.Kept().size(), 6u);
+        EXPECT_EQ(sampler.Kept()[4].pixel(0, 0), qRgb(40, 40, 40)) << random;
+        EXPECT_FALSE(sampler.First(1).isNull());
+        // One colour a frame: one cell each, six together.
+        EXPECT_DOUBLE_EQ(sampler.FrameCells(), 1.0);
+        EXPECT_EQ(sampler.AnimationCells(), 6); // greys 0..50 step 10: cells 8 wide
+        EXPECT_EQ(control.StepsDone(), 6);
+    }
+    // A sequential source is drawn through, sampled or not.
+    FlatSource sequential(6, QSize(5, 4), false);
+    EncodeControl control(nullptr, 100);
+    PaletteSampler sampler(sequential, control);
+    sampler.Run({0, 3}, false, 2);
+    EXPECT_EQ(sequential.drawn, 6);
+    EXPECT_EQ(sampler.Histogram().ColorCount(), 2u);
+    EXPECT_TRUE(sampler.Kept().empty());
+}
+
+// Memory that runs out anywhere in the save ends it with a message and
+// leaves the previous file as it was.
+TEST(EncodeOutOfMemory, EndsTheSaveAndKeepsThePreviousFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gif"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous");
+    }
+    struct Case {
+        bool random;
+        std::size_t samplePixels; // small: frames are drawn again to remap
+        int throwAt, nullAt;
+    };
+    const Case cases[] = {
+        {true, std::size_t(1) << 20, 5, -1}, // while sampling
+        {true, 8 * 8 * 2, 7, -1},            // while remapping
+        {false, std::size_t(1) << 20, 3, -1},
+        {false, 8 * 8 * 2, 9, -1},
+        {true, 8 * 8 * 2, -1, 6}, // a frame that could not be allocated
+        {false, 8 * 8 * 2, -1, 2},
+    };
+    for (const Case& c : cases) {
+        for (int threads : {1, 3}) {
+            FlatSource source(12, QSize(8, 8), c.random);
+            source.throwAt = c.throwAt;
+            source.nullAt = c.nullAt;
+            EncodeOptions options;
+            options.threads = threads;
+            options.paletteSamplePixels = c.samplePixels;
+            const Status s = EncodeAnimatedGif(source, path, options);
+            EXPECT_FALSE(s);
+            EXPECT_EQ(s.message(), QStringLiteral("Not enough memory for a 8 x 8 frame"))
+                << c.random << " " << c.throwAt << " " << threads;
+            EXPECT_EQ(ReadAll(path), QByteArray("previous"));
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+                      QStringList{QStringLiteral("keep.gif")});
+        }
+    }
+    // A frame of the wrong size is the source's fault, not memory.
+    FlatSource source(4, QSize(8, 8));
+    source.wrongSizeAt = 2;
+    const Status s = EncodeAnimatedGif(source, path, EncodeOptions());
+    EXPECT_EQ(s.message(), QStringLiteral("Frame 3 was drawn at 9 x 8 pixels instead of 8 x 8"));
+    EXPECT_EQ(ReadAll(path), QByteArray("previous"));
+}
+
+} // namespace
