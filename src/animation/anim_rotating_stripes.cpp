@@ -22,7 +22,14 @@ AnimRotatingStripes::AnimRotatingStripes(AnimationHost* host, QWidget* owner)
                         m_ui->backgroundStripesCheck});
     BindDither(m_ui->ditherCheck);
     connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnSaveAnimatedGif);
-    connect(m_ui->fitToCellButton, &QPushButton::clicked, this, &AnimRotatingStripes::OnFitToCell);
+    // The button shows whether Fit to Cell is on; a second click turns it off.
+    m_ui->fitToCellButton->setCheckable(true);
+    connect(m_ui->fitToCellButton, &QPushButton::clicked, this, [this](bool on) {
+        if (on)
+            OnFitToCell();
+        else
+            SetFitToCellShown(false);
+    });
     BindCellPattern(m_ui->cellPatternButton);
     BindClose(m_ui->closeButton);
     StripesRenderer()->SetFitToCell(false);
@@ -53,6 +60,19 @@ void AnimRotatingStripes::OnFitToCell() {
         m_ui->widthEdit->setText(QString::number(document->Table().GetWidth()));
         m_ui->heightEdit->setText(QString::number(document->Table().GetHeight()));
     }
-    StripesRenderer()->SetFitToCell(true);
+    SetFitToCellShown(true);
+}
+
+void AnimRotatingStripes::SetFitToCellShown(bool on) {
+    StripesRenderer()->SetFitToCell(on);
+    m_ui->fitToCellButton->setChecked(on);
+    // While it is on, the size boxes hold the table's size, which the save
+    // divides into one pinwheel per cell.
+    m_ui->widthLabel->setText(on ? tr("Table &Width:") : tr("&Width:"));
+    m_ui->heightLabel->setText(on ? tr("Table &Height:") : tr("&Height:"));
+    const QString tip =
+        on ? tr("Fit to Cell is on: the table's size; each cell gets a pinwheel") : QString();
+    m_ui->widthEdit->setToolTip(tip);
+    m_ui->heightEdit->setToolTip(tip);
     update();
 }

@@ -23,6 +23,8 @@ public:
 
     Status OnSaveAnimatedGif();
     void OnFitToCell();
+    // Turns Fit to Cell on or off and shows which it is.
+    void SetFitToCellShown(bool on);
 
 private:
     std::unique_ptr<Ui::AnimRotatingStripes> m_ui;

@@ -45,6 +45,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdiArea(new QM
 }
 
 CMainFrame::~CMainFrame() {
+    // The area outlives this part of the window and still reports
+    // activations while its documents close.
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
     delete m_pPrinter;
 }
 

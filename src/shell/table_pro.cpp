@@ -7,12 +7,16 @@
 #include "shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 
 TablePro::TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner)
     : QDialog(owner), m_pDoc(doc), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()),
-      m_table(&doc->Table()) {
+      m_table(&doc->Table()), m_pWriteTimer(new QTimer(this)) {
+    m_pWriteTimer->setSingleShot(true);
+    connect(m_pWriteTimer, &QTimer::timeout, this, &TablePro::WriteNow);
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("tableProperties"));
     m_ui->cellColorBox->Fill();
@@ -67,11 +71,41 @@ void TablePro::SetStartingControls() {
     m_ui->columnsCombo->setCurrentIndex(2);
 }
 
+namespace {
+
+// Pages up to this size are rewritten at every keystroke; larger ones (a
+// table of thousands of cells) at most every kCoalesceMs while typing.
+constexpr qint64 kCoalesceFromBytes = 256 * 1024;
+constexpr int kCoalesceMs = 150;
+
+} // namespace
+
 void TablePro::WriteAndRefresh() {
+    if (m_nLastPageBytes >= kCoalesceFromBytes && m_lastWrite.isValid() &&
+        m_lastWrite.elapsed() < kCoalesceMs) {
+        if (!m_pWriteTimer->isActive())
+            m_pWriteTimer->start(int(kCoalesceMs - m_lastWrite.elapsed()));
+        return;
+    }
+    WriteNow();
+}
+
+void TablePro::FlushPendingWrite() {
+    if (m_pWriteTimer->isActive()) {
+        m_pWriteTimer->stop();
+        WriteNow();
+    }
+}
+
+void TablePro::WriteNow() {
+    m_pWriteTimer->stop();
     if (Status s = m_pDoc->Model().WritePreviewPage(); !s) {
         Q_EMIT PageWriteFailed(s.message());
         ShowUserMessage(this, s.message(), MessageKind::Warning);
     }
+    m_lastWrite.start();
+    m_nLastPageBytes = QFileInfo(m_pDoc->Model().Preview().page).size();
+    Q_EMIT PageWritten(m_nLastPageBytes);
     m_pDoc->NotifyTableChanged();
     m_pView->RefreshPreview();
 }

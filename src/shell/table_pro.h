@@ -6,6 +6,7 @@
 #include "page/html_table.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <array>
 #include <memory>
@@ -14,6 +15,7 @@ namespace Ui {
 class TablePro;
 }
 class CColorBox;
+class QTimer;
 class CVelmoraDoc;
 class PreviewTarget;
 
@@ -36,6 +38,10 @@ public:
     // border 5, 2 rows, 3 columns. The edits' change handlers run.
     void SetStartingControls();
 
+    // Writes an edit that is still waiting (edits of a large page are
+    // written at most every 150 ms while the user types).
+    void FlushPendingWrite();
+
     // Parameter dialogs opened by this window's Animate Table button, in the
     // renderer numbering (1..6).
     void SetAnimationDialog(int type, QDialog* dialog);
@@ -51,6 +57,8 @@ Q_SIGNALS:
     void AnimateTableRequested();
     // The page could not be written: the message for the user.
     void PageWriteFailed(const QString& message);
+    // The preview page was written; its size in bytes.
+    void PageWritten(qint64 bytes);
     // Shown or hidden, by the user or the program.
     void VisibilityChanged(bool visible);
 
@@ -61,6 +69,7 @@ protected:
 
 private:
     void WriteAndRefresh();
+    void WriteNow();
     void OnWidthChanged(const QString& text);
     void OnHeightChanged(const QString& text);
     void OnColorChosen(CColorBox* box, int index, bool cell);
@@ -70,4 +79,7 @@ private:
     std::unique_ptr<Ui::TablePro> m_ui;
     CHtmlTable* m_table;                                 // the document's
     std::array<QPointer<QDialog>, 7> m_animationDialogs; // index 0 unused
+    QTimer* m_pWriteTimer;
+    QElapsedTimer m_lastWrite;
+    qint64 m_nLastPageBytes = 0;
 };

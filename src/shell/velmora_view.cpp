@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSet>
+#include <QStatusBar>
 #include <QUrl>
 #include <QWindow>
 
@@ -144,8 +145,15 @@ void CVelmoraView::OnInitialUpdate() {
 
     m_pTablePro = new TablePro(m_pDoc, this, m_pMainWindow);
     connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
-    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
+    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow)) {
         connect(m_pTablePro, &TablePro::VisibilityChanged, frame, &CMainFrame::UpdateMenus);
+        connect(m_pTablePro, &TablePro::PageWritten, frame, [frame](qint64 bytes) {
+            // A page this large is slow for the browser: say how large.
+            if (bytes > 1024 * 1024)
+                frame->statusBar()->showMessage(
+                    tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
+        });
+    }
     QRect main = m_pMainWindow->frameGeometry();
     if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
         main = frame->PlacementFrame();
@@ -280,6 +288,8 @@ Status CVelmoraView::OnCopyCellPattern() {
 }
 
 Status CVelmoraView::OnCopyAll() {
+    if (m_pTablePro)
+        m_pTablePro->FlushPendingWrite();
     if (!m_pDoc->IsUntitled()) {
         if (Status s = OnFileSave(); !s)
             return s;
@@ -289,6 +299,8 @@ Status CVelmoraView::OnCopyAll() {
 }
 
 Status CVelmoraView::OnCopyTableTag() {
+    if (m_pTablePro)
+        m_pTablePro->FlushPendingWrite();
     const QString& pageFile = PageFile();
     QFile file(pageFile);
     if (!file.exists())

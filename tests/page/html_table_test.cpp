@@ -27,8 +27,9 @@ const char* const kDefaultPage[] = {
     "</style>",
     "</head>",
     "<body>",
-    "<table width=\"450\" height=\"200\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\" "
-    "background=\"Untitled1.gif\" bgcolor=\"#ffffff\">",
+    // One line of the page, split to fit here.
+    ("<table width=\"450\" height=\"200\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\" "
+     "background=\"Untitled1.gif\" bgcolor=\"#ffffff\">"),
     "<tr>",
     "<td><table width=\"450\" height=\"200\" border=\"0\" cellpadding=\"0\" cellspacing=\"5\">",
     "<tr>",

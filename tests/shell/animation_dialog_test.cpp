@@ -121,8 +121,18 @@ TEST_F(AnimationFixture, RotatingStripesFitToCell) {
     RotatingStripesRenderer* r = rotating->StripesRenderer();
     EXPECT_EQ(r->GetFrameWidth(), 120); // the window's starting size
     EXPECT_FALSE(r->GetFitToCell());
+    EXPECT_FALSE(rotating->Controls()->fitToCellButton->isChecked());
+    rotating->Controls()->fitToCellButton->click();
+    EXPECT_TRUE(r->GetFitToCell());
+    EXPECT_TRUE(rotating->Controls()->fitToCellButton->isChecked());
+    EXPECT_TRUE(rotating->Controls()->widthLabel->text().contains(QStringLiteral("Table")));
+    // A second click turns it off again, and the labels say so.
+    rotating->Controls()->fitToCellButton->click();
+    EXPECT_FALSE(r->GetFitToCell());
+    EXPECT_FALSE(rotating->Controls()->widthLabel->text().contains(QStringLiteral("Table")));
     rotating->OnFitToCell();
     EXPECT_TRUE(r->GetFitToCell());
+    EXPECT_TRUE(rotating->Controls()->fitToCellButton->isChecked());
     EXPECT_EQ(rotating->Controls()->widthEdit->text(), QStringLiteral("450"));
     ASSERT_TRUE(rotating->OnSaveAnimatedGif());
     EXPECT_EQ(r->GetBorder(), 6);

@@ -5,8 +5,10 @@
 #include "shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -150,6 +152,39 @@ TEST_F(TableProFixture, AnimationDialogBookkeeping) {
     EXPECT_TRUE(watchMoving.isNull());
     EXPECT_TRUE(watchRotating.isNull());
     EXPECT_EQ(dialog.AnimationDialog(1), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TableProFixture, RapidEditsOfALargePageAreCoalesced) {
+    // 400 x 400 cells: a page of several MB.
+    Choose(ui->rowsCombo, 1);
+    ui->rowsCombo->lineEdit()->setText(QString());
+    QTest::keyClicks(ui->rowsCombo->lineEdit(), QStringLiteral("400"));
+    ui->columnsCombo->lineEdit()->setText(QString());
+    QTest::keyClicks(ui->columnsCombo->lineEdit(), QStringLiteral("400"));
+    QTest::qWait(200);
+    ASSERT_GT(view.Page().size(), 1024 * 1024);
+
+    QSignalSpy written(&dialog, &TablePro::PageWritten);
+    ui->widthEdit->selectAll();
+    QTest::keyClicks(ui->widthEdit, QStringLiteral("3000"));
+    // Four keystrokes in well under 150 ms: at most the first is written at
+    // once, the last follows when the typing pauses.
+    EXPECT_LE(written.count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(view.Page().contains("width=\"3000\""), 2000);
+    EXPECT_LE(written.count(), 2);
+    EXPECT_EQ(dialog.Table()->GetRows(), 400);
+    EXPECT_EQ(dialog.Table()->GetWidth(), 3000);
+}
+
+TEST_F(TableProFixture, SmallPagesAreWrittenAtEveryEdit) {
+    QSignalSpy written(&dialog, &TablePro::PageWritten);
+    Retype(ui->widthEdit, QStringLiteral("321"));
+    EXPECT_EQ(written.count(), 3);
+    EXPECT_TRUE(view.Page().contains("width=\"321\""));
 }
 
 } // namespace
