@@ -6,6 +6,7 @@
 #include "controls/dialog_text.h"
 #include "controls/user_messages.h"
 
+#include <QApplication>
 #include <QAtomicInt>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QMainWindow>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
@@ -39,8 +41,37 @@ void AnimationDialog::PlaceAtMainWindow() {
         return;
     adjustSize();
     const QRect m = main->frameGeometry();
-    const QRect own = frameGeometry();
-    move(m.left() + 5, m.bottom() + 1 - own.height() - 25);
+    // Before the window is first shown its frame is unknown; the window
+    // manager gives it the same title bar and borders as the main window's.
+    QMargins frame =
+        frameGeometry().isValid() && frameGeometry() != geometry()
+            ? QMargins(geometry().left() - frameGeometry().left(),
+                       geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(),
+                       frameGeometry().bottom() - geometry().bottom())
+            : QMargins(main->geometry().left() - m.left(), main->geometry().top() - m.top(),
+                       m.right() - main->geometry().right(),
+                       m.bottom() - main->geometry().bottom());
+    const QSize outer = size().grownBy(frame);
+    QRect placed(QPoint(m.left() + 5, m.bottom() + 1 - outer.height() - 25), outer);
+    // Not over another of our windows (Table Properties) when there is room
+    // beside or above it.
+    const QRect screen = main->screen() ? main->screen()->availableGeometry() : m;
+    for (QWidget* other : QApplication::topLevelWidgets()) {
+        if (other == this || other == main || !other->isVisible() ||
+            !placed.intersects(other->frameGeometry()))
+            continue;
+        const QRect o = other->frameGeometry();
+        QRect above = placed;
+        above.moveBottom(o.top() - 1);
+        QRect left = placed;
+        left.moveRight(o.left() - 1);
+        if (screen.contains(left))
+            placed = left;
+        else if (screen.contains(above))
+            placed = above;
+    }
+    move(placed.topLeft());
 }
 
 void AnimationDialog::BindNumber(QLineEdit* edit, std::function<void(int)> set) {

@@ -1,5 +1,7 @@
 #include "controls/color_box.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QStyleOptionComboBox>
@@ -108,10 +110,19 @@ void CColorBox::PaintEntry(QPainter* painter, const QRect& r, int index, bool se
     const QRect swatch(r.left(), r.top(), mid - r.left(), r.height());
     const QRect label(mid, r.top(), r.right() - mid + 1, r.height());
     if ((index < 0 || index >= count()) && m_bHasDefault) {
-        painter->fillRect(swatch, ToQColor(m_crDefault));
-        painter->drawRect(swatch.adjusted(0, 0, -1, -1));
-        painter->drawText(label, Qt::AlignCenter | Qt::TextSingleLine,
-                          tr("%1 (default)").arg(ColorName(m_crDefault)));
+        // A narrower swatch leaves room for the mark; the name is what the
+        // list would call it.
+        const QRect small(r.left(), r.top(), std::max(r.width() / 5, 12), r.height());
+        const QRect text(small.right() + 3, r.top(), r.right() - small.right() - 3, r.height());
+        painter->fillRect(small, ToQColor(m_crDefault));
+        painter->drawRect(small.adjusted(0, 0, -1, -1));
+        QFont font = painter->font();
+        font.setItalic(true);
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        painter->setFont(font);
+        const QString name = tr("%1 (default)").arg(ColorName(m_crDefault));
+        painter->drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                          painter->fontMetrics().elidedText(name, Qt::ElideRight, text.width()));
     } else if (index < 0 || index >= count()) {
         painter->drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tr("Unassigned"));
     } else {

@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -192,15 +193,30 @@ void CVelmoraView::ShowTableProperties(bool show) {
 }
 
 void CVelmoraView::KeepAboveMainWindow() {
-    // Made before the main window had a native window, Table Properties may
-    // have no transient parent, and the first click into the preview would
-    // drop it behind; tie it to the main window now that it exists.
-    if (!m_pTablePro || !m_pMainWindow->windowHandle())
+    // Window managers read a window's owner when the window is mapped. Table
+    // Properties of the first document is mapped before the main window is
+    // on the screen, so the manager does not keep it above its owner and the
+    // first click into the preview drops it behind. Once the main window is
+    // exposed, map it again, tied to the main window.
+    if (!m_pTablePro || m_bTiedToMainWindow)
         return;
+    QWindow* owner = m_pMainWindow->windowHandle();
+    if (!owner || !owner->isExposed()) {
+        QTimer::singleShot(100, this, [this] {
+            if (m_pTablePro && m_pTablePro->isVisible())
+                KeepAboveMainWindow();
+        });
+        return;
+    }
+    m_bTiedToMainWindow = true;
     m_pTablePro->winId();
     if (QWindow* handle = m_pTablePro->windowHandle())
-        if (handle->transientParent() != m_pMainWindow->windowHandle())
-            handle->setTransientParent(m_pMainWindow->windowHandle());
+        handle->setTransientParent(owner);
+    if (m_pTablePro->isVisible()) {
+        m_pTablePro->hide();
+        m_pTablePro->show();
+        m_pTablePro->raise();
+    }
 }
 
 void CVelmoraView::RefreshPreview() {

@@ -98,4 +98,5 @@ private:
     QPointer<TablePro> m_pTablePro;
     std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
     QString m_strPreviewBase;
+    bool m_bTiedToMainWindow = false;
 };

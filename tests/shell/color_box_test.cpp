@@ -78,7 +78,7 @@ TEST(ColorBox, ShowsTheDefaultColourUntilOneIsPicked) {
     EXPECT_EQ(paintClosed().pixel(40, 10), qRgb(255, 255, 255));
     box.SetDefaultColor(MakeColorRef(255, 0, 0));
     EXPECT_TRUE(box.HasDefaultColor());
-    EXPECT_EQ(paintClosed().pixel(40, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(paintClosed().pixel(10, 10), qRgb(255, 0, 0));
     EXPECT_EQ(CColorBox::ColorName(MakeColorRef(255, 0, 0)), QStringLiteral("Red"));
     EXPECT_EQ(CColorBox::ColorName(MakeColorRef(1, 2, 3)), QStringLiteral("#010203"));
     // A pick replaces the default in the closed box.
