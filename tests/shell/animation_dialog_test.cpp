@@ -22,6 +22,8 @@
 
 #include <QDir>
 #include <QListWidget>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -252,6 +254,35 @@ TEST(AngleDial, AnglesOfPoints) {
     EXPECT_EQ(CAngleDial::AngleAt(QPointF(-10, 0)), 180);
     EXPECT_EQ(CAngleDial::AngleAt(QPointF(0, 10)), 270);
     EXPECT_EQ(CAngleDial::AngleAt(QPointF(10, 10)), 315);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AnimationFixture, AnimationWindowKeepsClearOfTheStatusBarAndTableProperties) {
+    CMainFrame* frame = app->MainFrame();
+    frame->showNormal();
+    frame->setGeometry(60, 60, 800, 600);
+    QTest::qWait(50);
+    CVelmoraView* view = View();
+    view->ShowTableProperties(true);
+    AnmType::SetTestHook([] { return 1; });
+    view->OnAnimateTable();
+    AnimationDialog* window = view->AnimationWindow(1);
+    ASSERT_NE(window, nullptr);
+    QTest::qWait(50);
+    const QRect placed = window->frameGeometry();
+    const QRect main = frame->frameGeometry();
+    // Its whole frame ends 25 pixels above the main window's bottom, so the
+    // status bar stays in view.
+    EXPECT_LE(placed.bottom(), main.bottom() - 25);
+    EXPECT_LE(placed.bottom(), frame->statusBar()->mapToGlobal(QPoint(0, 0)).y());
+    const QRect pro = view->GetTablePro()->frameGeometry();
+    const QRect screen = frame->screen()->availableGeometry();
+    if (screen.width() > placed.width() + pro.width() + 20) {
+        EXPECT_FALSE(placed.intersects(pro));
+    }
 }
 
 } // namespace
