@@ -1,6 +1,7 @@
 #include "animation/animation_dialog.h"
 
 #include "animation/animation_host.h"
+#include "animation/live_preview.h"
 #include "animation/stripes_renderer_base.h"
 #include "controls/color_box.h"
 #include "controls/dialog_text.h"
@@ -8,20 +9,25 @@
 
 #include <QApplication>
 #include <QAtomicInt>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFutureWatcher>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <new>
 
@@ -37,6 +43,7 @@ AnimationRenderer* AnimationDialog::Renderer() const {
 
 void AnimationDialog::PlaceAtMainWindow() {
     QMainWindow* main = m_pHost->MainWindow();
+    EnsureLivePreview();
     if (!main)
         return;
     adjustSize();
@@ -57,19 +64,23 @@ void AnimationDialog::PlaceAtMainWindow() {
     // Not over another of our windows (Table Properties) when there is room
     // beside or above it.
     const QRect screen = main->screen() ? main->screen()->availableGeometry() : m;
-    for (QWidget* other : QApplication::topLevelWidgets()) {
-        if (other == this || other == main || !other->isVisible() ||
-            !placed.intersects(other->frameGeometry()))
-            continue;
+    auto covers = [this, main](const QRect& r) {
+        for (QWidget* other : QApplication::topLevelWidgets())
+            if (other != this && other != main && other->isVisible() &&
+                r.intersects(other->frameGeometry()))
+                return other;
+        return static_cast<QWidget*>(nullptr);
+    };
+    if (QWidget* other = covers(placed)) {
         const QRect o = other->frameGeometry();
-        QRect above = placed;
-        above.moveBottom(o.top() - 1);
-        QRect left = placed;
+        QRect left = placed, above = placed;
         left.moveRight(o.left() - 1);
-        if (screen.contains(left))
-            placed = left;
-        else if (screen.contains(above))
-            placed = above;
+        above.moveBottom(o.top() - 1);
+        for (const QRect& candidate : {left, above})
+            if (screen.contains(candidate) && !covers(candidate)) {
+                placed = candidate;
+                break;
+            }
     }
     move(placed.topLeft());
 }
@@ -80,6 +91,7 @@ void AnimationDialog::BindNumber(QLineEdit* edit, std::function<void(int)> set) 
     connect(edit, &QLineEdit::textChanged, this, [this, set](const QString& text) {
         if (Renderer())
             set(AtoiText(text));
+        PreviewChanged();
     });
     // The starting texts are what the renderer starts with.
     if (Renderer())
@@ -119,6 +131,7 @@ void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> se
             // The animation table's Black is #0F0F0F.
             set(ColorOfEntry(kAnimationColorTable[index]));
         }
+        PreviewChanged();
         box->setFocus();
     });
 }
@@ -134,6 +147,7 @@ void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(in
     connect(combo, &QComboBox::activated, this, [this, combo, set = std::move(set)](int index) {
         if (Renderer())
             set(AtoiText(combo->itemText(index)));
+        PreviewChanged();
     });
 }
 
@@ -142,6 +156,7 @@ void AnimationDialog::BindDither(QCheckBox* check) {
     connect(check, &QCheckBox::toggled, this, [this](bool on) {
         if (Renderer())
             Renderer()->SetDither(on);
+        PreviewChanged();
     });
 }
 
@@ -190,8 +205,65 @@ void AnimationDialog::BindStripeControls(const StripeControls& c) {
         BindColor(
             c.stripes[std::size_t(i)], [r, i](COLORREF color) { r()->SetStripeColor(i, color); },
             [r, i] { return r()->GetStripeColor(i); });
-    connect(c.backgroundStripes, &QCheckBox::toggled, this,
-            [r](bool on) { r()->SetBackgroundStripes(on); });
+    connect(c.backgroundStripes, &QCheckBox::toggled, this, [this, r](bool on) {
+        r()->SetBackgroundStripes(on);
+        PreviewChanged();
+    });
+}
+
+void AnimationDialog::PreviewChanged() {
+    if (m_pLivePreview)
+        m_pLivePreview->Changed();
+}
+
+void AnimationDialog::EnsureLivePreview() {
+    // The windows build their controls after this base is made, so the
+    // preview joins their layout when the window is first placed or shown.
+    if (m_pLivePreview)
+        return;
+    m_pLivePreview = new LivePreview(
+        [this]() -> std::unique_ptr<AnimationRenderer> {
+            AnimationRenderer* r = Renderer();
+            return r ? r->Clone() : nullptr;
+        },
+        this);
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->addWidget(m_pLivePreview, 0, Qt::AlignTop);
+    } else if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        grid->addWidget(m_pLivePreview, 0, grid->columnCount(), std::max(1, grid->rowCount()), 1,
+                        Qt::AlignTop);
+    } else if (layout()) {
+        layout()->addWidget(m_pLivePreview);
+    } else {
+        // Controls placed by hand: the preview goes below them.
+        m_pLivePreview->move(childrenRect().left(), childrenRect().bottom() + 6);
+        resize(std::max(width(), m_pLivePreview->geometry().right() + 6),
+               m_pLivePreview->geometry().bottom() + 6);
+    }
+    WatchEdits();
+    m_pLivePreview->Changed();
+}
+
+void AnimationDialog::WatchEdits() {
+    // Windows bind some controls themselves (angles, pictures, directions);
+    // watching every control catches those edits without each window
+    // having to report them.
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::textChanged, this, &AnimationDialog::PreviewChanged);
+    for (QComboBox* combo : findChildren<QComboBox*>()) {
+        connect(combo, &QComboBox::currentIndexChanged, this, &AnimationDialog::PreviewChanged);
+        // A custom colour keeps the index where it was.
+        connect(combo, &QComboBox::activated, this, &AnimationDialog::PreviewChanged);
+    }
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        connect(button, &QAbstractButton::toggled, this, &AnimationDialog::PreviewChanged);
+        connect(button, &QAbstractButton::clicked, this, &AnimationDialog::PreviewChanged);
+    }
+}
+
+void AnimationDialog::showEvent(QShowEvent* event) {
+    EnsureLivePreview();
+    QDialog::showEvent(event);
 }
 
 void AnimationDialog::reject() {
@@ -291,15 +363,87 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
 
     const Status status = watcher.result();
     if (status) {
-        QString message = tr("Animated gif saved to disk");
-        // The notes are about the prepared save, which the snapshot holds.
-        for (const QString& note : snapshot->AllSaveNotes())
-            message += QStringLiteral("\n") + note;
-        ShowUserMessage(this, message, MessageKind::Information);
+        const QString saved = tr("Animated gif saved to disk");
+        // The summary and notes are about the prepared save, which the
+        // snapshot holds. The summary says itself how browsers play short
+        // frames, so of the notes only the type's own are added.
+        const QStringList summary =
+            SaveSummary(*snapshot, QFileInfo(snapshot->GetAnimationGifPath()).size());
+        QStringList lines{saved};
+        lines << summary << snapshot->SaveNotes();
+        ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
+        if (QMainWindow* main = m_pHost->MainWindow())
+            main->statusBar()->showMessage(saved + QStringLiteral(": ") +
+                                           summary.join(QLatin1Char(' ')));
         m_pHost->RefreshPreview();
     } else if (!progress->m_cancel) {
         ShowUserMessage(this, status.message(), MessageKind::Warning);
     }
     Q_EMIT Saved(status);
     return status;
+}
+
+namespace {
+
+// Seconds from hundredths: "6.6", "0.05", "12".
+QString Seconds(std::int64_t hundredths) {
+    if (hundredths % 100 == 0)
+        return QString::number(hundredths / 100);
+    if (hundredths % 10 == 0)
+        return QString::number(double(hundredths) / 100.0, 'f', 1);
+    return QString::number(double(hundredths) / 100.0, 'f', 2);
+}
+
+QString FileSize(qint64 bytes) {
+    if (bytes < 1024)
+        return bytes == 1 ? AnimationDialog::tr("1 byte")
+                          : AnimationDialog::tr("%1 bytes").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return AnimationDialog::tr("%1 KB").arg((bytes + 512) / 1024);
+    return AnimationDialog::tr("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+} // namespace
+
+QStringList AnimationDialog::SaveSummary(const AnimationRenderer& prepared, qint64 bytes) {
+    // Browsers show frames of 0 or 1 hundredth for 10 hundredths.
+    constexpr int kBrowserDelay = 10;
+    const int count = std::max(prepared.FrameCount(), 0);
+    // Every type keeps one delay for all frames or a short pattern; a
+    // sample of a very long loop tells its time without a walk through
+    // millions of frames.
+    constexpr int kSampled = 100000;
+    const int sampled = std::min(count, kSampled);
+    std::int64_t intended = 0, played = 0;
+    int shortest = kBrowserDelay;
+    for (int i = 0; i < sampled; ++i) {
+        const int delay = std::max(prepared.FrameDelay(i), 0);
+        intended += delay;
+        played += delay < 2 ? kBrowserDelay : delay;
+        shortest = std::min(shortest, delay);
+    }
+    if (sampled > 0 && sampled < count) {
+        intended = std::llround(double(intended) * count / sampled);
+        played = std::llround(double(played) * count / sampled);
+    }
+    QStringList lines;
+    lines << tr("%1, %2, %3 s a loop")
+                 .arg(FileSize(bytes), count == 1 ? tr("1 frame") : tr("%1 frames").arg(count),
+                      Seconds(intended));
+    if (shortest < 2) {
+        const QString frames = shortest == 1 ? tr("Frames of 1 hundredth of a second")
+                                             : tr("Frames of 0 hundredths of a second");
+        QString slower;
+        if (intended > 0) {
+            const double factor = double(played) / double(intended);
+            slower = tr("the animation runs %1 times slower than intended (%2 s a loop instead "
+                        "of %3 s).")
+                         .arg(QString::number(factor, 'g', factor < 10 ? 2 : 3), Seconds(played),
+                              Seconds(intended));
+        } else {
+            slower = tr("a loop takes %1 s instead of running without pause.").arg(Seconds(played));
+        }
+        lines << tr("%1 are played at 10 hundredths by browsers: %2").arg(frames, slower);
+    }
+    return lines;
 }

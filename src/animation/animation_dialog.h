@@ -2,7 +2,8 @@
 // change and passed to the renderer's clamping setters, colour lists, the
 // number of colours, dithering, "Save Animated Gif" (run off the UI thread
 // behind a progress dialog), "Close", and placement at the main window's
-// lower left.
+// lower left. Beside the controls a live preview loops what the next save
+// would write, redrawn a moment after each edit.
 #pragma once
 
 #include "animation/animation_renderer.h"
@@ -13,6 +14,7 @@
 
 class AnimationHost;
 class CColorBox;
+class LivePreview;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -34,9 +36,19 @@ public:
 
     // Runs the save: `prepare` on this thread (it may store values back on
     // the renderer), drawing and writing on another behind a progress
-    // dialog with Cancel. Shows "Animated gif saved to disk" and refreshes
-    // the preview when the GIF was written.
+    // dialog with Cancel. Shows "Animated gif saved to disk" with the
+    // file's size, frame count and play time (also on the main window's
+    // status bar) and refreshes the page preview when the GIF was written.
     Status RunSave(const std::function<void(AnimationRenderer&)>& prepare);
+
+    // What a save of `prepared` that wrote `bytes` bytes comes to: its
+    // first line is "123 KB, 66 frames, 6.6 s a loop"; a second line, when
+    // frames are shorter than browsers play them, says by how much.
+    static QStringList SaveSummary(const AnimationRenderer& prepared, qint64 bytes);
+
+    // The looping preview beside the controls; nullptr until the window is
+    // placed or shown.
+    LivePreview* LivePreviewLabel() const { return m_pLivePreview; }
 
     // Operations the cell-pattern picker uses.
     void SetWidthText(int width);
@@ -74,11 +86,20 @@ protected:
     };
     void BindStripeControls(const StripeControls& c);
 
+    // Any edit calls this; the preview redraws a moment after the last one.
+    // The Bind helpers call it, and every edit box, list and button of the
+    // window is watched too, so windows' own controls need not.
+    void PreviewChanged();
+
     AnimationHost* Host() const { return m_pHost; }
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
 private:
+    void EnsureLivePreview();
+    void WatchEdits();
+
     AnimationHost* m_pHost;
     int m_nType;
     QLineEdit* m_pWidthEdit = nullptr;
@@ -86,4 +107,5 @@ private:
     bool m_bSaving = false;
     QLabel* m_pSeedLabel = nullptr;
     QCheckBox* m_pSameSeedCheck = nullptr;
+    LivePreview* m_pLivePreview = nullptr;
 };
