@@ -12,6 +12,7 @@
 #include "cellpattern/rect_cell_pattern.h"
 #include "cellpattern/round_rect_cell_pattern.h"
 #include "imaging/gif_reader.h"
+#include "page/velmora_document.h"
 #include "shell/table_pro.h"
 #include "ui_anim_moving_stripes.h"
 #include "ui_bitmap_cell_pattern.h"
