@@ -64,6 +64,10 @@ CellPattern::CellPattern(AnimationHost* host, int rendererType, AnimationDialog*
         bar->setRange(0, 91);
         bar->setPageStep(10);
         bar->setSingleStep(1);
+        // The preview keeps its place whether they show or not.
+        QSizePolicy policy = bar->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        bar->setSizePolicy(policy);
         bar->hide();
         connect(bar, &QScrollBar::valueChanged, this, &CellPattern::UpdatePreview);
     }
@@ -72,6 +76,7 @@ CellPattern::CellPattern(AnimationHost* host, int rendererType, AnimationDialog*
     connect(m_ui->oneCellButton, &QPushButton::clicked, this, &CellPattern::OnSetTableToOneCell);
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &CellPattern::accept);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &CellPattern::reject);
+    m_ui->sizeLabel->setMinimumHeight(m_ui->sizeLabel->fontMetrics().height());
     list->setCurrentRow(1);
     adjustSize();
 }
@@ -130,7 +135,7 @@ QImage CellPattern::ShapeSample(int index) {
     image.setColor(1, qRgb(255, 255, 255));
     for (int y = 0; y < mask.Height(); ++y)
         for (int x = 0; x < mask.Width(); ++x)
-            image.setPixel(x, y, mask.IsCell(x, y) ? 0 : 1);
+            image.setPixel(x, y, mask.IsCell(x, y) ? 1 : 0);
     return image;
 }
 
