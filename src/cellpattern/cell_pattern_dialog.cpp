@@ -69,17 +69,14 @@ Status CellPatternDialog::Apply() {
     // Checked before anything changes, so a bad value leaves the table too.
     if (Status s = CheckCellPatternParameters(p); !s)
         return s;
-    // A page that cannot be written is reported after the painting, which
-    // does not depend on it.
-    Status before = BeforePaint(*renderer, p);
+    if (Status s = BeforePaint(*renderer, p); !s)
+        return s;
     CellPatternResult result;
     Status painted = ApplyCellPattern(*renderer, p, &result);
     if (VelmoraDocument* doc = m_pHost->Document(); doc && result.mask)
         doc->SetCellMask(result.mask);
     Status written = RewritePage();
-    if (!painted)
-        return painted;
-    return !before ? before : written;
+    return !painted ? painted : written;
 }
 
 void CellPatternDialog::accept() {

@@ -38,7 +38,8 @@ protected:
     // A box read as a whole number (as atoi reads it) into `field` at OK,
     // starting with the field's default.
     void BindBox(QLineEdit* edit, int CellPatternParameters::*field);
-    // Before the painting: the craft window resizes the table here.
+    // Before the painting: the craft window resizes the table here. A
+    // failure stops the painting.
     virtual Status BeforePaint(AnimationRenderer& renderer, const CellPatternParameters& p);
     virtual void ReadExtra(CellPatternParameters&) const {}
     // The page rewritten from the table and the preview refreshed.

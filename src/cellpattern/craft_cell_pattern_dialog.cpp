@@ -2,6 +2,7 @@
 
 #include "animation/animation_renderer.h"
 #include "cellpattern/cell_pattern_painter.h"
+#include "cellpattern/mask_painters.h"
 #include "cellpattern/table_resize.h"
 #include "ui_craft_cell_pattern.h"
 
@@ -76,11 +77,19 @@ void CCraftCellPattern::ReadExtra(CellPatternParameters& p) const {
 }
 
 Status CCraftCellPattern::BeforePaint(AnimationRenderer& renderer, const CellPatternParameters& p) {
+    // A table too large for its mask is refused before anything is resized.
+    const TableGeometry fitted = FitTableToPhoto(TableGeometryOf(renderer), p.photoWidth,
+                                                 p.photoHeight, p.bumpsY, p.lineWidth, p.margin);
+    if (Status s = CheckCellMaskSize(fitted); !s)
+        return s;
     FitRendererTableToPhoto(renderer, p.photoWidth, p.photoHeight, p.bumpsY, p.lineWidth, p.margin);
     TableResize size;
     size.width = renderer.GetTableWidth();
     size.height = renderer.GetTableHeight();
     size.border = renderer.GetBorder();
     ResizeHostTable(Host(), size, nullptr);
-    return RewritePage();
+    // The page follows the new size even if the painting fails; a page that
+    // cannot be written is reported once, after the painting.
+    RewritePage();
+    return Status::Ok();
 }

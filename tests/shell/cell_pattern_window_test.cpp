@@ -332,6 +332,37 @@ TEST_F(CellPatternFixture, CraftScissorsResizesTheTableAroundThePhoto) {
     EXPECT_EQ(h, 1023);
 }
 
+TEST_F(CellPatternFixture, CraftScissorsOnOneCellAndOnTooLargeAPhoto) {
+    Table().SetRows(1);
+    Table().SetColumns(1);
+    AnimationRenderer* r = Renderer();
+    View()->Document()->CopyTableGeometryTo(*r);
+    {
+        CCraftCellPattern craft(View(), 1, window);
+        craft.Controls()->photoWidthEdit->setText(QStringLiteral("640"));
+        craft.Controls()->photoHeightEdit->setText(QStringLiteral("480"));
+        craft.accept();
+        EXPECT_EQ(craft.result(), QDialog::Accepted);
+    }
+    // g = 8/2 + 20/3 + 2/2 + 1 = 12 around the photo.
+    EXPECT_EQ(Table().GetWidth(), 664);
+    EXPECT_EQ(Table().GetHeight(), 504);
+    EXPECT_EQ(Table().GetBorder(), 12);
+    EXPECT_EQ(r->GetTableWidth(), 664);
+
+    // A photo that would make the table too large for a mask changes nothing.
+    CCraftCellPattern huge(View(), 1, window);
+    huge.Controls()->photoWidthEdit->setText(QStringLiteral("60000"));
+    huge.Controls()->photoHeightEdit->setText(QStringLiteral("60000"));
+    huge.setResult(-1);
+    huge.accept();
+    EXPECT_EQ(huge.result(), -1);
+    ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
+    EXPECT_EQ(Table().GetWidth(), 664) << messages.join('|').toStdString();
+    EXPECT_EQ(r->GetTableWidth(), 664);
+    EXPECT_EQ(View()->GetTablePro()->Controls()->widthEdit->text(), QStringLiteral("664"));
+}
+
 TEST_F(CellPatternFixture, BitmapPatternUsesThePickedPicture) {
     QFile::remove(View()->CellFile());
     int heart = -1;
