@@ -4,6 +4,7 @@
 #include "animation/anim_moving_stripes.h"
 #include "animation/animation_renderer.h"
 #include "animation/anm_type.h"
+#include "animation/moving_stripes_renderer.h"
 #include "app_fixture.h"
 #include "cellpattern/bitmap_cell_pattern_dialog.h"
 #include "cellpattern/cell_pattern.h"
@@ -26,6 +27,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -467,6 +469,55 @@ TEST_F(CellPatternFixture, WindowsLayOutTheirControls) {
     EXPECT_EQ(craft.Controls()->presetCombo->count(), 13);
     BitmapCellPattern bitmap(View(), 1, window);
     grab(&bitmap, QStringLiteral("bitmap"));
+}
+
+// A host with renderers but no document or Table Properties, as tests of
+// single windows use.
+struct BareHost : AnimationHost {
+    std::unique_ptr<MovingStripesRenderer> renderer;
+    int type = 0;
+    int refreshes = 0;
+    AnimationRenderer* CreateRenderer(int t) override {
+        renderer = std::make_unique<MovingStripesRenderer>();
+        type = t;
+        return renderer.get();
+    }
+    AnimationRenderer* Renderer(int t) const override { return t == 1 ? renderer.get() : nullptr; }
+    void SetAnimationType(int t) override { type = t; }
+    void RefreshPreview() override { ++refreshes; }
+    TablePro* GetTablePro() const override { return nullptr; }
+    QMainWindow* MainWindow() const override { return nullptr; }
+};
+
+TEST(CellPatternBareHost, WindowsWorkWithoutADocument) {
+    QTemporaryDir dir;
+    BareHost host;
+    AnimMovingStripes moving(&host, nullptr);
+    host.renderer->SetCellGifPath(dir.filePath(QStringLiteral("t-cell.gif")));
+    bool painted = false;
+    CellPattern::SetTestHook([](CellPattern& picker) {
+        // No installation folder: the fixed items only.
+        EXPECT_EQ(picker.Controls()->patternList->count(), 4);
+        picker.Controls()->patternList->setCurrentRow(2);
+        picker.Controls()->saveCheck->setChecked(true);
+        picker.accept();
+        return picker.result();
+    });
+    CellPatternDialog::SetTestHook([&painted](CellPatternDialog& d) {
+        d.accept();
+        painted = d.result() == QDialog::Accepted;
+        return d.result();
+    });
+    moving.Controls()->cellPatternButton->click();
+    CellPattern::SetTestHook(nullptr);
+    CellPatternDialog::SetTestHook(nullptr);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(host.type, 1);
+    EXPECT_GE(host.refreshes, 1);
+    EXPECT_FALSE(host.renderer->GetCellPatternFlag());
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(host.renderer->GetCellGifPath(), &gif));
+    EXPECT_EQ(gif.width, host.renderer->GetTableWidth());
 }
 
 } // namespace
