@@ -3,9 +3,15 @@
 #include "animation/animation_host.h"
 #include "animation/live_preview.h"
 #include "animation/stripes_renderer_base.h"
+#include "cellpattern/bitmap_cell_pattern_dialog.h"
+#include "cellpattern/cell_pattern.h"
+#include "cellpattern/craft_cell_pattern_dialog.h"
+#include "cellpattern/rect_cell_pattern.h"
+#include "cellpattern/round_rect_cell_pattern.h"
 #include "controls/color_box.h"
 #include "controls/dialog_text.h"
 #include "controls/user_messages.h"
+#include "page/velmora_document.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -165,9 +171,33 @@ void AnimationDialog::BindClose(QPushButton* close) {
 }
 
 void AnimationDialog::BindCellPattern(QPushButton* button) {
-    // Cell patterns come with their own windows; until then the button waits.
-    button->setEnabled(false);
-    button->setToolTip(tr("Cell patterns are not available yet"));
+    connect(button, &QPushButton::clicked, this, &AnimationDialog::OnCellPattern);
+}
+
+void AnimationDialog::OnCellPattern() {
+    // The pattern is painted for this window's animation, on the table as
+    // it is now.
+    m_pHost->SetAnimationType(m_nType);
+    AnimationRenderer* renderer = Renderer();
+    if (!renderer)
+        return;
+    if (VelmoraDocument* doc = m_pHost->Document())
+        doc->CopyTableGeometryTo(*renderer);
+    CellPattern picker(m_pHost, m_nType, this, m_pHost->InstallationDirectory(), this);
+    if (picker.RunModal() != QDialog::Accepted)
+        return;
+    std::unique_ptr<CellPatternDialog> dialog;
+    const int selection = picker.Selection();
+    if (selection == 1)
+        dialog = std::make_unique<RoundRectCellPattern>(m_pHost, m_nType, this);
+    else if (selection == 2)
+        dialog = std::make_unique<RectCellPattern>(m_pHost, m_nType, this);
+    else if (selection == 3)
+        dialog = std::make_unique<CCraftCellPattern>(m_pHost, m_nType, this);
+    else if (selection >= 4)
+        dialog = std::make_unique<BitmapCellPattern>(m_pHost, m_nType, this);
+    if (dialog)
+        dialog->RunModal();
 }
 
 void AnimationDialog::BindSeed(QLabel* seedLabel, QCheckBox* sameSeed) {

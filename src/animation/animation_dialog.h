@@ -54,6 +54,9 @@ public:
     void SetWidthText(int width);
     void SetHeightText(int height);
 
+    // "Cell Pattern": the picker, then the chosen pattern's window.
+    void OnCellPattern();
+
 Q_SIGNALS:
     void Saved(const Status& status);
 

@@ -2,6 +2,8 @@
 // its table, its preview and the main window it is placed against.
 #pragma once
 
+#include <QString>
+
 class AnimationRenderer;
 class QMainWindow;
 class TablePro;
@@ -22,4 +24,7 @@ public:
     // The document the windows edit: its table, page sets and cell mask.
     virtual VelmoraDocument* Document() const { return nullptr; }
     virtual QMainWindow* MainWindow() const = 0;
+    // The installation folder (ending with a separator), where the bitmap
+    // cell patterns are; empty when there is none.
+    virtual QString InstallationDirectory() const { return {}; }
 };

@@ -48,6 +48,7 @@ public:
     TablePro* GetTablePro() const override { return m_pTablePro; }
     VelmoraDocument* Document() const override;
     QMainWindow* MainWindow() const override { return m_pMainWindow; }
+    QString InstallationDirectory() const override { return m_strDirectory; }
 
     // Animate Table: closes the windows Table Properties opened, runs the
     // chooser and opens the chosen animation's window. From Table
