@@ -29,6 +29,53 @@ struct RendererParameter {
     std::function<QString(const AnimationRenderer&)> getText = nullptr;
 };
 
+// Parameter makers for a renderer type R, from R's own setter and getter, so
+// that each type's list reads as a table.
+template <typename R, typename Set, typename Get>
+RendererParameter IntegerParameter(const QString& name, const QString& description, int minimum,
+                                   int maximum, Set set, Get get) {
+    RendererParameter p{
+        name, RendererParameter::Integer, description,
+        [set](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(v); },
+        [get](const AnimationRenderer& r) { return int((static_cast<const R&>(r).*get)()); }};
+    p.minimum = minimum;
+    p.maximum = maximum;
+    return p;
+}
+
+template <typename R, typename Set, typename Get>
+RendererParameter BooleanParameter(const QString& name, const QString& description, Set set,
+                                   Get get) {
+    RendererParameter p{
+        name, RendererParameter::Boolean, description,
+        [set](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(v != 0); },
+        [get](const AnimationRenderer& r) { return (static_cast<const R&>(r).*get)() ? 1 : 0; }};
+    p.minimum = 0;
+    p.maximum = 1;
+    return p;
+}
+
+template <typename R, typename Set, typename Get>
+RendererParameter ColorParameter(const QString& name, const QString& description, Set set,
+                                 Get get) {
+    return {name, RendererParameter::Color, description,
+            [set](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(COLORREF(v)); },
+            [get](const AnimationRenderer& r) { return int((static_cast<const R&>(r).*get)()); }};
+}
+
+// "color1" .. "colorN" for a type whose colours are set by index (0-based).
+template <typename R, typename Set, typename Get>
+void AppendIndexedColors(std::vector<RendererParameter>* list, int count,
+                         const QString& description, Set set, Get get) {
+    for (int i = 0; i < count; ++i)
+        list->push_back(
+            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color, description.arg(i + 1),
+             [set, i](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(i, COLORREF(v)); },
+             [get, i](const AnimationRenderer& r) {
+                 return int((static_cast<const R&>(r).*get)(i));
+             }});
+}
+
 // Frame size and dithering, which every type has.
 std::vector<RendererParameter> CommonParameters();
 // Common parameters plus the stripe cycle's.
