@@ -35,6 +35,9 @@ public:
     // Sets the controls as a new document starts: cells shown, 450 x 200,
     // border 5, 2 rows, 3 columns. The edits' change handlers run.
     void SetStartingControls();
+    // Sets the controls from the document's table (a page just reopened),
+    // then rewrites the preview page once. The table is not changed.
+    void SetControlsFromTable();
 
     // Parameter dialogs opened by this window's Animate Table button, in the
     // renderer numbering (1..6).
