@@ -1,5 +1,6 @@
 #include "animation/animation_renderer.h"
 
+#include "animation/animation_record.h"
 #include "imaging/limits.h"
 
 #include <QDateTime>
@@ -44,6 +45,10 @@ GifFileOptions AnimationRenderer::FileOptions() const {
     GifFileOptions options;
     options.comment = QStringLiteral("Velmora");
     options.loops = 0;
+    // The type, its values and its seed ride along, so that the page can be
+    // reopened as it was saved.
+    options.applicationId = AnimationRecordId();
+    options.applicationData = ComposeAnimationRecord(*this);
     return options;
 }
 

@@ -301,7 +301,8 @@ QStringList BlinkingCloudsRenderer::SaveNotes() const {
 }
 
 GifFileOptions BlinkingCloudsRenderer::FileOptions() const {
-    GifFileOptions options;
+    // Blinking Clouds' GIFs carry no comment; the record still rides along.
+    GifFileOptions options = AnimationRenderer::FileOptions();
     options.comment.clear();
     options.loops = 0;
     return options;

@@ -2,6 +2,7 @@
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
 #include "cli/encode_command.h"
+#include "cli/info_command.h"
 #include "cli/page_command.h"
 #include "cli/render_command.h"
 #include "imaging/limits.h"
@@ -27,6 +28,7 @@ Commands:
   cell-pattern
            paint a cell pattern (rect, round, craft, bitmap) as a cell GIF
   demo     write an example page set into a folder
+  info     show what a GIF or a page holds, and the animation a GIF was saved from
   help     show this text
 
 'velmora-cli COMMAND --help' describes a command.
@@ -68,6 +70,8 @@ int RunCommand(const QString& command, const QStringList& args) {
         return RunCellPatternCommand(args);
     if (command == QLatin1String("demo"))
         return RunDemoCommand(args);
+    if (command == QLatin1String("info"))
+        return RunInfoCommand(args);
     if (command == QLatin1String("help") || command == QLatin1String("--help") ||
         command == QLatin1String("-h")) {
         PrintOut(QString::fromUtf8(kHelp).trimmed());

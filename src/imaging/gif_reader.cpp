@@ -64,6 +64,7 @@ int ReadExtension(GifFileType* gif, GifAnimation* animation, GraphicsControlBloc
         return GIF_ERROR;
     bool netscape = false;
     bool first = true;
+    GifApplicationExtension* other = nullptr;
     while (block) {
         const int length = block[0];
         const GifByteType* bytes = block + 1;
@@ -71,6 +72,13 @@ int ReadExtension(GifFileType* gif, GifAnimation* animation, GraphicsControlBloc
             *haveGcb = length == 4 && DGifExtensionToGCB(4, bytes, gcb) == GIF_OK;
         } else if (code == APPLICATION_EXT_FUNC_CODE && first) {
             netscape = length == 11 && std::memcmp(bytes, "NETSCAPE2.0", 11) == 0;
+            if (!netscape && length == 11) {
+                animation->applications.push_back(
+                    {QByteArray(reinterpret_cast<const char*>(bytes), 11), QByteArray()});
+                other = &animation->applications.back();
+            }
+        } else if (code == APPLICATION_EXT_FUNC_CODE && other) {
+            other->data.append(reinterpret_cast<const char*>(bytes), length);
         } else if (code == APPLICATION_EXT_FUNC_CODE && netscape && length >= 3 && bytes[0] == 1) {
             animation->loops = bytes[1] | (bytes[2] << 8);
             netscape = false;

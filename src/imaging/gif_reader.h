@@ -21,12 +21,20 @@ struct GifFrameInfo {
     IndexedImage indices; // the frame's own pixels and its colour table
 };
 
+// An application extension other than the looping one: its 11-byte
+// identifier and its sub-blocks joined.
+struct GifApplicationExtension {
+    QByteArray identifier;
+    QByteArray data;
+};
+
 struct GifAnimation {
     QByteArray version; // "GIF87a" or "GIF89a"
     int width = 0, height = 0;
     PaletteColors globalPalette;
     int loops = -1; // -1: no looping extension
     QString comment;
+    std::vector<GifApplicationExtension> applications;
     std::vector<GifFrameInfo> frames;
     std::vector<QImage> composited; // ARGB32, canvas size, one per frame
 };

@@ -122,6 +122,21 @@ Status GifWriter::Open(const QString& path, int width, int height, const Palette
             EGifPutExtensionTrailer(d->gif) == GIF_ERROR)
             return d->Fail(GifMessage(d->gif->Error));
     }
+    if (!options.applicationId.isEmpty()) {
+        if (options.applicationId.size() != 11)
+            return d->Fail(QStringLiteral("an application extension needs an 11-byte name"));
+        if (EGifPutExtensionLeader(d->gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+            EGifPutExtensionBlock(d->gif, 11, options.applicationId.constData()) == GIF_ERROR)
+            return d->Fail(GifMessage(d->gif->Error));
+        const QByteArray& data = options.applicationData;
+        for (qsizetype at = 0; at < data.size(); at += 255) {
+            const int length = int(std::min<qsizetype>(255, data.size() - at));
+            if (EGifPutExtensionBlock(d->gif, length, data.constData() + at) == GIF_ERROR)
+                return d->Fail(GifMessage(d->gif->Error));
+        }
+        if (EGifPutExtensionTrailer(d->gif) == GIF_ERROR)
+            return d->Fail(GifMessage(d->gif->Error));
+    }
     if (!options.comment.isEmpty()) {
         // Comment blocks carry at most 255 bytes each.
         const QByteArray text = options.comment.toLatin1();

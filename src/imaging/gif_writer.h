@@ -8,6 +8,7 @@
 #include "imaging/indexed_image.h"
 #include "page/status.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,11 @@ struct GifFileOptions {
     QString comment; // written when not empty
     int loops = 0;   // NETSCAPE2.0 loop count, 0 = forever
     bool loopExtension = true;
+    // A private application extension written after the looping one: an
+    // 11-byte identifier (8 letters and a 3-byte code) and its data, which
+    // other readers skip. Nothing is written while the identifier is empty.
+    QByteArray applicationId;
+    QByteArray applicationData;
 };
 
 class GifWriter {

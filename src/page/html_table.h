@@ -32,6 +32,8 @@ public:
     int GetRows() const { return m_nRows; }
     int GetColumns() const { return m_nColumns; }
     COLORREF GetCellColor() const { return m_crCellColor; }
+    COLORREF GetPageColor() const { return m_crPageColor; }
+    bool GetShowCells() const { return m_bShowCells; }
     bool HasCellPattern() const { return m_bCellPattern; }
 
     // The page text with CR LF line breaks, exactly as WritePage stores it;

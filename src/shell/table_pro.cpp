@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <QSignalBlocker>
 
 TablePro::TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner)
     : QDialog(owner), m_pDoc(doc), m_pView(view), m_ui(std::make_unique<Ui::TablePro>()),
@@ -79,6 +80,39 @@ constexpr qint64 kCoalesceFromBytes = 256 * 1024;
 constexpr int kCoalesceMs = 150;
 
 } // namespace
+void TablePro::SetControlsFromTable() {
+    // Setting the texts from code must not reach the setters: the width's
+    // handler would re-clamp a spacing the page holds.
+    const QSignalBlocker blockWidth(m_ui->widthEdit);
+    const QSignalBlocker blockHeight(m_ui->heightEdit);
+    m_ui->showCellsCheck->setChecked(m_table->GetShowCells());
+    m_ui->widthEdit->setText(QString::number(m_table->GetWidth()));
+    m_ui->heightEdit->setText(QString::number(m_table->GetHeight()));
+    auto showNumber = [](QComboBox* combo, int value) {
+        const int index = combo->findText(QString::number(value));
+        if (index >= 0)
+            combo->setCurrentIndex(index);
+        else
+            combo->setEditText(QString::number(value));
+    };
+    showNumber(m_ui->borderCombo, m_table->GetBorder());
+    showNumber(m_ui->rowsCombo, m_table->GetRows());
+    showNumber(m_ui->columnsCombo, m_table->GetColumns());
+    // A colour of the list selects its entry; any other is the custom one.
+    auto showColor = [](CColorBox* box, COLORREF color) {
+        for (int i = 1; i < box->count(); ++i) {
+            if (box->ItemColor(i) == color) {
+                box->setCurrentIndex(i);
+                return;
+            }
+        }
+        box->SetItemColor(0, color);
+        box->setCurrentIndex(0);
+    };
+    showColor(m_ui->cellColorBox, m_table->GetCellColor());
+    showColor(m_ui->pageColorBox, m_table->GetPageColor());
+    WriteAndRefresh();
+}
 
 void TablePro::WriteAndRefresh() {
     if (m_nLastPageBytes >= kCoalesceFromBytes && m_lastWrite.isValid() &&

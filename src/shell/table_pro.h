@@ -37,6 +37,9 @@ public:
     // Sets the controls as a new document starts: cells shown, 450 x 200,
     // border 5, 2 rows, 3 columns. The edits' change handlers run.
     void SetStartingControls();
+    // Sets the controls from the document's table (a page just reopened),
+    // then rewrites the preview page once. The table is not changed.
+    void SetControlsFromTable();
 
     // Writes an edit that is still waiting (edits of a large page are
     // written at most every 150 ms while the user types).

@@ -1,5 +1,6 @@
 #include "shell/velmora_app.h"
 
+#include "page/page_reader.h"
 #include "shell/installation.h"
 #include "shell/main_frame.h"
 #include "shell/table_pro.h"
@@ -8,10 +9,12 @@
 #include "shell/velmora_settings.h"
 #include "shell/velmora_view.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -83,9 +86,26 @@ CVelmoraView* CVelmoraApp::OnFileNew() {
 }
 
 CVelmoraView* CVelmoraApp::OpenDocument(const QString& path) {
-    // The file's content is not read: the document only takes its name.
     m_pMainFrame->AddRecentFile(QFileInfo(path).absoluteFilePath());
-    return CreateDocument(QFileInfo(path).fileName());
+    CVelmoraView* view = CreateDocument(QFileInfo(path).fileName());
+    // A page Velmora wrote comes back as it was; any other file only lends
+    // the document its name, and the user is told so.
+    std::optional<PageContents> page;
+    if (Status s = ReadPage(path, &page); !s) {
+        QMessageBox::warning(m_pMainFrame, tr("Velmora"),
+                             tr("%1\nA new table was started.").arg(s.message()));
+        return view;
+    }
+    if (!page) {
+        m_pMainFrame->statusBar()->showMessage(
+            tr("This page was not made by Velmora: a new table was started."));
+        return view;
+    }
+    const QStringList notes = view->RestorePage(path, *page);
+    m_pMainFrame->statusBar()->showMessage(
+        notes.isEmpty() ? tr("Reopened %1.").arg(QDir::toNativeSeparators(path))
+                        : notes.join(QLatin1Char(' ')));
+    return view;
 }
 
 void CVelmoraApp::OnHelp() {

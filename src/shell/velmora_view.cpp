@@ -2,18 +2,27 @@
 
 #include "animation/animation_dialog.h"
 #include "animation/animation_dialog_factory.h"
+#include "animation/animation_record.h"
 #include "animation/animation_types.h"
 #include "animation/anm_type.h"
+#include "controls/color_box.h"
+#include "imaging/gif_reader.h"
 #include "page/atomic_write.h"
 #include "page/page_names.h"
+#include "page/page_reader.h"
 #include "shell/main_frame.h"
 #include "shell/table_pro.h"
 #include "shell/velmora_doc.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -22,6 +31,7 @@
 #include <QSet>
 #include <QStatusBar>
 #include <QTimer>
+#include <QSignalBlocker>
 #include <QUrl>
 #include <QWindow>
 
@@ -29,12 +39,90 @@ namespace {
 
 CVelmoraView::SavePathChooser g_savePathChooser;
 CVelmoraView::MessageSink g_messageSink;
+CVelmoraView::QuestionSink g_questionSink;
 // Preview bases of the documents open in this process.
 QSet<QString> g_previewBasesInUse;
 
 QString RunSaveDialog(QWidget* parent) {
-    // No filter and no default extension; an existing file needs a yes.
-    return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"));
+    // No filter and no default extension. Replacing files is asked once
+    // afterwards, naming every file of the set, not just the one typed.
+    return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"), QString(), QString(),
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+// The window's control for a parameter, by the names the windows give
+// them: "stripe-width" is stripeWidthEdit, "colors" numberOfColorsCombo,
+// "color2" stripeColor2Box or cloudColor2Box.
+QWidget* ControlFor(QWidget* window, const QString& name) {
+    QStringList names;
+    if (name == QLatin1String("colors")) {
+        names << QStringLiteral("numberOfColorsCombo");
+    } else if (name == QLatin1String("picture")) {
+        names << QStringLiteral("fileNameEdit");
+    } else if (name.size() == 6 && name.startsWith(QLatin1String("color"))) {
+        names << QStringLiteral("stripeColor%1Box").arg(name.back())
+              << QStringLiteral("cloudColor%1Box").arg(name.back());
+    } else {
+        QString camel;
+        bool upper = false;
+        for (const QChar ch : name) {
+            if (ch == QLatin1Char('-')) {
+                upper = true;
+                continue;
+            }
+            camel += upper ? ch.toUpper() : ch;
+            upper = false;
+        }
+        for (const char* kind : {"Edit", "Check", "Combo", "Box"})
+            names << camel + QLatin1String(kind);
+    }
+    for (const QString& objectName : names)
+        if (QWidget* w = window->findChild<QWidget*>(objectName))
+            return w;
+    return nullptr;
+}
+
+// Shows a recorded animation in a window just opened. The controls are set
+// first (their handlers pass most values on), then the record is applied to
+// the renderer as it is, so the renderer holds exactly what was saved even
+// where a control has no exact counterpart; its seed is the one to repeat.
+void ShowRecordInWindow(AnimationDialog* dialog, const AnimationRecord& record) {
+    for (const auto& [name, value] : record.values) {
+        QWidget* w = ControlFor(dialog, name);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->setText(value);
+        } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            check->setChecked(value == QLatin1String("1"));
+        } else if (auto* box = qobject_cast<CColorBox*>(w)) {
+            const std::optional<COLORREF> color = ParseColorText(value);
+            if (!color)
+                continue;
+            int index = 0;
+            for (int i = 1; i < box->count() && index == 0; ++i)
+                if (box->ItemColor(i) == *color)
+                    index = i;
+            if (index == 0)
+                box->SetItemColor(0, *color);
+            box->setCurrentIndex(index);
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            const int index = combo->findText(value);
+            if (index >= 0)
+                combo->setCurrentIndex(index);
+        }
+    }
+    AnimationRenderer* renderer = dialog->Renderer();
+    if (!renderer)
+        return;
+    ApplyAnimationRecord(record, *renderer);
+    if (!record.seed)
+        return;
+    if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("seedLabel")))
+        label->setText(QObject::tr("Seed: %1").arg(*record.seed));
+    if (auto* same = dialog->findChild<QCheckBox*>(QStringLiteral("sameSeedCheck"))) {
+        const QSignalBlocker block(same);
+        same->setEnabled(true);
+        same->setChecked(true);
+    }
 }
 
 } // namespace
@@ -44,6 +132,9 @@ void CVelmoraView::SetSavePathChooser(SavePathChooser chooser) {
 }
 void CVelmoraView::SetMessageSink(MessageSink sink) {
     g_messageSink = std::move(sink);
+}
+void CVelmoraView::SetQuestionSink(QuestionSink sink) {
+    g_questionSink = std::move(sink);
 }
 
 CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
@@ -125,6 +216,13 @@ void CVelmoraView::OnAnimateTable(bool fromTablePro) {
         m_pTablePro->SetAnimationDialog(type, dialog);
     else
         m_animationDialogs[std::size_t(type)] = dialog;
+    if (m_pRestoredAnimation) {
+        const AnimationTypeInfo* info = AnimationTypeByName(m_pRestoredAnimation->type);
+        if (info && info->rendererType == type) {
+            ShowRecordInWindow(dialog, *m_pRestoredAnimation);
+            m_pRestoredAnimation.reset();
+        }
+    }
     dialog->PlaceAtMainWindow();
     dialog->show();
 }
@@ -248,6 +346,23 @@ Status CVelmoraView::OnFileSaveAs() {
     const QString folder = FolderOf(path);
     const QString name = BaseNameOf(path);
     const PageSet target = PageSet::ForBase(folder + name);
+    QStringList replaced;
+    for (const QString& file : {target.page, target.gif})
+        if (QFileInfo::exists(file))
+            replaced << file;
+    if (m_pDoc->Table().HasCellPattern() && QFileInfo::exists(target.cell))
+        replaced << target.cell;
+    if (!replaced.isEmpty()) {
+        const QString question =
+            tr("Saving replaces these files:\n\n%1\n\nReplace them?").arg(replaced.join('\n'));
+        const bool yes = g_questionSink
+                             ? g_questionSink(this, question)
+                             : QMessageBox::question(window(), tr("Velmora"), question,
+                                                     QMessageBox::Yes | QMessageBox::No,
+                                                     QMessageBox::No) == QMessageBox::Yes;
+        if (!yes)
+            return Status::Error(QString()); // declined: nothing to report
+    }
     const Status status = m_pDoc->Model().SaveTo(target, name);
     // A failed save leaves the document as it was, so it does not look saved.
     if (status) {
@@ -255,6 +370,46 @@ Status CVelmoraView::OnFileSaveAs() {
         m_pDoc->SetTitle(name);
     }
     return Report(status);
+}
+
+QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContents& page) {
+    QStringList notes;
+    m_pDoc->Table() = page.table;
+    const QString folder = FolderOf(pagePath);
+    const QString gif = folder + page.animationName;
+    const bool haveGif = QFileInfo::exists(gif);
+    if (!haveGif)
+        notes << tr("%1 was not found: the default animation is shown.").arg(gif);
+    else if (Status s = CopyFileAtomically(gif, GifFile()); !s)
+        notes << s.message();
+    if (page.table.HasCellPattern()) {
+        const QString cell = folder + page.cellPatternName;
+        if (!QFileInfo::exists(cell))
+            notes << tr("%1 was not found.").arg(cell);
+        else if (Status s = CopyFileAtomically(cell, CellFile()); !s)
+            notes << s.message();
+    }
+    // The animation the GIF was saved from becomes the document's renderer.
+    GifAnimation animation;
+    if (haveGif && ReadGif(gif, &animation)) {
+        if (const std::optional<AnimationRecord> record = FindAnimationRecord(animation)) {
+            m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
+            const AnimationTypeInfo* info = AnimationTypeByName(record->type);
+            if (!info || !info->IsAvailable()) {
+                notes << tr("The animation type '%1' is not known.").arg(record->type);
+            } else if (AnimationRenderer* r = m_pDoc->Model().CreateRenderer(info->rendererType)) {
+                m_pDoc->Model().CopyTableGeometryTo(*r);
+                if (Status s = ApplyAnimationRecord(*record, *r); !s)
+                    notes << s.message();
+            }
+        }
+    }
+    if (m_pTablePro)
+        m_pTablePro->SetControlsFromTable();
+    else if (Status s = m_pDoc->Model().WritePreviewPage(); !s)
+        notes << s.message();
+    RefreshPreview();
+    return notes;
 }
 
 QStringList CVelmoraView::AnimationFileList() const {

@@ -16,6 +16,8 @@
 
 class CVelmoraDoc;
 class TablePro;
+struct PageContents;
+struct AnimationRecord;
 class QMainWindow;
 
 class AnimationDialog;
@@ -84,6 +86,14 @@ public:
     // Message boxes; tests replace them.
     using MessageSink = std::function<void(QWidget* parent, const QString& message)>;
     static void SetMessageSink(MessageSink sink);
+    // Yes/no questions (replacing files); tests replace them.
+    using QuestionSink = std::function<bool(QWidget* parent, const QString& question)>;
+    static void SetQuestionSink(QuestionSink sink);
+
+    // Takes a reopened page: its table, the GIFs beside it onto the preview,
+    // and the animation its GIF records as the document's renderer. Returns
+    // what could not be restored, one sentence each.
+    QStringList RestorePage(const QString& pagePath, const PageContents& page);
 
 Q_SIGNALS:
     void PreviewRefreshed();
@@ -100,4 +110,7 @@ private:
     std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
     QString m_strPreviewBase;
     bool m_bTiedToMainWindow = false;
+    // The animation a reopened page's GIF records: the first window of its
+    // type opens with these values instead of its starting ones.
+    std::shared_ptr<const AnimationRecord> m_pRestoredAnimation;
 };

@@ -20,6 +20,8 @@ struct AppFixture : ::testing::Test {
     QTemporaryDir install;
     std::unique_ptr<CVelmoraApp> app;
     QStringList messages;
+    QStringList questions; // asked through the view's question sink
+    bool answer = true;
 
     void SetUp() override {
         {
@@ -32,6 +34,10 @@ struct AppFixture : ::testing::Test {
         QFile::copy(QStringLiteral(":/images/default.gif"),
                     install.filePath(QStringLiteral("images/default.gif")));
         CVelmoraView::SetMessageSink([this](QWidget*, const QString& m) { messages << m; });
+        CVelmoraView::SetQuestionSink([this](QWidget*, const QString& q) {
+            questions << q;
+            return answer;
+        });
         SetUserMessageHook([this](const QString& m, MessageKind) { messages << m; });
         app = std::make_unique<CVelmoraApp>();
         ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
@@ -40,6 +46,7 @@ struct AppFixture : ::testing::Test {
     void TearDown() override {
         CVelmoraView::SetSavePathChooser(nullptr);
         CVelmoraView::SetMessageSink(nullptr);
+        CVelmoraView::SetQuestionSink(nullptr);
         SetUserMessageHook(nullptr);
         SetColorChooserHook(nullptr);
         app.reset();

@@ -1,0 +1,143 @@
+#include "cli/info_command.h"
+
+#include "animation/animation_record.h"
+#include "cli/arguments.h"
+#include "imaging/gif_reader.h"
+#include "page/page_names.h"
+#include "page/page_reader.h"
+
+#include <QFileInfo>
+#include <map>
+
+namespace {
+
+const char* const kInfoHelp = R"(Usage: velmora-cli info FILE.gif|FILE.htm
+
+Prints what the file holds. For a GIF: its size, frames and their delays, the
+loop count, the comment, and the animation it was saved from (type, values and
+seed) when Velmora saved it. For a page Velmora wrote: the table's values and
+the GIFs it names, each described as above; a page Velmora did not write is
+said to be one.
+
+Exit status: 0 done, 1 the file could not be read, 2 a wrong option.
+)";
+
+QString YesNo(bool value) {
+    return value ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+// Delays as runs: "10 x 12" for twelve frames of 10 hundredths.
+QString DelayRuns(const GifAnimation& gif) {
+    QStringList runs;
+    for (std::size_t i = 0; i < gif.frames.size();) {
+        std::size_t j = i;
+        while (j < gif.frames.size() && gif.frames[j].delay == gif.frames[i].delay)
+            ++j;
+        runs << QStringLiteral("%1 x %2").arg(gif.frames[i].delay).arg(j - i);
+        i = j;
+    }
+    return runs.join(QStringLiteral(", "));
+}
+
+QString DescribeGif(const QString& path, const QString& indent, Status* status) {
+    GifAnimation gif;
+    *status = ReadGif(path, &gif);
+    if (!*status)
+        return QString();
+    QStringList lines;
+    lines << QStringLiteral("size: %1 x %2").arg(gif.width).arg(gif.height);
+    lines << QStringLiteral("frames: %1").arg(gif.frames.size());
+    lines << QStringLiteral("delays (hundredths x frames): %1").arg(DelayRuns(gif));
+    lines << QStringLiteral("loop: %1")
+                 .arg(gif.loops < 0    ? QStringLiteral("none (plays once)")
+                      : gif.loops == 0 ? QStringLiteral("forever")
+                                       : QString::number(gif.loops));
+    lines << QStringLiteral("comment: %1")
+                 .arg(gif.comment.isEmpty() ? QStringLiteral("(none)") : gif.comment);
+    const std::optional<AnimationRecord> record = FindAnimationRecord(gif);
+    if (!record) {
+        lines << QStringLiteral("animation: not recorded (not saved by Velmora)");
+    } else {
+        lines << QStringLiteral("animation: %1").arg(record->type);
+        for (const auto& [name, value] : record->values)
+            lines << QStringLiteral("  %1: %2").arg(name, value);
+        lines << QStringLiteral("  seed: %1")
+                     .arg(record->seed
+                              ? QString::number(*record->seed)
+                              : QStringLiteral("(none: the type draws no random numbers)"));
+    }
+    return indent + lines.join(QLatin1Char('\n') + indent);
+}
+
+int DescribePage(const QString& path) {
+    std::optional<PageContents> page;
+    if (Status s = ReadPage(path, &page); !s) {
+        PrintError(QStringLiteral("velmora-cli info: %1").arg(s.message()));
+        return kExitFailure;
+    }
+    if (!page) {
+        PrintOut(QStringLiteral("%1: a page Velmora did not write").arg(path));
+        return kExitOk;
+    }
+    const CHtmlTable& t = page->table;
+    QStringList lines;
+    lines << QStringLiteral("%1: a Velmora page").arg(path);
+    lines << QStringLiteral("table: %1 x %2").arg(t.GetWidth()).arg(t.GetHeight());
+    lines << QStringLiteral("cells shown: %1").arg(YesNo(page->showCells));
+    if (page->showCells) {
+        lines << QStringLiteral("rows: %1").arg(t.GetRows());
+        lines << QStringLiteral("columns: %1").arg(t.GetColumns());
+        lines << QStringLiteral("cell spacing: %1").arg(t.GetBorder());
+    }
+    lines << QStringLiteral("cell colour: %1").arg(ColorText(t.GetCellColor()));
+    lines << QStringLiteral("page colour: %1").arg(ColorText(page->pageColor));
+    lines << QStringLiteral("cell layer: %1").arg(YesNo(t.HasCellPattern()));
+    QStringList gifs{page->animationName};
+    if (t.HasCellPattern())
+        gifs << page->cellPatternName;
+    int result = kExitOk;
+    const QString folder = FolderOf(path);
+    for (const QString& name : gifs) {
+        const QString gifPath = folder + name;
+        lines << QStringLiteral("%1:").arg(name);
+        if (!QFileInfo::exists(gifPath)) {
+            lines << QStringLiteral("  missing");
+            continue;
+        }
+        Status status;
+        const QString text = DescribeGif(gifPath, QStringLiteral("  "), &status);
+        if (!status) {
+            lines << QStringLiteral("  unreadable: %1").arg(status.message());
+            result = kExitFailure;
+        } else {
+            lines << text;
+        }
+    }
+    PrintOut(lines.join(QLatin1Char('\n')));
+    return result;
+}
+
+} // namespace
+
+int RunInfoCommand(const QStringList& args) {
+    if (args.size() == 1 &&
+        (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
+        PrintOut(QString::fromUtf8(kInfoHelp).trimmed());
+        return kExitOk;
+    }
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
+        throw UsageError(QStringLiteral("velmora-cli info: name one GIF or page\nTry "
+                                        "'velmora-cli info --help'."));
+    const QString path = args[0];
+    if (QFileInfo(path).suffix().compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0) {
+        Status status;
+        const QString text = DescribeGif(path, QString(), &status);
+        if (!status) {
+            PrintError(QStringLiteral("velmora-cli info: %1").arg(status.message()));
+            return kExitFailure;
+        }
+        PrintOut(path + QStringLiteral(":\n") + text);
+        return kExitOk;
+    }
+    return DescribePage(path);
+}

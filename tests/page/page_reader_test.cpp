@@ -1,0 +1,105 @@
+// Pages read back: every variant ComposePage writes gives its values back,
+// and anything else is refused rather than half-read.
+#include "page/page_reader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Variant {
+    bool showCells;
+    bool cellLayer;
+    QString image;
+};
+
+TEST(PageReader, EveryVariantReadsBack) {
+    const Variant variants[] = {
+        {true, false, QString()},
+        {true, true, QString()},
+        {false, false, QString()},
+        {false, true, QStringLiteral("other")},
+        {true, true, QStringLiteral("a \"b\"#%?ü€")},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.image.toStdString() + (v.showCells ? " cells" : " hidden") +
+                     (v.cellLayer ? " layer" : ""));
+        CHtmlTable t;
+        t.SetWidth(321);
+        t.SetHeight(123);
+        t.SetBorder(7);
+        t.SetRows(4);
+        t.SetColumns(9);
+        t.SetCellColor(MakeColorRef(1, 2, 3));
+        t.SetPageColor(MakeColorRef(250, 128, 9));
+        t.SetShowCells(v.showCells);
+        t.SetCellPattern(v.cellLayer);
+        const QByteArray bytes = t.ComposePage(QStringLiteral("C:\\x\\mine.htm"), v.image);
+        const std::optional<PageContents> page = ParsePage(bytes);
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->table.GetWidth(), 321);
+        EXPECT_EQ(page->table.GetHeight(), 123);
+        EXPECT_EQ(page->table.GetCellColor(), MakeColorRef(1, 2, 3));
+        EXPECT_EQ(page->pageColor, MakeColorRef(250, 128, 9));
+        EXPECT_EQ(page->showCells, v.showCells);
+        EXPECT_EQ(page->table.HasCellPattern(), v.cellLayer);
+        const QString base = v.image.isEmpty() ? QStringLiteral("mine") : v.image;
+        EXPECT_EQ(page->imageBase, base);
+        EXPECT_EQ(page->animationName, base + QStringLiteral(".gif"));
+        EXPECT_EQ(page->cellPatternName, base + QStringLiteral("-cell.gif"));
+        if (v.showCells) {
+            EXPECT_EQ(page->table.GetBorder(), 7);
+            EXPECT_EQ(page->table.GetRows(), 4);
+            EXPECT_EQ(page->table.GetColumns(), 9);
+        }
+        EXPECT_EQ(page->table.ComposePage(QStringLiteral("y.htm"), page->imageBase), bytes);
+    }
+}
+
+TEST(PageReader, OneByOneGridAndLargeGridReadBack) {
+    for (const auto& [rows, columns] : {std::pair{1, 1}, std::pair{300, 2}, std::pair{2, 500}}) {
+        CHtmlTable t;
+        t.SetRows(rows);
+        t.SetColumns(columns);
+        const auto page = ParsePage(t.ComposePage(QStringLiteral("p.htm"), QString()));
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->table.GetRows(), rows);
+        EXPECT_EQ(page->table.GetColumns(), columns);
+    }
+}
+
+TEST(PageReader, PagesWeDidNotWriteAreRefused) {
+    CHtmlTable t;
+    const QByteArray ours = t.ComposePage(QStringLiteral("p.htm"), QString());
+    ASSERT_TRUE(ParsePage(ours).has_value());
+    QByteArray edited = ours;
+    edited.replace("&nbsp;", "hello");
+    QByteArray lf = ours;
+    lf.replace("\r\n", "\n");
+    QByteArray extraRow = ours;
+    extraRow.replace("</tr><tr>", "</tr><tr>\r\n<td bgcolor=\"#ffffff\">&nbsp;</td>\r\n</tr><tr>");
+    QByteArray unevenRow = ours;
+    unevenRow.replace("</tr>\r\n</table>",
+                      "<td bgcolor=\"#ffffff\">&nbsp;</td>\r\n</tr>\r\n</table>");
+    for (const QByteArray& foreign :
+         {QByteArray(), QByteArray("<html><body>hi</body></html>"), edited, lf, extraRow, unevenRow,
+          ours.left(ours.size() - 3), ours + "\r\n"})
+        EXPECT_FALSE(ParsePage(foreign).has_value()) << foreign.left(60).toStdString();
+}
+
+TEST(PageReader, ReadPageReportsFilesItCannotOpen) {
+    QTemporaryDir dir;
+    std::optional<PageContents> page;
+    EXPECT_FALSE(ReadPage(dir.filePath(QStringLiteral("none.htm")), &page).ok());
+    const QString path = dir.filePath(QStringLiteral("a.htm"));
+    CHtmlTable t;
+    t.SetRows(5);
+    ASSERT_EQ(t.WritePage(path, QString()), 1);
+    ASSERT_TRUE(ReadPage(path, &page).ok());
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(page->table.GetRows(), 5);
+    EXPECT_EQ(page->animationName, QStringLiteral("a.gif"));
+}
+
+} // namespace

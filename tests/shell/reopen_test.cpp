@@ -1,0 +1,172 @@
+// Reopening a saved page: the table, its GIF and the animation come back,
+// a page Velmora did not write starts a new table and says so, and Save As
+// over an existing set asks once, naming every file.
+#include "animation/animation_dialog.h"
+#include "animation/animation_renderer.h"
+#include "animation/anm_type.h"
+#include "animation/renderer_parameters.h"
+#include "app_fixture.h"
+#include "controls/color_box.h"
+#include "shell/table_pro.h"
+#include "shell/velmora_doc.h"
+#include "ui_table_pro.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStatusBar>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct ReopenTest : AppFixture {
+    QTemporaryDir out;
+};
+
+TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
+    CVelmoraView* view = View();
+    Ui::TablePro* c = view->GetTablePro()->Controls();
+    c->widthEdit->setText(QStringLiteral("333"));
+    c->heightEdit->setText(QStringLiteral("144"));
+    CHtmlTable& table = view->GetDocument()->Table();
+    table.SetRows(4);
+    table.SetColumns(7);
+    table.SetBorder(9);
+    table.SetCellColor(MakeColorRef(12, 34, 56));
+    table.SetPageColor(MakeColorRef(255, 0, 0));
+    table.SetShowCells(true);
+    // The animation the preview shows, saved with its record.
+    AnimationRenderer* r = view->GetDocument()->Model().CreateRenderer(1);
+    ASSERT_NE(r, nullptr);
+    for (const RendererParameter& p : RendererParameters(QStringLiteral("moving-stripes")))
+        if (p.name == QLatin1String("speed"))
+            p.set(*r, 77);
+    r->SetFrameWidth(30);
+    r->SetFrameHeight(20);
+    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    const QByteArray gif = ReadAll(view->GifFile());
+    CVelmoraView::SetSavePathChooser(
+        [&](QWidget*) { return out.filePath(QStringLiteral("shop")); });
+    ASSERT_TRUE(view->OnFileSaveAs());
+    EXPECT_TRUE(questions.isEmpty()); // nothing was there to replace
+
+    CVelmoraView* reopened = app->OpenDocument(out.filePath(QStringLiteral("shop.htm")));
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_NE(reopened, view);
+    const CHtmlTable& back = reopened->GetDocument()->Table();
+    EXPECT_EQ(back.GetWidth(), 333);
+    EXPECT_EQ(back.GetHeight(), 144);
+    EXPECT_EQ(back.GetRows(), 4);
+    EXPECT_EQ(back.GetColumns(), 7);
+    EXPECT_EQ(back.GetBorder(), 9);
+    EXPECT_EQ(back.GetCellColor(), MakeColorRef(12, 34, 56));
+    EXPECT_EQ(back.GetPageColor(), MakeColorRef(255, 0, 0));
+    // Table Properties shows them.
+    Ui::TablePro* rc = reopened->GetTablePro()->Controls();
+    EXPECT_EQ(rc->widthEdit->text(), QStringLiteral("333"));
+    EXPECT_EQ(rc->heightEdit->text(), QStringLiteral("144"));
+    EXPECT_EQ(rc->rowsCombo->currentText(), QStringLiteral("4"));
+    EXPECT_EQ(rc->columnsCombo->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(rc->borderCombo->currentText(), QStringLiteral("9"));
+    EXPECT_EQ(rc->cellColorBox->ItemColor(rc->cellColorBox->currentIndex()),
+              MakeColorRef(12, 34, 56));
+    EXPECT_TRUE(rc->showCellsCheck->isChecked());
+    // The preview shows the saved GIF and the page as it was saved.
+    EXPECT_EQ(ReadAll(reopened->GifFile()), gif);
+    EXPECT_EQ(ReadAll(reopened->PageFile()), back.ComposePage(reopened->PageFile(), QString()));
+    // The animation is the document's again, with its values.
+    AnimationRenderer* restored = reopened->GetDocument()->Model().Renderer(1);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(reopened->GetDocument()->Model().AnimationType(), 1);
+    EXPECT_EQ(restored->GetFrameWidth(), 30);
+    for (const RendererParameter& p : RendererParameters(QStringLiteral("moving-stripes")))
+        if (p.name == QLatin1String("speed")) {
+            EXPECT_EQ(p.get(*restored), 77);
+        }
+    EXPECT_FALSE(app->MainFrame()->statusBar()->currentMessage().contains("not made"));
+}
+
+TEST_F(ReopenTest, ForeignPageStartsANewTableAndSaysSo) {
+    const QString path = out.filePath(QStringLiteral("other.htm"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html><body><table width=\"10\"></table></body></html>");
+    f.close();
+    CVelmoraView* view = app->OpenDocument(path);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetDocument()->Table().GetWidth(), 450);
+    EXPECT_EQ(app->MainFrame()->statusBar()->currentMessage(),
+              QStringLiteral("This page was not made by Velmora: a new table was started."));
+    EXPECT_EQ(ReadAll(path), QByteArray("<html><body><table width=\"10\"></table></body></html>"));
+}
+
+TEST_F(ReopenTest, SaveAsOverAnExistingSetAsksOnceNamingEveryFile) {
+    CVelmoraView* view = View();
+    view->GetDocument()->Table().SetCellPattern(true);
+    QFile::copy(view->GifFile(), view->CellFile());
+    const QString base = out.filePath(QStringLiteral("shop"));
+    CVelmoraView::SetSavePathChooser([&](QWidget*) { return base; });
+    ASSERT_TRUE(view->OnFileSaveAs());
+    ASSERT_TRUE(questions.isEmpty());
+    const QByteArray page = ReadAll(base + QStringLiteral(".htm"));
+
+    view->GetTablePro()->Controls()->widthEdit->setText(QStringLiteral("321"));
+    answer = false;
+    EXPECT_FALSE(view->OnFileSaveAs());
+    ASSERT_EQ(questions.size(), 1);
+    for (const char* suffix : {".htm", ".gif", "-cell.gif"})
+        EXPECT_TRUE(questions[0].contains(base + QLatin1String(suffix))) << suffix;
+    EXPECT_EQ(ReadAll(base + QStringLiteral(".htm")), page); // declined: untouched
+
+    answer = true;
+    EXPECT_TRUE(view->OnFileSaveAs());
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_TRUE(ReadAll(base + QStringLiteral(".htm")).contains("width=\"321\""));
+}
+
+TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
+    CVelmoraView* view = View();
+    AnimationRenderer* r = view->GetDocument()->Model().CreateRenderer(5); // Blinking Clouds
+    ASSERT_NE(r, nullptr);
+    r->SetFrameWidth(40);
+    r->SetFrameHeight(30);
+    for (const RendererParameter& p : RendererParameters(QStringLiteral("blinking-clouds")))
+        if (p.name == QLatin1String("colors"))
+            p.set(*r, 4);
+    r->SetFixedSeed(99);
+    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    const QByteArray gif = ReadAll(view->GifFile());
+    CVelmoraView::SetSavePathChooser([&](QWidget*) { return out.filePath(QStringLiteral("sky")); });
+    ASSERT_TRUE(view->OnFileSaveAs());
+
+    CVelmoraView* reopened = app->OpenDocument(out.filePath(QStringLiteral("sky.htm")));
+    ASSERT_NE(reopened, nullptr);
+    AnmType::SetTestHook([] { return 3; }); // the chooser's Blinking Clouds
+    reopened->OnAnimateTable();
+    AnmType::SetTestHook(nullptr);
+    AnimationDialog* dialog = nullptr;
+    for (AnimationDialog* d : app->MainFrame()->findChildren<AnimationDialog*>())
+        if (d->Renderer() == reopened->GetDocument()->Model().Renderer(5))
+            dialog = d;
+    ASSERT_NE(dialog, nullptr);
+    auto* width = dialog->findChild<QLineEdit*>(QStringLiteral("widthEdit"));
+    ASSERT_NE(width, nullptr);
+    EXPECT_EQ(width->text(), QStringLiteral("40"));
+    auto* colors = dialog->findChild<QComboBox*>(QStringLiteral("numberOfColorsCombo"));
+    ASSERT_NE(colors, nullptr);
+    EXPECT_EQ(colors->currentText(), QStringLiteral("4"));
+    auto* same = dialog->findChild<QCheckBox*>(QStringLiteral("sameSeedCheck"));
+    ASSERT_NE(same, nullptr);
+    EXPECT_TRUE(same->isChecked());
+    // Saving from the window's renderer repeats the saved GIF exactly.
+    AnimationRenderer* restored = dialog->Renderer();
+    ASSERT_TRUE(restored->SaveAnimatedGif().ok());
+    EXPECT_EQ(ReadAll(reopened->GifFile()), gif);
+    dialog->close();
+}
+
+} // namespace
