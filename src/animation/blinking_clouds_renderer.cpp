@@ -135,8 +135,8 @@ void BlinkingCloudsRenderer::PrepareSave() {
     // cloud up to one repaint per level it climbs and falls, but no more
     // than once a frame. A cloud paints at most the frame, and its spokes
     // and outline besides. Clouds sure to cover the whole frame (all of
-    // them at the smallest size) make a frame a plain fill instead, the
-    // later repaints hiding the earlier ones.
+    // them) make a frame a plain fill instead, but clouds are placed off
+    // centre, so the estimate cannot count on that.
     {
         const double area = double(W) * double(H);
         const double reach = double(m_nSize) + m_nBumps + m_nSqueeze + 2.0;
@@ -144,14 +144,7 @@ void BlinkingCloudsRenderer::PrepareSave() {
         const double perCloud = std::min(3.15 * reach * reach, area) + 4.0 * spokes;
         const double levels = 2.0 * std::min<double>(std::max(m_nShift, 1), double(frames));
         const double repaints = double(m_nCount - m_nFirst) * levels;
-        const double diagonal = std::hypot(double(W), double(H));
-        const bool covering =
-            double(m_nSize) * std::cos(std::min(m_dSpokeStep, 90.0) * 0.00873) - 5.0 > diagonal;
-        if (covering)
-            m_dWork = (double(std::min<long long>(frames, kMaxFrames)) + 1.0) * area +
-                      (double(m_nCount) + repaints) * 16.0;
-        else
-            m_dWork = (double(m_nCount) + repaints) * perCloud;
+        m_dWork = (double(m_nCount) + repaints) * perCloud;
     }
 
     m_nNextFrame = -1;

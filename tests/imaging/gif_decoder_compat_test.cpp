@@ -114,6 +114,9 @@ bool Render(Sample& sample, const QString& path, Status* status) {
         if (tooBig())
             return false;
     }
+    // A save refused before any work writes no GIF to check.
+    if (!sample.renderer->CheckPreparedSave())
+        return false;
     SaveOptions options;
     options.threads = 2;
     *status = sample.renderer->WriteAnimatedGif(options);
