@@ -109,6 +109,9 @@ bool Render(Sample& sample, const QString& path, Status* status) {
     if (tooBig()) {
         sample.renderer->SetFrameWidth(kSizes[0]);
         sample.renderer->SetFrameHeight(kSizes[0]);
+        // Fit to Cell frames take the table's size.
+        sample.renderer->SetTableWidth(60);
+        sample.renderer->SetTableHeight(40);
         sample.description += QStringLiteral("(on %1 x %1 frames)").arg(kSizes[0]);
         sample.renderer->PrepareSave();
         if (tooBig())
