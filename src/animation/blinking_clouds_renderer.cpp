@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -130,10 +131,45 @@ void BlinkingCloudsRenderer::PrepareSave() {
     m_nFrames = int(std::min<long long>(frames, kMaxFrames));
     m_dRate = m_nCloudsPerSecond * 0.1;
 
+    // The work: every cloud painted once at the start, then each changing
+    // cloud up to one repaint per level it climbs and falls, but no more
+    // than once a frame. A cloud paints at most the frame, and its spokes
+    // and outline besides. Clouds sure to cover the whole frame (all of
+    // them) make a frame a plain fill instead, but clouds are placed off
+    // centre, so the estimate cannot count on that.
+    {
+        const double area = double(W) * double(H);
+        const double reach = double(m_nSize) + m_nBumps + m_nSqueeze + 2.0;
+        const double spokes = 360.0 / std::max(m_dSpokeStep, 0.01) + 1.0;
+        const double perCloud = std::min(3.15 * reach * reach, area) + 4.0 * spokes;
+        const double levels = 2.0 * std::min<double>(std::max(m_nShift, 1), double(frames));
+        const double repaints = double(m_nCount - m_nFirst) * levels;
+        m_dWork = (double(m_nCount) + repaints) * perCloud;
+    }
+
     m_nNextFrame = -1;
     m_changing.clear();
     m_canvas = QImage();
     m_start = QImage();
+}
+
+Status BlinkingCloudsRenderer::CheckPreparedSave() const {
+    if (m_dWork > kMaxWork)
+        return Status::Error(
+            Tr("These settings would draw about %1 billion cloud pixels, more than a save can "
+               "do; lower Clouds Per Second, Cloud Color shift or Animation Length, or the "
+               "cloud measures or the frame size.")
+                .arg(std::max(1.0, std::round(m_dWork / 1e9)), 0, 'f', 0));
+    return AnimationRenderer::CheckPreparedSave();
+}
+
+bool BlinkingCloudsRenderer::CoversFrame(const Cloud& cloud) const {
+    CloudRadii radii;
+    for (int k = 0; k < 16; ++k)
+        radii[std::size_t(k)] = cloud.radii[std::size_t(k)];
+    radii[16] = radii[0];
+    return CloudPainter::Covers(m_dSpokeStep, 0, cloud.x + m_nSpanY, cloud.y + m_nSpanY, radii,
+                                m_canvas.width(), m_canvas.height());
 }
 
 void BlinkingCloudsRenderer::Restart() {
@@ -175,6 +211,26 @@ bool BlinkingCloudsRenderer::DrawStart() const {
     m_changing.clear();
     m_changing.reserve(std::size_t(m_nCount - m_nFirst));
     CloudPainter painter(&m_canvas, m_dSpokeStep, 0, m_crBackground);
+
+    // A cloud that covers the whole frame hides every cloud before it: a
+    // first run through the shapes and places finds the last such cloud,
+    // and painting starts there.
+    long long firstPainted = 0;
+    {
+        Random15 shapesAhead = shapes;
+        Random15 placesAhead = places;
+        for (long long i = 0; i < m_nCount - 1; ++i) {
+            if ((i & 16383) == 16383 && CancelRequested())
+                return false;
+            const CloudRadii radii =
+                CloudPainter::MakeRadii(shapesAhead, m_nSize, m_nBumps, m_nSqueeze);
+            const int x = placesAhead.Scaled(W);
+            const int y = placesAhead.Scaled(H);
+            if (painter.Covers(x + m_nSpanY, y + m_nSpanY, radii, W, H))
+                firstPainted = i;
+        }
+    }
+
     for (long long i = 0; i < m_nCount; ++i) {
         if ((i & 1023) == 1023 && CancelRequested())
             return false;
@@ -191,7 +247,7 @@ bool BlinkingCloudsRenderer::DrawStart() const {
         const int x = places.Scaled(W);
         const int y = places.Scaled(H);
         // The last cloud appears only when the wave reaches it.
-        if (i < m_nCount - 1)
+        if (i < m_nCount - 1 && i >= firstPainted)
             painter.PaintWrapped(x + m_nSpanY, y + m_nSpanY, m_nSpanX, m_nSpanY, radii,
                                  m_colors[std::size_t(s)]);
         if (i >= m_nFirst) {
@@ -215,8 +271,13 @@ void BlinkingCloudsRenderer::DrawStep(long long u) const {
     auto cloud = [this](long long index) -> Cloud& {
         return m_changing[std::size_t(index - m_nFirst)];
     };
+    // The repaints are gathered first: one that covers the whole frame
+    // hides all before it, so painting starts at the last such one.
+    m_repaints.clear();
     auto paint = [&](const Cloud& c) {
-        PaintCloud(c, LevelColor(m_colors[c.start], m_colors[c.target], c.level, m_nShift));
+        m_repaints.emplace_back(
+            (long long)(&c - m_changing.data()) + m_nFirst,
+            LevelColor(m_colors[c.start], m_colors[c.target], c.level, m_nShift));
     };
     int polled = 0;
     // The wave front and, behind it, every cloud still on its way to its
@@ -236,9 +297,7 @@ void BlinkingCloudsRenderer::DrawStep(long long u) const {
     // From the middle on, the second wave turns them back.
     const long long v = u - m_nFrames / 2;
     const long long n = (long long)(double(v) * m_dRate);
-    if (n < 0)
-        return;
-    long long m = std::min(m_nFirst + n, last);
+    long long m = n < 0 ? m_nFirst - 1 : std::min(m_nFirst + n, last);
     while (m >= m_nFirst && cloud(m).level > 0) {
         Cloud& c = cloud(m);
         --c.level;
@@ -249,6 +308,34 @@ void BlinkingCloudsRenderer::DrawStep(long long u) const {
             if (CancelRequested())
                 return;
         }
+    }
+    std::size_t from = m_repaints.size();
+    while (from > 0 && !CoversFrame(cloud(m_repaints[from - 1].first)))
+        --from;
+    if (from > 0)
+        --from;
+    if (m_repaints.size() - from <= 64) {
+        for (std::size_t i = from; i < m_repaints.size(); ++i)
+            PaintCloud(cloud(m_repaints[i].first), m_repaints[i].second);
+        return;
+    }
+    // Many repaints: last to first, each pixel taking the colour of the
+    // last cloud over it, until every pixel has its colour.
+    const int W = m_canvas.width(), H = m_canvas.height();
+    m_mask.assign(std::size_t(W) * std::size_t(H), 0);
+    long long remaining = (long long)W * H;
+    CloudPainter painter(&m_canvas, m_dSpokeStep, 0, m_crBackground);
+    painter.SetMask(m_mask.data(), &remaining);
+    for (std::size_t i = m_repaints.size(); i > from && remaining > 0; --i) {
+        if ((i & 1023) == 1023 && CancelRequested())
+            return;
+        const Cloud& c = cloud(m_repaints[i - 1].first);
+        CloudRadii radii;
+        for (int k = 0; k < 16; ++k)
+            radii[std::size_t(k)] = c.radii[std::size_t(k)];
+        radii[16] = radii[0];
+        painter.PaintWrapped(c.x + m_nSpanY, c.y + m_nSpanY, m_nSpanX, m_nSpanY, radii,
+                             m_repaints[i - 1].second);
     }
 }
 

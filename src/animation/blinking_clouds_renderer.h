@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Blinking Clouds' parameters by their command-line names.
@@ -81,6 +82,13 @@ public:
     bool IsSequential() const override { return true; }
     void Restart() override;
     QStringList SaveNotes() const override;
+    // Refuses a save whose clouds would take more than a save can draw.
+    Status CheckPreparedSave() const override;
+    // Worked out by the last PrepareSave(): about how many cloud pixels
+    // the save paints.
+    double GetEstimatedWork() const { return m_dWork; }
+    // The most cloud pixels a save may paint.
+    static constexpr double kMaxWork = 4e9;
     bool UsesRandomness() const override { return true; }
     // No comment and disposal 0: each frame stays under the next.
     GifFileOptions FileOptions() const override;
@@ -90,6 +98,7 @@ private:
     bool DrawStart() const;
     void DrawStep(long long u) const;
     void PaintCloud(const Cloud& cloud, COLORREF color) const;
+    bool CoversFrame(const Cloud& cloud) const;
 
     std::array<COLORREF, 5> m_colors;
     COLORREF m_crBackground = 0xFF0000;
@@ -115,6 +124,7 @@ private:
     int m_nShortenedLength = 0; // 0: not shortened
     bool m_bMeasuresCapped = false;
     long long m_nWantedChanging = 0; // > kMaxChangingClouds: cut
+    double m_dWork = 0;
 
     // The drawing state of a save, made on the first frame: the picture of
     // frame u - 1 and the clouds that change. Mutable because frames are
@@ -123,4 +133,7 @@ private:
     mutable QImage m_start; // the picture before any cloud changes
     mutable std::vector<Cloud> m_changing;
     mutable long long m_nNextFrame = -1; // -1: nothing drawn yet
+    // A frame's repaints in order: cloud index and colour.
+    mutable std::vector<std::pair<long long, COLORREF>> m_repaints;
+    mutable std::vector<std::uint8_t> m_mask;
 };

@@ -135,15 +135,68 @@ QPoint CloudPainter::RingPoint(const Spoke& spoke, int i) const {
            QPoint(spoke.signX * int(i * spoke.cosine), spoke.signY * int(i * spoke.sine));
 }
 
+bool CloudPainter::Covers(double spokeStep, int edgeWidth, int x, int y, const CloudRadii& radii,
+                          int width, int height) {
+    if (width < 1 || height < 1)
+        return false;
+    if (!(spokeStep > 0) || !std::isfinite(spokeStep))
+        spokeStep = 90.0;
+    int smallest = INT_MAX;
+    for (int k = 0; k < 16; ++k)
+        smallest = std::min(smallest, radii[std::size_t(k)]);
+    // A spoke's radius lies between its two control radii and is truncated
+    // to whole pixels; so are its end's coordinates. The outline's chords
+    // between spoke ends at most a step apart stay cos(step / 2) of the
+    // way out, and a few pixels make room for the fill's rounding.
+    const double halfStep = std::min(spokeStep, 90.0) * 0.5 / kRadiansToDegrees;
+    const double solid =
+        (double(smallest) - std::max(edgeWidth, 0) - 1.0) * std::cos(halfStep) - 3.0;
+    if (solid <= 0)
+        return false;
+    const double dx = std::max(std::fabs(double(x)), std::fabs(double(width - 1) - x));
+    const double dy = std::max(std::fabs(double(y)), std::fabs(double(height - 1) - y));
+    return dx * dx + dy * dy < solid * solid;
+}
+
+void CloudPainter::FillImage(COLORREF color) {
+    const QRgb rgb = ToRgb(color);
+    const int W = m_pImage->width(), H = m_pImage->height();
+    uchar* bits = m_pImage->bits();
+    const qsizetype stride = m_pImage->bytesPerLine();
+    for (int y = 0; y < H; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        if (!m_pMask) {
+            std::fill_n(row, W, rgb);
+            continue;
+        }
+        std::uint8_t* mask = m_pMask + qsizetype(y) * W;
+        for (int x = 0; x < W; ++x)
+            if (!mask[x]) {
+                mask[x] = 1;
+                row[x] = rgb;
+                --*m_pRemaining;
+            }
+    }
+}
+
 void CloudPainter::Paint(int x, int y, const CloudRadii& radii, COLORREF color) {
+    if (Covers(x, y, radii, m_pImage->width(), m_pImage->height())) {
+        FillImage(color);
+        return;
+    }
     MakeSpokes(radii);
     PaintSpokes(x, y, color);
 }
 
 void CloudPainter::PaintWrapped(int x, int y, int spanX, int spanY, const CloudRadii& radii,
                                 COLORREF color) {
-    MakeSpokes(radii);
     const int W = m_pImage->width(), H = m_pImage->height();
+    // The copies can only repaint what the cloud itself already covers.
+    if (Covers(x, y, radii, W, H)) {
+        FillImage(color);
+        return;
+    }
+    MakeSpokes(radii);
     const bool right = (long long)W - x < spanX;
     const bool bottom = (long long)H - y < spanY;
     PaintSpokes(x, y, color);
@@ -299,8 +352,19 @@ void CloudPainter::FillPolygon(const QPoint* points, int count, QRgb color) {
             } else if (before != 0 && winding == 0) {
                 const long long end =
                     std::min<long long>(FloorDiv(c.numerator, c.denominator), W - 1);
-                for (long long x = std::max<long long>(start, 0); x <= end; ++x)
-                    row[x] = color;
+                long long x = std::max<long long>(start, 0);
+                if (!m_pMask) {
+                    for (; x <= end; ++x)
+                        row[x] = color;
+                } else {
+                    std::uint8_t* mask = m_pMask + qsizetype(y) * W;
+                    for (; x <= end; ++x)
+                        if (!mask[x]) {
+                            mask[x] = 1;
+                            row[x] = color;
+                            --*m_pRemaining;
+                        }
+                }
             }
         }
     }
@@ -309,8 +373,16 @@ void CloudPainter::FillPolygon(const QPoint* points, int count, QRgb color) {
 inline void CloudPainter::Stamp(int x, int y, int width, QRgb color) {
     const int W = m_nWidth, H = m_nHeight;
     auto put = [&](int px, int py) {
-        if (px >= 0 && px < W && py >= 0 && py < H)
+        if (px >= 0 && px < W && py >= 0 && py < H) {
+            if (m_pMask) {
+                std::uint8_t& m = m_pMask[qsizetype(py) * W + px];
+                if (m)
+                    return;
+                m = 1;
+                --*m_pRemaining;
+            }
             reinterpret_cast<QRgb*>(m_pBits + py * m_nStride)[px] = color;
+        }
     };
     switch (width) {
     case 1:

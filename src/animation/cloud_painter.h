@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QPointF>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 // A cloud's outline: the radius at 0, 22.5, 45 ... 337.5 degrees
@@ -50,6 +51,26 @@ public:
     // image width to the left, one height up, and both.
     void PaintWrapped(int x, int y, int spanX, int spanY, const CloudRadii& radii, COLORREF color);
 
+    // Whether the solid body of a cloud centred at (x, y) is sure to cover
+    // every pixel of a width x height image: its smallest radius, less the
+    // soft edge, the pixels the fan's chords cut off and the rounding of
+    // the spoke ends, still reaches the farthest corner. Painting such a
+    // cloud fills the image with its colour and nothing else.
+    bool Covers(int x, int y, const CloudRadii& radii, int width, int height) const {
+        return Covers(m_dSpokeStep, m_nEdgeWidth, x, y, radii, width, height);
+    }
+    static bool Covers(double spokeStep, int edgeWidth, int x, int y, const CloudRadii& radii,
+                       int width, int height);
+
+    // Paints from now on only the pixels whose `mask` byte (one a pixel,
+    // row by row) is 0, setting it and counting *remaining down: clouds
+    // painted last to first this way leave what painting them first to
+    // last would, and stop mattering once *remaining reaches 0. Solid
+    // clouds only (edge width 0). Null turns it off.
+    void SetMask(std::uint8_t* mask, long long* remaining) {
+        m_pMask = mask;
+        m_pRemaining = remaining;
+    }
     double GetSpokeStep() const { return m_dSpokeStep; }
     int GetEdgeWidth() const { return m_nEdgeWidth; }
 
@@ -80,6 +101,7 @@ private:
     };
 
     void MakeSpokes(const CloudRadii& radii);
+    void FillImage(COLORREF color);
     void PaintSpokes(int x, int y, COLORREF color);
     QPoint RingPoint(const Spoke& spoke, int i) const;
     void FillPolygon(const QPoint* points, int count, QRgb color);
@@ -96,6 +118,8 @@ private:
     int m_nEdgeWidth;
     COLORREF m_crEdgeTarget;
     std::vector<Direction> m_directions;
+    std::uint8_t* m_pMask = nullptr;
+    long long* m_pRemaining = nullptr;
     // Scratch space kept between clouds.
     std::vector<Spoke> m_spokes;
     std::vector<QPoint> m_polygon;

@@ -9,14 +9,14 @@
 #include "imaging/gif_reader.h"
 #include "strict_gif_decoder.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QElapsedTimer>
-#include <QImage>
-#include <cstdio>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -100,8 +100,25 @@ Sample MakeSample(const QString& type, int index) {
 bool Render(Sample& sample, const QString& path, Status* status) {
     sample.renderer->SetAnimationGifPath(path);
     sample.renderer->PrepareSave();
-    const QSize size = sample.renderer->OutputSize();
-    if (std::int64_t(sample.renderer->FrameCount()) * size.width() * size.height() > 1000000)
+    auto tooBig = [&sample] {
+        const QSize size = sample.renderer->OutputSize();
+        return std::int64_t(sample.renderer->FrameCount()) * size.width() * size.height() > 1000000;
+    };
+    // Long animations (wide stripes, slow speeds) still get swept, on the
+    // smallest frames; frame counts rarely depend on the frame size.
+    if (tooBig()) {
+        sample.renderer->SetFrameWidth(kSizes[0]);
+        sample.renderer->SetFrameHeight(kSizes[0]);
+        // Fit to Cell frames take the table's size.
+        sample.renderer->SetTableWidth(60);
+        sample.renderer->SetTableHeight(40);
+        sample.description += QStringLiteral("(on %1 x %1 frames)").arg(kSizes[0]);
+        sample.renderer->PrepareSave();
+        if (tooBig())
+            return false;
+    }
+    // A save refused before any work writes no GIF to check.
+    if (!sample.renderer->CheckPreparedSave())
         return false;
     SaveOptions options;
     options.threads = 2;
@@ -142,10 +159,10 @@ TEST(GifDecoderCompatibility, EveryTypeOverASweepOfSmallParameterSets) {
         for (int i = 0; i < kSetsPerType; ++i) {
             Sample sample = MakeSample(type, i);
             const QString path = dir.filePath(QStringLiteral("%1-%2.gif").arg(type).arg(i));
-            const QString what = type + QLatin1Char(' ') + sample.description;
             Status status;
             if (!Render(sample, path, &status))
                 continue;
+            const QString what = type + QLatin1Char(' ') + sample.description;
             ASSERT_TRUE(status) << status.message().toStdString() << " " << what.toStdString();
             ++rendered;
             CheckBothDecoders(path, what);
