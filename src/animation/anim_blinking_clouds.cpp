@@ -25,7 +25,9 @@ AnimBlinkingClouds::AnimBlinkingClouds(AnimationHost* host, QWidget* owner)
                                              m_ui->cloudColor3Box, m_ui->cloudColor4Box,
                                              m_ui->cloudColor5Box};
     for (int i = 0; i < 5; ++i)
-        BindColor(boxes[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); });
+        BindColor(
+            boxes[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); },
+            [r, i] { return r()->GetCloudColor(i); });
     BindDither(m_ui->ditherCheck);
     BindSeed(m_ui->seedLabel, m_ui->sameSeedCheck);
     connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimBlinkingClouds::OnSaveAnimatedGif);

@@ -22,12 +22,16 @@ AnimFlowingClouds::AnimFlowingClouds(AnimationHost* host, QWidget* owner)
     BindNumber(m_ui->cloudGradientEdit, [r](int v) { r()->SetCloudGradient(v); });
     BindNumber(m_ui->cloudSqueezeEdit, [r](int v) { r()->SetCloudSqueeze(v); });
     BindNumber(m_ui->cloudDistanceEdit, [r](int v) { r()->SetCloudDistance(v); });
-    BindColor(m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); });
+    BindColor(
+        m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); },
+        [r] { return r()->GetBackgroundColor(); });
     const std::array<CColorBox*, 5> clouds = {m_ui->cloudColor1Box, m_ui->cloudColor2Box,
                                               m_ui->cloudColor3Box, m_ui->cloudColor4Box,
                                               m_ui->cloudColor5Box};
     for (int i = 0; i < 5; ++i)
-        BindColor(clouds[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); });
+        BindColor(
+            clouds[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); },
+            [r, i] { return r()->GetCloudColor(i); });
     BindDither(m_ui->ditherCheck);
     // The dial only reports; the angle box is what the renderer reads.
     connect(m_ui->angleDial, &CAngleDial::AngleChosen, this,

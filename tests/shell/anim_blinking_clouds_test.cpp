@@ -27,6 +27,8 @@ struct BlinkingCloudsWindow : AppFixture {
         r = window->CloudsRenderer();
         ui = window->Controls();
         ASSERT_NE(r, nullptr);
+        // The colours in effect show before any pick.
+        ASSERT_TRUE(ui->cloudColor1Box->HasDefaultColor());
     }
     void TearDown() override {
         AnmType::SetTestHook(nullptr);

@@ -32,6 +32,9 @@ TEST_F(RubberCloudsWindow, OpensWithTheDefaults) {
     EXPECT_EQ(View()->AnimationType(), 6);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Rubber Clouds"));
     Ui::AnimTunnelOfClouds* ui = window->Controls();
+    // The colours in effect show before any pick.
+    EXPECT_TRUE(ui->backgroundColorBox->HasDefaultColor());
+    EXPECT_TRUE(ui->cloudColor5Box->HasDefaultColor());
     EXPECT_EQ(ui->widthEdit->text(), QStringLiteral("200"));
     EXPECT_EQ(ui->bumpsEdit->text(), QStringLiteral("200"));
     EXPECT_EQ(ui->squeezeEdit->text(), QStringLiteral("0"));

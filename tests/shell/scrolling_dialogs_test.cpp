@@ -48,6 +48,8 @@ TEST_F(ScrollingFixture, FlowingCloudsWindowDrivesItsRenderer) {
     EXPECT_EQ(r->GetCloudGradient(), 10);
 
     Ui::AnimFlowingClouds* ui = window->Controls();
+    EXPECT_TRUE(ui->backgroundColorBox->HasDefaultColor());
+    EXPECT_TRUE(ui->cloudColor1Box->HasDefaultColor());
     ui->cloudDistanceEdit->setText(QStringLiteral("-4"));
     EXPECT_EQ(r->GetCloudDistance(), 0);
     EXPECT_EQ(ui->cloudDistanceEdit->text(), QStringLiteral("-4")); // not corrected
