@@ -54,7 +54,7 @@ fuzz: deps
 asan: deps
 	@cmake -S . -B build-asan $(SAN_FLAGS) -DVELMORA_SANITIZE=address,undefined $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
+	ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
 	  xvfb-run -a ctest --test-dir build-asan --output-on-failure
 
 # ThreadSanitizer over the frame pipeline (the encoder's worker threads),
