@@ -13,18 +13,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 void LimitAddressSpace(rlim_t bytes) {
     rlimit limit{bytes, bytes};
     setrlimit(RLIMIT_AS, &limit);
@@ -105,7 +93,7 @@ TEST_F(FullDisk, EveryCommandKeepsThePreviousFilesAndSaysWhy) {
 }
 
 TEST(CliMemory, RunningOutEndsWithAMessageNotAnAbort) {
-    if (kSanitized)
+    if (kSanitizedBuild)
         GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("m.gif"));
@@ -126,7 +114,7 @@ TEST(CliMemory, RunningOutEndsWithAMessageNotAnAbort) {
 }
 
 TEST(CliMemory, EncodeRefusesAFrameThatCannotFit) {
-    if (kSanitized)
+    if (kSanitizedBuild)
         GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     QTemporaryDir dir;
     // One 65535 x 65535 frame, as a sparse file: nothing is stored.
