@@ -189,11 +189,34 @@ bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly
     return true;
 }
 
+namespace {
+
+// Diffusion carries seven eighths of a small error on, and all but three
+// levels of a large one: full Floyd-Steinberg lets small errors pile up into
+// a grain that costs bytes and, once the eye (or a blur) averages it, quality
+// as well; the cap keeps the mean tone between far-apart palette colours.
+constexpr int kDampedShare = 2;      // of sixteen
+constexpr int kDampedMost = 3 * 256; // in 256ths of a level
+// A carried error this small (summed over the channels) is dropped: flat and
+// slowly changing areas keep their own nearest colour instead of a sparse
+// speckle, which is what LZW pays most for.
+constexpr int kDeadZone = 6;
+
+// A carried error in sixteenths of a level, damped and rounded to levels.
+inline int Carried(int sixteenths) {
+    int v = sixteenths * 16;
+    const int damped = std::min(std::abs(v) * kDampedShare / 16, kDampedMost);
+    v = v > 0 ? v - damped : v + damped;
+    return (v + (v >= 0 ? 128 : -128)) / 256;
+}
+
+} // namespace
+
 void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
     const int w = frame.width();
     const int h = frame.height();
-    // Errors in sixteenths, one pixel of padding on each side, three
-    // channels interleaved.
+    // Errors in sixteenths of a level, so no share is lost to rounding; one
+    // pixel of padding on each side, three channels interleaved.
     std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
     LocalCache cache;
     auto search = [this](std::uint32_t rgb) { return Search(rgb); };
@@ -209,20 +232,24 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
         int x = forward ? 0 : w - 1;
         for (int n = 0; n < w; ++n, x += step) {
             const QRgb src = row[x];
-            int* e = &current[std::size_t(x + 1) * 3];
-            const int r = std::clamp(qRed(src) + e[0], 0, 255);
-            const int g = std::clamp(qGreen(src) + e[1], 0, 255);
-            const int b = std::clamp(qBlue(src) + e[2], 0, 255);
-            // Without a carried error the pixel's own colour decides, and
-            // flat areas repeat it: the cache answers those at once.
-            int index;
-            if ((e[0] | e[1] | e[2]) == 0) {
+            const int* e = &current[std::size_t(x + 1) * 3];
+            int cr = Carried(e[0]), cg = Carried(e[1]), cb = Carried(e[2]);
+            if (std::abs(cr) + std::abs(cg) + std::abs(cb) <= kDeadZone)
+                cr = cg = cb = 0;
+            int index, r, g, b;
+            if ((cr | cg | cb) == 0) {
+                // Without a carried error the pixel's own colour decides, and
+                // flat areas repeat it: the cache answers those at once.
                 if (src != lastSource) {
                     lastSource = src;
                     lastIndex = cache.Get(src & 0xFFFFFFu, search);
                 }
                 index = lastIndex;
+                r = qRed(src), g = qGreen(src), b = qBlue(src);
             } else {
+                r = std::clamp(qRed(src) + cr, 0, 255);
+                g = std::clamp(qGreen(src) + cg, 0, 255);
+                b = std::clamp(qBlue(src) + cb, 0, 255);
                 index = cache.Get(std::uint32_t((r << 16) | (g << 8) | b), search);
             }
             dst[x] = std::uint8_t(index);
@@ -231,13 +258,10 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
             int* below = &next[std::size_t(x + 1) * 3];
             int* belowAhead = &next[std::size_t(x + 1 + step) * 3];
             int* belowBehind = &next[std::size_t(x + 1 - step) * 3];
-            // Each share is truncated towards zero, which damps the diffused
-            // error slightly and keeps flat areas from crawling.
-            ahead[0] += er * 7 / 16, ahead[1] += eg * 7 / 16, ahead[2] += eb * 7 / 16;
-            belowBehind[0] += er * 3 / 16, belowBehind[1] += eg * 3 / 16,
-                belowBehind[2] += eb * 3 / 16;
-            below[0] += er * 5 / 16, below[1] += eg * 5 / 16, below[2] += eb * 5 / 16;
-            belowAhead[0] += er / 16, belowAhead[1] += eg / 16, belowAhead[2] += eb / 16;
+            ahead[0] += er * 7, ahead[1] += eg * 7, ahead[2] += eb * 7;
+            belowBehind[0] += er * 3, belowBehind[1] += eg * 3, belowBehind[2] += eb * 3;
+            below[0] += er * 5, below[1] += eg * 5, below[2] += eb * 5;
+            belowAhead[0] += er, belowAhead[1] += eg, belowAhead[2] += eb;
         }
         current.swap(next);
     }

@@ -164,7 +164,7 @@ TEST(Remap, DitheringMixesTwoColoursInProportion) {
     std::vector<std::uint8_t> out(64 * 64);
     remapper.Remap(image, true, out.data());
     const double white = double(std::count(out.begin(), out.end(), 1)) / out.size();
-    EXPECT_NEAR(white, 64.0 / 255.0, 0.02);
+    EXPECT_NEAR(white, 64.0 / 255.0, 0.02) << "the mean tone must survive the damping";
     remapper.Remap(image, false, out.data());
     EXPECT_EQ(std::count(out.begin(), out.end(), 1), 0);
 }
