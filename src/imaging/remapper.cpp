@@ -37,8 +37,10 @@ Remapper::~Remapper() = default;
 void Remapper::BuildCandidateGrid() {
     const int bits = m_nCellBits, cells = 1 << bits, span = 256 / cells;
     m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
-    m_candidates.clear();
-    m_candidates.reserve(std::size_t(cells) * cells * cells * 8);
+    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex}) {
+        list->clear();
+        list->reserve(std::size_t(cells) * cells * cells * 16);
+    }
     // Per axis and cell: each entry's nearest and farthest squared distance
     // to the cell's span, so that a cell's bounds are three look-ups.
     const int n = m_nCount - m_nFirst;
@@ -57,6 +59,7 @@ void Remapper::BuildCandidateGrid() {
                 farthest[i] = f * f;
             }
         }
+    std::vector<std::int16_t> pick(std::size_t(n + kLanes));
     std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
         farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
     for (int cr = 0; cr < cells; ++cr)
@@ -79,14 +82,33 @@ void Remapper::BuildCandidateGrid() {
                     bound = std::min(bound, farRG[i] + fb[i]);
                 }
                 const std::size_t cell = (std::size_t(cr) << (2 * bits)) | (cg << bits) | cb;
-                m_cellStart[cell] = std::uint32_t(m_candidates.size());
+                m_cellStart[cell] = std::uint32_t(m_candIndex.size());
+                int picked = 0;
                 for (int i = 0; i < n; ++i) {
-                    if (nearest[i] <= bound)
-                        m_candidates.push_back(std::uint8_t(i + m_nFirst));
+                    pick[std::size_t(picked)] = std::int16_t(i + m_nFirst);
+                    picked += nearest[i] <= bound;
                 }
+                while (picked % kLanes != 0) {
+                    pick[std::size_t(picked)] = pick[std::size_t(picked - 1)];
+                    ++picked;
+                }
+                AddCandidates(pick.data(), picked);
             }
         }
-    m_cellStart.back() = std::uint32_t(m_candidates.size());
+    m_cellStart.back() = std::uint32_t(m_candIndex.size());
+}
+
+void Remapper::AddCandidates(const std::int16_t* indices, int count) {
+    const std::size_t at = m_candIndex.size();
+    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex})
+        list->resize(at + std::size_t(count));
+    for (int k = 0; k < count; ++k) {
+        const int i = indices[k];
+        m_candR[at + k] = std::int16_t(m_r[i]);
+        m_candG[at + k] = std::int16_t(m_g[i]);
+        m_candB[at + k] = std::int16_t(m_b[i]);
+        m_candIndex[at + k] = std::int16_t(i);
+    }
 }
 
 int Remapper::Search(std::uint32_t rgb) const {
@@ -94,18 +116,20 @@ int Remapper::Search(std::uint32_t rgb) const {
     const int bits = m_nCellBits, shift = 8 - bits;
     const std::size_t cell = (std::size_t(r >> shift) << (2 * bits)) |
                              (std::size_t(g >> shift) << bits) | std::size_t(b >> shift);
-    int best = m_candidates[m_cellStart[cell]];
-    int bestDistance = 0x7FFFFFFF;
-    for (std::uint32_t k = m_cellStart[cell]; k < m_cellStart[cell + 1]; ++k) {
-        const int i = m_candidates[k];
-        const int dr = r - m_r[i], dg = g - m_g[i], db = b - m_b[i];
-        const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
+    // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
+    // is the nearest entry, the lowest index among equals.
+    const std::int16_t* cr = m_candR.data();
+    const std::int16_t* cg = m_candG.data();
+    const std::int16_t* cb = m_candB.data();
+    const std::int16_t* ci = m_candIndex.data();
+    std::int32_t best = 0x7FFFFFFF;
+    const std::uint32_t end = m_cellStart[cell + 1];
+    for (std::uint32_t k = m_cellStart[cell]; k < end; ++k) {
+        const std::int32_t dr = r - cr[k], dg = g - cg[k], db = b - cb[k];
+        const std::int32_t key = ((dr * dr + dg * dg + db * db) << 8) | ci[k];
+        best = std::min(best, key);
     }
-    return best;
+    return best & 0xFF;
 }
 
 int Remapper::Nearest(QRgb color) const {

@@ -38,6 +38,7 @@ private:
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
     void BuildCandidateGrid();
+    void AddCandidates(const std::int16_t* indices, int count);
 
     int m_nFirst;
     int m_nCount;
@@ -46,8 +47,13 @@ private:
     // each cell lists the palette entries that can be nearest to some colour
     // inside it, so a search looks at a handful of entries instead of all.
     int m_nCellBits;
-    std::vector<std::uint32_t> m_cellStart; // one offset per cell into m_candidates, and the end
-    std::vector<std::uint8_t> m_candidates;
+    std::vector<std::uint32_t> m_cellStart; // one offset per cell into the lists, and the end
+    // Each cell's candidates as colour channels side by side, with the
+    // entry's index, padded to a multiple of kLanes (the padding repeats the
+    // last candidate): the search runs over whole blocks the compiler turns
+    // into vector code.
+    static constexpr int kLanes = 8;
+    std::vector<std::int16_t> m_candR, m_candG, m_candB, m_candIndex;
     // Nearest index + 1 per 24-bit colour, 0 while unknown (none for one
     // frame). Allocated zeroed
     // (the pages are only touched for colours that occur), filled lazily;
