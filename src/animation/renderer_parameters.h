@@ -63,18 +63,39 @@ RendererParameter ColorParameter(const QString& name, const QString& description
             [get](const AnimationRenderer& r) { return int((static_cast<const R&>(r).*get)()); }};
 }
 
+// A path, set and read as text.
+template <typename R, typename Set, typename Get>
+RendererParameter TextParameter(const QString& name, const QString& description, Set set, Get get) {
+    RendererParameter p{name, RendererParameter::String, description, {}, {}};
+    p.setText = [set](AnimationRenderer& r, const QString& text) {
+        (static_cast<R&>(r).*set)(text);
+    };
+    p.getText = [get](const AnimationRenderer& r) {
+        return QString((static_cast<const R&>(r).*get)());
+    };
+    return p;
+}
+
 // "color1" .. "colorN" for a type whose colours are set by index (0-based).
+// A non-empty `firstDescription` stands for colour 1's, which then plays a
+// part of its own.
 template <typename R, typename Set, typename Get>
 void AppendIndexedColors(std::vector<RendererParameter>* list, int count,
-                         const QString& description, Set set, Get get) {
+                         const QString& description, Set set, Get get,
+                         const QString& firstDescription = QString()) {
     for (int i = 0; i < count; ++i)
         list->push_back(
-            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color, description.arg(i + 1),
+            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
+             i == 0 && !firstDescription.isEmpty() ? firstDescription : description.arg(i + 1),
              [set, i](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(i, COLORREF(v)); },
              [get, i](const AnimationRenderer& r) {
                  return int((static_cast<const R&>(r).*get)(i));
              }});
 }
+
+// Moves the parameter called `name` to the end of the list, for types whose
+// window shows it after their own values.
+void MoveParameterToEnd(std::vector<RendererParameter>* list, const QString& name);
 
 // Frame size and dithering, which every type has.
 std::vector<RendererParameter> CommonParameters();
