@@ -1,4 +1,5 @@
 #include "animation/blinking_clouds_renderer.h"
+#include "cloud_checks.h"
 #include "imaging/gif_reader.h"
 
 #include <QFile>
@@ -22,10 +23,6 @@ QSet<QRgb> Colors(const QImage& image) {
     return colors;
 }
 
-QRgb Rgb(COLORREF c) {
-    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-}
-
 int Level(const BlinkingCloudsRenderer& r, long long index) {
     const BlinkingCloudsRenderer::Cloud* c = r.ChangingCloud(index);
     return c ? c->level : -1;
@@ -33,10 +30,7 @@ int Level(const BlinkingCloudsRenderer& r, long long index) {
 
 TEST(BlinkingClouds, SettersClamp) {
     BlinkingCloudsRenderer r;
-    r.SetNumberOfColors(0);
-    EXPECT_EQ(r.GetNumberOfColors(), 1);
-    r.SetNumberOfColors(6);
-    EXPECT_EQ(r.GetNumberOfColors(), 5);
+    ExpectNumberOfColorsClamped(r);
     r.SetCloudSize(-1);
     r.SetCloudBumps(-1);
     r.SetCloudSqueeze(-1);
@@ -261,12 +255,7 @@ TEST(BlinkingClouds, SameSeedSameBytes) {
     auto save = [&](const QString& name, std::uint32_t seed) {
         BlinkingCloudsRenderer r;
         r.SetNumberOfColors(3);
-        r.SetFixedSeed(seed);
-        r.SetAnimationGifPath(dir.filePath(name));
-        EXPECT_TRUE(r.SaveAnimatedGif());
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
+        return SaveWithSeed(r, seed, dir.filePath(name));
     };
     const QByteArray a = save(QStringLiteral("a.gif"), 42);
     const QByteArray b = save(QStringLiteral("b.gif"), 42);
