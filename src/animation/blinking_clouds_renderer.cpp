@@ -405,14 +405,7 @@ std::vector<RendererParameter> BlinkingCloudsParameters() {
     AppendIndexedColors<R>(&p, 5, QStringLiteral("cloud colour %1"), &R::SetCloudColor,
                            &R::GetCloudColor,
                            QStringLiteral("cloud colour 1, also the background"));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("cloud-size"),
-        QStringLiteral("smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
-        kMax, &R::SetCloudSize, &R::GetCloudSize));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("cloud-bumps"),
-        QStringLiteral("random extra radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
-        kMax, &R::SetCloudBumps, &R::GetCloudBumps));
+    AppendCloudOutline<R>(&p);
     p.push_back(IntegerParameter<R>(
         QStringLiteral("cloud-squeeze"),
         QStringLiteral("sideways stretch of every cloud (at least 0; above 1000 saved as 1000)"), 0,

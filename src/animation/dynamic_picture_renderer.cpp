@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <climits>
-#include <limits>
 #include <new>
 
 DynamicPictureRenderer::DynamicPictureRenderer() : AnimationRenderer(200, 200) {}
@@ -85,16 +84,12 @@ void DynamicPictureRenderer::DrawFrame(int index, QImage* frame) const {
 QStringList DynamicPictureRenderer::SaveNotes() const {
     QStringList notes;
     if (m_scroll.frames > kMaxFrames && m_status)
-        notes << QStringLiteral("The animation was cut from %1 to %2 frames, the most a save "
-                                "writes, so it does not loop seamlessly.")
-                     .arg(m_scroll.frames)
-                     .arg(kMaxFrames);
+        notes << m_scroll.CutNote(kMaxFrames);
     return notes;
 }
 
 std::vector<RendererParameter> DynamicPictureParameters() {
     using R = DynamicPictureRenderer;
-    constexpr int kMax = std::numeric_limits<int>::max();
     std::vector<RendererParameter> p;
     p.push_back(TextParameter<R>(QStringLiteral("picture"),
                                  QStringLiteral("path of the picture to animate (BMP, PNG, JPEG, "
@@ -109,14 +104,8 @@ std::vector<RendererParameter> DynamicPictureParameters() {
                 "wanted frame height; the canvas is whole tiles of the picture (at least 5)");
         p.push_back(std::move(common));
     }
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("angle"),
-        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0, kMax,
-        &R::SetAngle, &R::GetAngle));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("speed"),
-        QStringLiteral("scroll speed, about ten per pixel per frame (at least 1)"), 1, kMax,
-        &R::SetSpeed, &R::GetSpeed));
+    p.push_back(AngleParameter<R>());
+    p.push_back(ScrollSpeedParameter<R>());
     // The order the window shows: the picture, the size, the angle, the
     // speed, dithering.
     MoveParameterToEnd(&p, QStringLiteral("dither"));

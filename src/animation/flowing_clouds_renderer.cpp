@@ -161,10 +161,7 @@ QStringList FlowingCloudsRenderer::SaveNotes() const {
         notes << Tr("Cloud size, bumps, gradient and squeeze above %1 were lowered to %1.")
                      .arg(kMaxCloudMeasure);
     if (m_scroll.frames > kMaxFrames)
-        notes << Tr("The animation was cut from %1 to %2 frames, the most a save writes, so it "
-                    "does not loop seamlessly.")
-                     .arg(m_scroll.frames)
-                     .arg(kMaxFrames);
+        notes << m_scroll.CutNote(kMaxFrames);
     return notes;
 }
 
@@ -181,14 +178,7 @@ std::vector<RendererParameter> FlowingCloudsParameters() {
         &R::SetBackgroundColor, &R::GetBackgroundColor));
     AppendIndexedColors<R>(&p, 5, QStringLiteral("cloud colour %1"), &R::SetCloudColor,
                            &R::GetCloudColor);
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("cloud-size"),
-        QStringLiteral("smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
-        kMax, &R::SetCloudSize, &R::GetCloudSize));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("cloud-bumps"),
-        QStringLiteral("random extra radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
-        kMax, &R::SetCloudBumps, &R::GetCloudBumps));
+    AppendCloudOutline<R>(&p);
     p.push_back(IntegerParameter<R>(
         QStringLiteral("cloud-gradient"),
         QStringLiteral("width of the soft edge in pixels (at least 0; above 1000 saved as 1000)"),
@@ -201,13 +191,7 @@ std::vector<RendererParameter> FlowingCloudsParameters() {
         QStringLiteral("cloud-distance"),
         QStringLiteral("grid spacing in pixels (at least 0; saved as at least 1)"), 0, kMax,
         &R::SetCloudDistance, &R::GetCloudDistance));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("speed"),
-        QStringLiteral("scroll speed, about ten per pixel per frame (at least 1)"), 1, kMax,
-        &R::SetSpeed, &R::GetSpeed));
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("angle"),
-        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0, kMax,
-        &R::SetAngle, &R::GetAngle));
+    p.push_back(ScrollSpeedParameter<R>());
+    p.push_back(AngleParameter<R>());
     return p;
 }

@@ -66,10 +66,7 @@ std::vector<RendererParameter> StripeParameters() {
 std::vector<RendererParameter> MovingStripesParameters() {
     using R = MovingStripesRenderer;
     std::vector<RendererParameter> p = StripeParameters();
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("angle"),
-        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0, kMaxInt,
-        &R::SetAngle, &R::GetAngle));
+    p.push_back(AngleParameter<R>());
     // An operation, not a value: it runs once every value is in place.
     RendererParameter tile{QStringLiteral("tile"), RendererParameter::Boolean,
                            QStringLiteral("make the frame one tile of the pattern before saving"),

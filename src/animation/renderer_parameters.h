@@ -93,6 +93,36 @@ void AppendIndexedColors(std::vector<RendererParameter>* list, int count,
              }});
 }
 
+// Entries that several types share word for word, for a type R with the
+// setter and getter of that name.
+template <typename R> RendererParameter AngleParameter() {
+    return IntegerParameter<R>(
+        QStringLiteral("angle"),
+        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0,
+        std::numeric_limits<int>::max(), &R::SetAngle, &R::GetAngle);
+}
+
+// The speed of a picture that scrolls cyclically.
+template <typename R> RendererParameter ScrollSpeedParameter() {
+    return IntegerParameter<R>(
+        QStringLiteral("speed"),
+        QStringLiteral("scroll speed, about ten per pixel per frame (at least 1)"), 1,
+        std::numeric_limits<int>::max(), &R::SetSpeed, &R::GetSpeed);
+}
+
+// The cloud outline's size and bumps, which a save lowers to 1000.
+template <typename R> void AppendCloudOutline(std::vector<RendererParameter>* list) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    list->push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-size"),
+        QStringLiteral("smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
+        kMax, &R::SetCloudSize, &R::GetCloudSize));
+    list->push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-bumps"),
+        QStringLiteral("random extra radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
+        kMax, &R::SetCloudBumps, &R::GetCloudBumps));
+}
+
 // Moves the parameter called `name` to the end of the list, for types whose
 // window shows it after their own values.
 void MoveParameterToEnd(std::vector<RendererParameter>* list, const QString& name);
