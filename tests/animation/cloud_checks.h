@@ -1,5 +1,6 @@
 // What the cloud types' tests check alike: colours as the pixels show them,
-// the colour count's clamp, and saves that a fixed seed repeats.
+// the clamps of the colour count and the outline, and saves that a fixed
+// seed repeats.
 #pragma once
 
 #include "animation/animation_renderer.h"
@@ -8,6 +9,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <gtest/gtest.h>
 
@@ -24,6 +26,16 @@ template <typename R> void ExpectNumberOfColorsClamped(R& r) {
     EXPECT_EQ(r.GetNumberOfColors(), 5);
 }
 
+// The outline's size, bumps and squeeze never go below 0.
+template <typename R> void ExpectCloudOutlineClamped(R& r) {
+    r.SetCloudSize(-1);
+    r.SetCloudBumps(-1);
+    r.SetCloudSqueeze(-1);
+    EXPECT_EQ(r.GetCloudSize(), 0);
+    EXPECT_EQ(r.GetCloudBumps(), 0);
+    EXPECT_EQ(r.GetCloudSqueeze(), 0);
+}
+
 // Saves `r` to `path` with a fixed seed and returns the file's bytes; the
 // seed used must be the one given.
 inline QByteArray SaveWithSeed(AnimationRenderer& r, std::uint32_t seed, const QString& path) {
@@ -32,4 +44,20 @@ inline QByteArray SaveWithSeed(AnimationRenderer& r, std::uint32_t seed, const Q
     EXPECT_TRUE(r.SaveAnimatedGif());
     EXPECT_EQ(r.GetLastSeed(), seed);
     return ReadAll(path);
+}
+
+// Saves a renderer from `make` into `dir` three times: twice with `seed`,
+// which must give the same bytes, and once with the next seed, which must
+// not. Returns the path of the first file.
+template <typename Make>
+QString ExpectSeedRepeatsTheFile(const QTemporaryDir& dir, std::uint32_t seed, Make make) {
+    auto save = [&](const char* name, std::uint32_t s) {
+        auto r = make();
+        return SaveWithSeed(r, s, dir.filePath(QString::fromLatin1(name)));
+    };
+    const QByteArray a = save("a.gif", seed);
+    EXPECT_FALSE(a.isEmpty());
+    EXPECT_EQ(save("b.gif", seed), a);
+    EXPECT_NE(save("c.gif", seed + 1), a);
+    return dir.filePath(QStringLiteral("a.gif"));
 }
