@@ -21,13 +21,11 @@ AnimBlinkingClouds::AnimBlinkingClouds(AnimationHost* host, QWidget* owner)
     BindNumber(m_ui->cloudSizeEdit, [r](int v) { r()->SetCloudSize(v); });
     BindNumber(m_ui->cloudBumpsEdit, [r](int v) { r()->SetCloudBumps(v); });
     BindNumber(m_ui->cloudSqueezeEdit, [r](int v) { r()->SetCloudSqueeze(v); });
-    const std::array<CColorBox*, 5> boxes = {m_ui->cloudColor1Box, m_ui->cloudColor2Box,
-                                             m_ui->cloudColor3Box, m_ui->cloudColor4Box,
-                                             m_ui->cloudColor5Box};
-    for (int i = 0; i < 5; ++i)
-        BindColor(
-            boxes[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); },
-            [r, i] { return r()->GetCloudColor(i); });
+    BindIndexedColors(
+        {m_ui->cloudColor1Box, m_ui->cloudColor2Box, m_ui->cloudColor3Box, m_ui->cloudColor4Box,
+         m_ui->cloudColor5Box},
+        [r](int i, COLORREF c) { r()->SetCloudColor(i, c); },
+        [r](int i) { return r()->GetCloudColor(i); });
     BindDither(m_ui->ditherCheck);
     BindSeed(m_ui->seedLabel, m_ui->sameSeedCheck);
     connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimBlinkingClouds::OnSaveAnimatedGif);

@@ -25,13 +25,11 @@ AnimFlowingClouds::AnimFlowingClouds(AnimationHost* host, QWidget* owner)
     BindColor(
         m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); },
         [r] { return r()->GetBackgroundColor(); });
-    const std::array<CColorBox*, 5> clouds = {m_ui->cloudColor1Box, m_ui->cloudColor2Box,
-                                              m_ui->cloudColor3Box, m_ui->cloudColor4Box,
-                                              m_ui->cloudColor5Box};
-    for (int i = 0; i < 5; ++i)
-        BindColor(
-            clouds[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); },
-            [r, i] { return r()->GetCloudColor(i); });
+    BindIndexedColors(
+        {m_ui->cloudColor1Box, m_ui->cloudColor2Box, m_ui->cloudColor3Box, m_ui->cloudColor4Box,
+         m_ui->cloudColor5Box},
+        [r](int i, COLORREF c) { r()->SetCloudColor(i, c); },
+        [r](int i) { return r()->GetCloudColor(i); });
     BindDither(m_ui->ditherCheck);
     // The dial only reports; the angle box is what the renderer reads.
     connect(m_ui->angleDial, &CAngleDial::AngleChosen, this,

@@ -32,13 +32,11 @@ AnimTunnelOfClouds::AnimTunnelOfClouds(AnimationHost* host, QWidget* owner)
     BindColor(
         m_ui->backgroundColorBox, [r](COLORREF c) { r()->SetBackgroundColor(c); },
         [r] { return r()->GetBackgroundColor(); });
-    const std::array<CColorBox*, 5> clouds = {m_ui->cloudColor1Box, m_ui->cloudColor2Box,
-                                              m_ui->cloudColor3Box, m_ui->cloudColor4Box,
-                                              m_ui->cloudColor5Box};
-    for (int i = 0; i < 5; ++i)
-        BindColor(
-            clouds[std::size_t(i)], [r, i](COLORREF c) { r()->SetCloudColor(i, c); },
-            [r, i] { return r()->GetCloudColor(i); });
+    BindIndexedColors(
+        {m_ui->cloudColor1Box, m_ui->cloudColor2Box, m_ui->cloudColor3Box, m_ui->cloudColor4Box,
+         m_ui->cloudColor5Box},
+        [r](int i, COLORREF c) { r()->SetCloudColor(i, c); },
+        [r](int i) { return r()->GetCloudColor(i); });
     BindNumber(m_ui->speedEdit, [r](int v) { r()->SetSpeed(v); });
     BindDither(m_ui->ditherCheck);
     // Either button passes the state of Outward.

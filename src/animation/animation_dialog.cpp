@@ -149,6 +149,15 @@ void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> se
         box->SetDefaultColor(get());
 }
 
+void AnimationDialog::BindIndexedColors(const std::array<CColorBox*, 5>& boxes,
+                                        std::function<void(int, COLORREF)> set,
+                                        std::function<COLORREF(int)> get) {
+    for (int i = 0; i < int(boxes.size()); ++i)
+        BindColor(
+            boxes[std::size_t(i)], [set, i](COLORREF color) { set(i, color); },
+            [get, i] { return get(i); });
+}
+
 void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(int)> set) {
     connect(combo, &QComboBox::activated, this, [this, combo, set = std::move(set)](int index) {
         if (Renderer())
@@ -231,10 +240,9 @@ void AnimationDialog::BindStripeControls(const StripeControls& c) {
     BindColor(
         c.background, [r](COLORREF color) { r()->SetBackgroundColor(color); },
         [r] { return r()->GetBackgroundColor(); });
-    for (int i = 0; i < 5; ++i)
-        BindColor(
-            c.stripes[std::size_t(i)], [r, i](COLORREF color) { r()->SetStripeColor(i, color); },
-            [r, i] { return r()->GetStripeColor(i); });
+    BindIndexedColors(
+        c.stripes, [r](int i, COLORREF color) { r()->SetStripeColor(i, color); },
+        [r](int i) { return r()->GetStripeColor(i); });
     connect(c.backgroundStripes, &QCheckBox::toggled, this, [this, r](bool on) {
         r()->SetBackgroundStripes(on);
         PreviewChanged();

@@ -69,6 +69,10 @@ protected:
     // default until the user picks one.
     void BindColor(CColorBox* box, std::function<void(COLORREF)> set,
                    std::function<COLORREF()> get);
+    // Box i bound to the colour the renderer sets and reads by index i.
+    void BindIndexedColors(const std::array<CColorBox*, 5>& boxes,
+                           std::function<void(int, COLORREF)> set,
+                           std::function<COLORREF(int)> get);
     void BindNumberOfColors(QComboBox* combo, std::function<void(int)> set);
     void BindDither(QCheckBox* check);
     void BindClose(QPushButton* close);

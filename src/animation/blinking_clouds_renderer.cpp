@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <limits>
 
 namespace {
@@ -398,51 +397,30 @@ GifFileOptions BlinkingCloudsRenderer::FileOptions() const {
 std::vector<RendererParameter> BlinkingCloudsParameters() {
     using R = BlinkingCloudsRenderer;
     constexpr int kMax = std::numeric_limits<int>::max();
-    auto as = [](AnimationRenderer& r) -> R& { return static_cast<R&>(r); };
-    auto of = [](const AnimationRenderer& r) -> const R& { return static_cast<const R&>(r); };
-    auto number = [](const char* name, const char* description, int minimum, int maximum,
-                     std::function<void(AnimationRenderer&, int)> set,
-                     std::function<int(const AnimationRenderer&)> get) {
-        RendererParameter p{QString::fromLatin1(name), RendererParameter::Integer,
-                            QString::fromLatin1(description), std::move(set), std::move(get)};
-        p.minimum = minimum;
-        p.maximum = maximum;
-        return p;
-    };
     std::vector<RendererParameter> p = CommonParameters();
-    p.push_back(number(
-        "colors", "cloud colours in use (1 to 5; the window offers 2 to 5)", 1, 5,
-        [as](AnimationRenderer& r, int v) { as(r).SetNumberOfColors(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetNumberOfColors(); }));
-    for (int i = 0; i < 5; ++i)
-        p.push_back({QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
-                     i == 0 ? QStringLiteral("cloud colour 1, also the background")
-                            : QStringLiteral("cloud colour %1").arg(i + 1),
-                     [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
-                     [of, i](const AnimationRenderer& r) { return int(of(r).GetCloudColor(i)); }});
-    p.push_back(number(
-        "cloud-size", "smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)", 0,
-        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSize(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudSize(); }));
-    p.push_back(number(
-        "cloud-bumps", "random extra radius in pixels (at least 0; above 1000 saved as 1000)", 0,
-        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudBumps(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudBumps(); }));
-    p.push_back(number(
-        "cloud-squeeze", "sideways stretch of every cloud (at least 0; above 1000 saved as 1000)",
-        0, kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSqueeze(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudSqueeze(); }));
-    p.push_back(number(
-        "clouds-per-second", "clouds the colour wave reaches each second (at least 1)", 1, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetCloudsPerSecond(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudsPerSecond(); }));
-    p.push_back(number(
-        "color-shift", "frames a cloud takes from its start to its target colour (at least 0)", 0,
-        kMax, [as](AnimationRenderer& r, int v) { as(r).SetColorShift(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetColorShift(); }));
-    p.push_back(number(
-        "length", "animation length in seconds, 10 frames each (at least 1)", 1, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetAnimationLength(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetAnimationLength(); }));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("colors"),
+        QStringLiteral("cloud colours in use (1 to 5; the window offers 2 to 5)"), 1, 5,
+        &R::SetNumberOfColors, &R::GetNumberOfColors));
+    AppendIndexedColors<R>(&p, 5, QStringLiteral("cloud colour %1"), &R::SetCloudColor,
+                           &R::GetCloudColor,
+                           QStringLiteral("cloud colour 1, also the background"));
+    AppendCloudOutline<R>(&p);
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-squeeze"),
+        QStringLiteral("sideways stretch of every cloud (at least 0; above 1000 saved as 1000)"), 0,
+        kMax, &R::SetCloudSqueeze, &R::GetCloudSqueeze));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("clouds-per-second"),
+        QStringLiteral("clouds the colour wave reaches each second (at least 1)"), 1, kMax,
+        &R::SetCloudsPerSecond, &R::GetCloudsPerSecond));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("color-shift"),
+        QStringLiteral("frames a cloud takes from its start to its target colour (at least 0)"), 0,
+        kMax, &R::SetColorShift, &R::GetColorShift));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("length"),
+        QStringLiteral("animation length in seconds, 10 frames each (at least 1)"), 1, kMax,
+        &R::SetAnimationLength, &R::GetAnimationLength));
     return p;
 }

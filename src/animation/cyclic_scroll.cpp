@@ -1,5 +1,7 @@
 #include "animation/cyclic_scroll.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -197,4 +199,12 @@ void DrawCyclicShift(const QImage& still, int u, int v, QImage* frame) {
             sx = 0;
         }
     }
+}
+
+QString CyclicScroll::CutNote(int savedFrames) const {
+    return QCoreApplication::translate("CyclicScroll",
+                                       "The animation was cut from %1 to %2 frames, the most a "
+                                       "save writes, so it does not loop seamlessly.")
+        .arg(frames)
+        .arg(savedFrames);
 }

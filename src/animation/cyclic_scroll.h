@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QString>
 #include <cstdint>
 
 // Where the picture moves. The diagonal kinds are numbered by the quadrant
@@ -63,6 +64,10 @@ struct CyclicScroll {
     // The cyclic shift of frame k: the picture moves right by u and down
     // by v, both in 0 .. width - 1 and 0 .. height - 1.
     QPoint Offset(std::int64_t k) const;
+
+    // What a save says when it writes only the first `savedFrames` of the
+    // frames: the loop no longer joins.
+    QString CutNote(int savedFrames) const;
 };
 
 // An angle above 360 wraps into 1 .. 360 (361 gives 1, 720 gives 360);

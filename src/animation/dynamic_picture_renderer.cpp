@@ -84,31 +84,17 @@ void DynamicPictureRenderer::DrawFrame(int index, QImage* frame) const {
 QStringList DynamicPictureRenderer::SaveNotes() const {
     QStringList notes;
     if (m_scroll.frames > kMaxFrames && m_status)
-        notes << QStringLiteral("The animation was cut from %1 to %2 frames, the most a save "
-                                "writes, so it does not loop seamlessly.")
-                     .arg(m_scroll.frames)
-                     .arg(kMaxFrames);
+        notes << m_scroll.CutNote(kMaxFrames);
     return notes;
 }
 
 std::vector<RendererParameter> DynamicPictureParameters() {
     using R = DynamicPictureRenderer;
-    auto as = [](AnimationRenderer& r) -> R& { return static_cast<R&>(r); };
-    auto asConst = [](const AnimationRenderer& r) -> const R& { return static_cast<const R&>(r); };
-    RendererParameter picture{QStringLiteral("picture"),
-                              RendererParameter::String,
-                              QStringLiteral("path of the picture to animate (BMP, PNG, JPEG, GIF "
-                                             "or any other format Qt reads)"),
-                              {},
-                              {}};
-    picture.setText = [as](AnimationRenderer& r, const QString& path) {
-        as(r).SetPictureFileName(path);
-    };
-    picture.getText = [asConst](const AnimationRenderer& r) {
-        return asConst(r).GetPictureFileName();
-    };
     std::vector<RendererParameter> p;
-    p.push_back(std::move(picture));
+    p.push_back(TextParameter<R>(QStringLiteral("picture"),
+                                 QStringLiteral("path of the picture to animate (BMP, PNG, JPEG, "
+                                                "GIF or any other format Qt reads)"),
+                                 &R::SetPictureFileName, &R::GetPictureFileName));
     for (RendererParameter& common : CommonParameters()) {
         if (common.name == QLatin1String("width"))
             common.description = QStringLiteral(
@@ -118,25 +104,11 @@ std::vector<RendererParameter> DynamicPictureParameters() {
                 "wanted frame height; the canvas is whole tiles of the picture (at least 5)");
         p.push_back(std::move(common));
     }
-    RendererParameter angle{
-        QStringLiteral("angle"), RendererParameter::Integer,
-        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"),
-        [as](AnimationRenderer& r, int v) { as(r).SetAngle(v); },
-        [asConst](const AnimationRenderer& r) { return asConst(r).GetAngle(); }};
-    angle.minimum = 0;
-    RendererParameter speed{
-        QStringLiteral("speed"), RendererParameter::Integer,
-        QStringLiteral("scroll speed, about ten per pixel per frame (at least 1)"),
-        [as](AnimationRenderer& r, int v) { as(r).SetSpeed(v); },
-        [asConst](const AnimationRenderer& r) { return asConst(r).GetSpeed(); }};
-    speed.minimum = 1;
+    p.push_back(AngleParameter<R>());
+    p.push_back(ScrollSpeedParameter<R>());
     // The order the window shows: the picture, the size, the angle, the
     // speed, dithering.
-    const RendererParameter dither = p.back();
-    p.pop_back();
-    p.push_back(std::move(angle));
-    p.push_back(std::move(speed));
-    p.push_back(dither);
+    MoveParameterToEnd(&p, QStringLiteral("dither"));
     return p;
 }
 

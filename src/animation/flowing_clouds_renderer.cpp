@@ -161,68 +161,37 @@ QStringList FlowingCloudsRenderer::SaveNotes() const {
         notes << Tr("Cloud size, bumps, gradient and squeeze above %1 were lowered to %1.")
                      .arg(kMaxCloudMeasure);
     if (m_scroll.frames > kMaxFrames)
-        notes << Tr("The animation was cut from %1 to %2 frames, the most a save writes, so it "
-                    "does not loop seamlessly.")
-                     .arg(m_scroll.frames)
-                     .arg(kMaxFrames);
+        notes << m_scroll.CutNote(kMaxFrames);
     return notes;
 }
 
 std::vector<RendererParameter> FlowingCloudsParameters() {
     using R = FlowingCloudsRenderer;
     constexpr int kMax = std::numeric_limits<int>::max();
-    auto as = [](AnimationRenderer& r) -> R& { return static_cast<R&>(r); };
-    auto of = [](const AnimationRenderer& r) -> const R& { return static_cast<const R&>(r); };
-    auto number = [](const char* name, const char* description, int minimum, int maximum,
-                     std::function<void(AnimationRenderer&, int)> set,
-                     std::function<int(const AnimationRenderer&)> get) {
-        RendererParameter p{QString::fromLatin1(name), RendererParameter::Integer,
-                            QString::fromLatin1(description), std::move(set), std::move(get)};
-        p.minimum = minimum;
-        p.maximum = maximum;
-        return p;
-    };
     std::vector<RendererParameter> p = CommonParameters();
-    p.push_back(number(
-        "colors", "cloud colours in use (1 to 5)", 1, 5,
-        [as](AnimationRenderer& r, int v) { as(r).SetNumberOfColors(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetNumberOfColors(); }));
-    p.push_back({QStringLiteral("background-color"), RendererParameter::Color,
-                 QStringLiteral("fill of the picture and the colour the soft edges fade to"),
-                 [as](AnimationRenderer& r, int v) { as(r).SetBackgroundColor(COLORREF(v)); },
-                 [of](const AnimationRenderer& r) { return int(of(r).GetBackgroundColor()); }});
-    for (int i = 0; i < 5; ++i)
-        p.push_back({QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
-                     QStringLiteral("cloud colour %1").arg(i + 1),
-                     [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
-                     [of, i](const AnimationRenderer& r) { return int(of(r).GetCloudColor(i)); }});
-    p.push_back(number(
-        "cloud-size", "smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)", 0,
-        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSize(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudSize(); }));
-    p.push_back(number(
-        "cloud-bumps", "random extra radius in pixels (at least 0; above 1000 saved as 1000)", 0,
-        kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudBumps(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudBumps(); }));
-    p.push_back(number(
-        "cloud-gradient", "width of the soft edge in pixels (at least 0; above 1000 saved as 1000)",
-        0, kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudGradient(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudGradient(); }));
-    p.push_back(number(
-        "cloud-squeeze", "horizontal stretch of every cloud (at least 0; above 1000 saved as 1000)",
-        0, kMax, [as](AnimationRenderer& r, int v) { as(r).SetCloudSqueeze(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudSqueeze(); }));
-    p.push_back(number(
-        "cloud-distance", "grid spacing in pixels (at least 0; saved as at least 1)", 0, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetCloudDistance(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetCloudDistance(); }));
-    p.push_back(number(
-        "speed", "scroll speed, about ten per pixel per frame (at least 1)", 1, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetSpeed(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetSpeed(); }));
-    p.push_back(number(
-        "angle", "direction of motion in degrees, 0 right, 90 up (at least 0)", 0, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetAngle(v); },
-        [of](const AnimationRenderer& r) { return of(r).GetAngle(); }));
+    p.push_back(IntegerParameter<R>(QStringLiteral("colors"),
+                                    QStringLiteral("cloud colours in use (1 to 5)"), 1, 5,
+                                    &R::SetNumberOfColors, &R::GetNumberOfColors));
+    p.push_back(ColorParameter<R>(
+        QStringLiteral("background-color"),
+        QStringLiteral("fill of the picture and the colour the soft edges fade to"),
+        &R::SetBackgroundColor, &R::GetBackgroundColor));
+    AppendIndexedColors<R>(&p, 5, QStringLiteral("cloud colour %1"), &R::SetCloudColor,
+                           &R::GetCloudColor);
+    AppendCloudOutline<R>(&p);
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-gradient"),
+        QStringLiteral("width of the soft edge in pixels (at least 0; above 1000 saved as 1000)"),
+        0, kMax, &R::SetCloudGradient, &R::GetCloudGradient));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-squeeze"),
+        QStringLiteral("horizontal stretch of every cloud (at least 0; above 1000 saved as 1000)"),
+        0, kMax, &R::SetCloudSqueeze, &R::GetCloudSqueeze));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-distance"),
+        QStringLiteral("grid spacing in pixels (at least 0; saved as at least 1)"), 0, kMax,
+        &R::SetCloudDistance, &R::GetCloudDistance));
+    p.push_back(ScrollSpeedParameter<R>());
+    p.push_back(AngleParameter<R>());
     return p;
 }

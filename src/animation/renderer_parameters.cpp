@@ -4,6 +4,8 @@
 #include "animation/moving_stripes_renderer.h"
 #include "animation/rotating_stripes_renderer.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxInt = std::numeric_limits<int>::max();
@@ -24,6 +26,13 @@ std::vector<RendererParameter> CommonParameters() {
             QStringLiteral("diffuse the colour error (1) or map to the nearest colour (0)"),
             &R::SetDither, &R::GetDither),
     };
+}
+
+void MoveParameterToEnd(std::vector<RendererParameter>* list, const QString& name) {
+    const auto it = std::find_if(list->begin(), list->end(),
+                                 [&](const RendererParameter& p) { return p.name == name; });
+    if (it != list->end())
+        std::rotate(it, it + 1, list->end());
 }
 
 std::vector<RendererParameter> StripeParameters() {
@@ -57,10 +66,7 @@ std::vector<RendererParameter> StripeParameters() {
 std::vector<RendererParameter> MovingStripesParameters() {
     using R = MovingStripesRenderer;
     std::vector<RendererParameter> p = StripeParameters();
-    p.push_back(IntegerParameter<R>(
-        QStringLiteral("angle"),
-        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0, kMaxInt,
-        &R::SetAngle, &R::GetAngle));
+    p.push_back(AngleParameter<R>());
     // An operation, not a value: it runs once every value is in place.
     RendererParameter tile{QStringLiteral("tile"), RendererParameter::Boolean,
                            QStringLiteral("make the frame one tile of the pattern before saving"),

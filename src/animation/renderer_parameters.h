@@ -63,18 +63,69 @@ RendererParameter ColorParameter(const QString& name, const QString& description
             [get](const AnimationRenderer& r) { return int((static_cast<const R&>(r).*get)()); }};
 }
 
+// A path, set and read as text.
+template <typename R, typename Set, typename Get>
+RendererParameter TextParameter(const QString& name, const QString& description, Set set, Get get) {
+    RendererParameter p{name, RendererParameter::String, description, {}, {}};
+    p.setText = [set](AnimationRenderer& r, const QString& text) {
+        (static_cast<R&>(r).*set)(text);
+    };
+    p.getText = [get](const AnimationRenderer& r) {
+        return QString((static_cast<const R&>(r).*get)());
+    };
+    return p;
+}
+
 // "color1" .. "colorN" for a type whose colours are set by index (0-based).
+// A non-empty `firstDescription` stands for colour 1's, which then plays a
+// part of its own.
 template <typename R, typename Set, typename Get>
 void AppendIndexedColors(std::vector<RendererParameter>* list, int count,
-                         const QString& description, Set set, Get get) {
+                         const QString& description, Set set, Get get,
+                         const QString& firstDescription = QString()) {
     for (int i = 0; i < count; ++i)
         list->push_back(
-            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color, description.arg(i + 1),
+            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
+             i == 0 && !firstDescription.isEmpty() ? firstDescription : description.arg(i + 1),
              [set, i](AnimationRenderer& r, int v) { (static_cast<R&>(r).*set)(i, COLORREF(v)); },
              [get, i](const AnimationRenderer& r) {
                  return int((static_cast<const R&>(r).*get)(i));
              }});
 }
+
+// Entries that several types share word for word, for a type R with the
+// setter and getter of that name.
+template <typename R> RendererParameter AngleParameter() {
+    return IntegerParameter<R>(
+        QStringLiteral("angle"),
+        QStringLiteral("direction of motion in degrees, 0 right, 90 up (at least 0)"), 0,
+        std::numeric_limits<int>::max(), &R::SetAngle, &R::GetAngle);
+}
+
+// The speed of a picture that scrolls cyclically.
+template <typename R> RendererParameter ScrollSpeedParameter() {
+    return IntegerParameter<R>(
+        QStringLiteral("speed"),
+        QStringLiteral("scroll speed, about ten per pixel per frame (at least 1)"), 1,
+        std::numeric_limits<int>::max(), &R::SetSpeed, &R::GetSpeed);
+}
+
+// The cloud outline's size and bumps, which a save lowers to 1000.
+template <typename R> void AppendCloudOutline(std::vector<RendererParameter>* list) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    list->push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-size"),
+        QStringLiteral("smallest cloud radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
+        kMax, &R::SetCloudSize, &R::GetCloudSize));
+    list->push_back(IntegerParameter<R>(
+        QStringLiteral("cloud-bumps"),
+        QStringLiteral("random extra radius in pixels (at least 0; above 1000 saved as 1000)"), 0,
+        kMax, &R::SetCloudBumps, &R::GetCloudBumps));
+}
+
+// Moves the parameter called `name` to the end of the list, for types whose
+// window shows it after their own values.
+void MoveParameterToEnd(std::vector<RendererParameter>* list, const QString& name);
 
 // Frame size and dithering, which every type has.
 std::vector<RendererParameter> CommonParameters();

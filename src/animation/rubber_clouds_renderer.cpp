@@ -321,88 +321,48 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
 std::vector<RendererParameter> RubberCloudsParameters() {
     using R = RubberCloudsRenderer;
     constexpr int kMax = std::numeric_limits<int>::max();
-    auto as = [](AnimationRenderer& r) -> R& { return static_cast<R&>(r); };
-    auto cas = [](const AnimationRenderer& r) -> const R& { return static_cast<const R&>(r); };
-    auto integer = [](const char* name, const char* description, int minimum, int maximum,
-                      std::function<void(AnimationRenderer&, int)> set,
-                      std::function<int(const AnimationRenderer&)> get) {
-        RendererParameter p{QString::fromLatin1(name), RendererParameter::Integer,
-                            QString::fromLatin1(description), std::move(set), std::move(get)};
-        p.minimum = minimum;
-        p.maximum = maximum;
-        return p;
-    };
-    auto boolean = [](const char* name, const char* description,
-                      std::function<void(AnimationRenderer&, int)> set,
-                      std::function<int(const AnimationRenderer&)> get) {
-        RendererParameter p{QString::fromLatin1(name), RendererParameter::Boolean,
-                            QString::fromLatin1(description), std::move(set), std::move(get)};
-        p.minimum = 0;
-        p.maximum = 1;
-        return p;
-    };
-
     std::vector<RendererParameter> p = CommonParameters();
+    p.push_back(IntegerParameter<R>(QStringLiteral("colors"),
+                                    QStringLiteral("cloud colours in use (1 to 5)"), 1, 5,
+                                    &R::SetNumberOfColors, &R::GetNumberOfColors));
+    p.push_back(ColorParameter<R>(QStringLiteral("background-color"),
+                                  QStringLiteral("colour of the background bands"),
+                                  &R::SetBackgroundColor, &R::GetBackgroundColor));
+    AppendIndexedColors<R>(&p, 5, QStringLiteral("cloud colour %1"), &R::SetCloudColor,
+                           &R::GetCloudColor);
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("bumps"),
+        QStringLiteral("largest extra radius of a ring's bumps in pixels (0 to 100000)"), 0,
+        R::kMaxBumps, &R::SetBumps, &R::GetBumps));
+    p.push_back(IntegerParameter<R>(
+        QStringLiteral("squeeze"),
+        QStringLiteral("horizontal stretch of every ring in pixels (at least 0)"), 0, kMax,
+        &R::SetSqueeze, &R::GetSqueeze));
+    p.push_back(
+        IntegerParameter<R>(QStringLiteral("speed"),
+                            QStringLiteral("animation speed, about pixels per second (at least 1)"),
+                            1, kMax, &R::SetSpeed, &R::GetSpeed));
+    p.push_back(IntegerParameter<R>(QStringLiteral("border-width"),
+                                    QStringLiteral("rings in each solid band (at least 1)"), 1,
+                                    kMax, &R::SetBorderWidth, &R::GetBorderWidth));
+    p.push_back(IntegerParameter<R>(QStringLiteral("border-distance"),
+                                    QStringLiteral("rings in each fade between bands (at least 0)"),
+                                    0, kMax, &R::SetBorderDistance, &R::GetBorderDistance));
+    p.push_back(
+        BooleanParameter<R>(QStringLiteral("background-borders"),
+                            QStringLiteral("a background band between every two colour bands"),
+                            &R::SetBackgroundBorders, &R::GetBackgroundBorders));
+    p.push_back(
+        BooleanParameter<R>(QStringLiteral("constant-bumps"),
+                            QStringLiteral("keep the rings' outlines the same in every frame"),
+                            &R::SetConstantBumps, &R::GetConstantBumps));
+    p.push_back(BooleanParameter<R>(QStringLiteral("outward"),
+                                    QStringLiteral("move the rings outward (1) or inward (0)"),
+                                    &R::SetOutward, &R::GetOutward));
+    p.push_back(IntegerParameter<R>(QStringLiteral("layers-density"),
+                                    QStringLiteral("bump zones: 1 (few, long) to 10 (many, short)"),
+                                    1, 10, &R::SetLayersDensity, &R::GetLayersDensity));
     // Dithering goes last, after the type's own values.
-    RendererParameter dither;
-    for (auto it = p.begin(); it != p.end(); ++it) {
-        if (it->name == QLatin1String("dither")) {
-            dither = *it;
-            p.erase(it);
-            break;
-        }
-    }
-    p.push_back(integer(
-        "colors", "cloud colours in use (1 to 5)", 1, 5,
-        [as](AnimationRenderer& r, int v) { as(r).SetNumberOfColors(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetNumberOfColors(); }));
-    p.push_back({QStringLiteral("background-color"), RendererParameter::Color,
-                 QStringLiteral("colour of the background bands"),
-                 [as](AnimationRenderer& r, int v) { as(r).SetBackgroundColor(COLORREF(v)); },
-                 [cas](const AnimationRenderer& r) { return int(cas(r).GetBackgroundColor()); }});
-    for (int i = 0; i < 5; ++i) {
-        p.push_back(
-            {QStringLiteral("color%1").arg(i + 1), RendererParameter::Color,
-             QStringLiteral("cloud colour %1").arg(i + 1),
-             [as, i](AnimationRenderer& r, int v) { as(r).SetCloudColor(i, COLORREF(v)); },
-             [cas, i](const AnimationRenderer& r) { return int(cas(r).GetCloudColor(i)); }});
-    }
-    p.push_back(integer(
-        "bumps", "largest extra radius of a ring's bumps in pixels (0 to 100000)", 0, R::kMaxBumps,
-        [as](AnimationRenderer& r, int v) { as(r).SetBumps(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetBumps(); }));
-    p.push_back(integer(
-        "squeeze", "horizontal stretch of every ring in pixels (at least 0)", 0, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetSqueeze(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetSqueeze(); }));
-    p.push_back(integer(
-        "speed", "animation speed, about pixels per second (at least 1)", 1, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetSpeed(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetSpeed(); }));
-    p.push_back(integer(
-        "border-width", "rings in each solid band (at least 1)", 1, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetBorderWidth(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetBorderWidth(); }));
-    p.push_back(integer(
-        "border-distance", "rings in each fade between bands (at least 0)", 0, kMax,
-        [as](AnimationRenderer& r, int v) { as(r).SetBorderDistance(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetBorderDistance(); }));
-    p.push_back(boolean(
-        "background-borders", "a background band between every two colour bands",
-        [as](AnimationRenderer& r, int v) { as(r).SetBackgroundBorders(v != 0); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetBackgroundBorders() ? 1 : 0; }));
-    p.push_back(boolean(
-        "constant-bumps", "keep the rings' outlines the same in every frame",
-        [as](AnimationRenderer& r, int v) { as(r).SetConstantBumps(v != 0); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetConstantBumps() ? 1 : 0; }));
-    p.push_back(boolean(
-        "outward", "move the rings outward (1) or inward (0)",
-        [as](AnimationRenderer& r, int v) { as(r).SetOutward(v != 0); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetOutward() ? 1 : 0; }));
-    p.push_back(integer(
-        "layers-density", "bump zones: 1 (few, long) to 10 (many, short)", 1, 10,
-        [as](AnimationRenderer& r, int v) { as(r).SetLayersDensity(v); },
-        [cas](const AnimationRenderer& r) { return cas(r).GetLayersDensity(); }));
-    p.push_back(std::move(dither));
+    MoveParameterToEnd(&p, QStringLiteral("dither"));
     return p;
 }

@@ -4,6 +4,7 @@
 #include "animation/animation_record.h"
 #include "animation/animation_types.h"
 #include "animation/renderer_parameters.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "imaging/gif_writer.h"
 
@@ -13,11 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Values away from each type's defaults, so that a value the record lost
 // shows in the second save.

@@ -3,6 +3,7 @@
 // GIF cannot hold are refused before any work, and the notes every type
 // gets.
 #include "animation/animation_renderer.h"
+#include "file_contents.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,15 +43,11 @@ class RendererBase : public ::testing::Test {
 protected:
     void SetUp() override {
         m_path = m_dir.filePath(QStringLiteral("a.gif"));
-        QFile f(m_path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
+        ASSERT_TRUE(WriteAll(m_path, "old"));
         m_renderer.SetAnimationGifPath(m_path);
     }
     void ExpectUntouched() {
-        QFile f(m_path);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), QByteArray("old"));
+        EXPECT_EQ(ReadAll(m_path), QByteArray("old"));
         EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"a.gif"});
     }
 

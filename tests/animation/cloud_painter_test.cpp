@@ -1,4 +1,5 @@
 #include "animation/cloud_painter.h"
+#include "cloud_checks.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -8,10 +9,6 @@ namespace {
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kWhite = 0xFFFFFF;
-
-QRgb Rgb(COLORREF c) {
-    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-}
 
 QImage Canvas(int w, int h, COLORREF fill = 0) {
     QImage image(w, h, QImage::Format_RGB32);

@@ -121,6 +121,15 @@ TEST(CyclicScroll, EveryLoopClosesAlongItsFittedAxis) {
     EXPECT_GT(fitted, 1000);
 }
 
+TEST(CyclicScroll, CutNoteNamesBothFrameCounts) {
+    // A frame count beyond int, as a slow scroll over a wide picture has.
+    CyclicScroll scroll;
+    scroll.frames = 3000000000LL;
+    EXPECT_EQ(scroll.CutNote(5000),
+              QStringLiteral("The animation was cut from 3000000000 to 5000 frames, the most a "
+                             "save writes, so it does not loop seamlessly."));
+}
+
 TEST(CyclicScroll, OffsetsFollowTheDirection) {
     // One frame in: right and down moves the picture by whole pixels of the
     // two steps; up is a shift down by the rest of the height.

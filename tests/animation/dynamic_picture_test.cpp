@@ -1,5 +1,6 @@
 #include "animation/animation_types.h"
 #include "animation/dynamic_picture_renderer.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 
 #include <QFile>
@@ -21,11 +22,6 @@ QString SavePicture(const QTemporaryDir& dir, const QString& name, const QImage&
     const QString path = dir.filePath(name);
     EXPECT_TRUE(image.save(path, format));
     return path;
-}
-
-QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 TEST(DynamicPicture, SettersClampAndDefaults) {
@@ -107,11 +103,7 @@ TEST(DynamicPicture, TheCanvasIsWorkedOutAfreshAtEverySave) {
 TEST(DynamicPicture, PicturesThatCannotBeLoadedSaySoAndKeepTheOldGif) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("out.gif"));
-    {
-        QFile f(gif);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous animation");
-    }
+    ASSERT_TRUE(WriteAll(gif, "previous animation"));
     DynamicPictureRenderer r;
     r.SetAnimationGifPath(gif);
 
@@ -126,16 +118,12 @@ TEST(DynamicPicture, PicturesThatCannotBeLoadedSaySoAndKeepTheOldGif) {
     EXPECT_TRUE(s.message().contains(missing));
 
     const QString text = dir.filePath(QStringLiteral("notes.jpg"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("not a picture at all");
-    }
+    ASSERT_TRUE(WriteAll(text, "not a picture at all"));
     r.SetPictureFileName(text);
     s = r.SaveAnimatedGif();
     EXPECT_FALSE(s);
     EXPECT_TRUE(s.message().contains(text));
-    EXPECT_EQ(Contents(gif), QByteArray("previous animation"));
+    EXPECT_EQ(ReadAll(gif), QByteArray("previous animation"));
 }
 
 TEST(DynamicPicture, ReadsWhatQtReads) {

@@ -1,4 +1,5 @@
 #include "animation/moving_stripes_renderer.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 
 #include <QDir>
@@ -206,20 +207,14 @@ public:
 TEST(MovingStripes, CancelledSaveKeepsThePreviousGif) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
-    }
+    ASSERT_TRUE(WriteAll(path, "old"));
     MovingStripesRenderer r;
     r.SetAnimationGifPath(path);
     CancelAt cancel;
     SaveOptions options;
     options.progress = &cancel;
     EXPECT_FALSE(r.SaveAnimatedGif(options));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
 }
 
 } // namespace
@@ -304,11 +299,7 @@ TEST(MovingStripesLimits, TileSaturatesInsteadOfWrapping) {
 TEST(MovingStripesLimits, FramesAGifCannotHoldAreRefusedUntouched) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
-    }
+    ASSERT_TRUE(WriteAll(path, "old"));
     MovingStripesRenderer r;
     r.SetAnimationGifPath(path);
     r.SetFrameWidth(65536);
@@ -322,9 +313,7 @@ TEST(MovingStripesLimits, FramesAGifCannotHoldAreRefusedUntouched) {
     s = r.SaveAnimatedGif();
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.gif"});
 }
 
@@ -347,11 +336,7 @@ TEST(MovingStripesLimits, CancelStopsInsideAFrame) {
 TEST(MovingStripesLimits, CancelledSaveReturnsCancelledAndKeepsTheFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
-    }
+    ASSERT_TRUE(WriteAll(path, "old"));
     MovingStripesRenderer r;
     r.SetAnimationGifPath(path);
     r.SetFrameWidth(2000);
@@ -362,9 +347,7 @@ TEST(MovingStripesLimits, CancelledSaveReturnsCancelledAndKeepsTheFile) {
     const Status s = r.SaveAnimatedGif(options);
     ASSERT_FALSE(s);
     EXPECT_EQ(s.message(), CancelledMessage());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
 }
 
 TEST(MovingStripesLimits, NotesForShortDelaysAndTheFrameCap) {

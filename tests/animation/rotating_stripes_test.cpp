@@ -1,5 +1,6 @@
 #include "animation/random15.h"
 #include "animation/rotating_stripes_renderer.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 
 #include <QDir>
@@ -173,17 +174,6 @@ int BlackPixels(const QImage& image) {
     return black;
 }
 
-void WriteOld(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("old");
-}
-
-QByteArray ContentOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST(RotatingStripesLimits, CyclesLongerThanATurnDrawOneTurn) {
     RotatingStripesRenderer r;
     r.SetNumberOfColors(5);
@@ -226,7 +216,7 @@ TEST(RotatingStripesLimits, WidestFrameIsDrawnWhole) {
 TEST(RotatingStripesLimits, FitToCellRefusesCellsBelowAPixel) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fit.gif"));
-    WriteOld(path);
+    ASSERT_TRUE(WriteAll(path, "old"));
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(path);
     r.SetTableWidth(450);
@@ -243,7 +233,7 @@ TEST(RotatingStripesLimits, FitToCellRefusesCellsBelowAPixel) {
     s = r.SaveFitToCellGif();
     ASSERT_FALSE(s);
     EXPECT_EQ(r.GetBorder(), std::numeric_limits<int>::max()); // not wrapped round
-    EXPECT_EQ(ContentOf(path), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
 }
 
 TEST(RotatingStripesLimits, FitToCellWithMoreCellsThanTheTableShows) {
@@ -295,7 +285,7 @@ private:
 TEST(RotatingStripesLimits, CancelledSaveOfALargeFrameKeepsTheFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    WriteOld(path);
+    ASSERT_TRUE(WriteAll(path, "old"));
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(path);
     r.SetFrameWidth(3000);
@@ -308,14 +298,14 @@ TEST(RotatingStripesLimits, CancelledSaveOfALargeFrameKeepsTheFile) {
     const Status s = r.SaveAnimatedGif(options);
     ASSERT_FALSE(s);
     EXPECT_EQ(s.message(), CancelledMessage());
-    EXPECT_EQ(ContentOf(path), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.gif"});
 }
 
 TEST(RotatingStripesLimits, TablesAGifCannotHoldAreRefused) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fit.gif"));
-    WriteOld(path);
+    ASSERT_TRUE(WriteAll(path, "old"));
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(path);
     r.SetTableWidth(70000);
@@ -326,7 +316,7 @@ TEST(RotatingStripesLimits, TablesAGifCannotHoldAreRefused) {
     const Status s = r.SaveFitToCellGif();
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
-    EXPECT_EQ(ContentOf(path), QByteArray("old"));
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "animation/random15.h"
 #include "animation/rubber_clouds_renderer.h"
 #include "animation/wide_ring_painter.h"
+#include "cloud_checks.h"
 #include "imaging/gif_reader.h"
 
 #include <QFile>
@@ -11,10 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QRgb Rgb(COLORREF c) {
-    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-}
 
 // The frame as a plain painter makes it: every ring from the centre outward,
 // each drawn over the ones before with a 50-pixel round pen.
@@ -73,11 +70,6 @@ int Misplaced(const QImage& a, const QImage& b) {
             misplaced += !near;
         }
     return misplaced;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 TEST(RubberClouds, NumbersOfTheDefaults) {
@@ -231,10 +223,7 @@ TEST(RubberClouds, BumpZones) {
 
 TEST(RubberClouds, SettersKeepTheirLimits) {
     RubberCloudsRenderer r;
-    r.SetNumberOfColors(0);
-    EXPECT_EQ(r.GetNumberOfColors(), 1);
-    r.SetNumberOfColors(6);
-    EXPECT_EQ(r.GetNumberOfColors(), 5);
+    ExpectNumberOfColorsClamped(r);
     r.SetBumps(-1);
     EXPECT_EQ(r.GetBumps(), 0);
     r.SetBumps(std::numeric_limits<int>::max());
@@ -408,24 +397,14 @@ TEST(RubberClouds, InwardAndOutwardStartAlike) {
 
 TEST(RubberClouds, SameSeedSameFile) {
     QTemporaryDir dir;
-    auto save = [&](const QString& name, std::uint32_t seed) {
+    const QString a = ExpectSeedRepeatsTheFile(dir, 77, [] {
         RubberCloudsRenderer r;
         r.SetFrameWidth(90);
         r.SetFrameHeight(70);
-        r.SetFixedSeed(seed);
-        r.SetAnimationGifPath(dir.filePath(name));
-        EXPECT_TRUE(r.SaveAnimatedGif());
-        EXPECT_EQ(r.GetLastSeed(), seed);
-        return ReadAll(dir.filePath(name));
-    };
-    const QByteArray a = save(QStringLiteral("a.gif"), 77);
-    const QByteArray b = save(QStringLiteral("b.gif"), 77);
-    const QByteArray c = save(QStringLiteral("c.gif"), 78);
-    ASSERT_FALSE(a.isEmpty());
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, c);
+        return r;
+    });
     GifAnimation gif;
-    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("a.gif")), &gif));
+    ASSERT_TRUE(ReadGif(a, &gif));
     EXPECT_EQ(gif.width, 90);
     EXPECT_EQ(gif.height, 70);
     EXPECT_EQ(int(gif.frames.size()), 30);

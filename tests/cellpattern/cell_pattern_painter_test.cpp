@@ -3,6 +3,7 @@
 // of the next save (flag set); seeds; values; the bundled bitmaps.
 #include "animation/moving_stripes_renderer.h"
 #include "cellpattern/cell_pattern_painter.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "imaging/picture_loader.h"
 #include "mask_picture.h"
@@ -16,11 +17,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void SmallTable(AnimationRenderer& r) {
     TableGeometry t;
@@ -164,11 +160,7 @@ private:
 TEST(CellPatternFate, FailedWriteLeavesThePreviousCellGif) {
     QTemporaryDir dir;
     const QString cellGif = dir.filePath(QStringLiteral("page-cell.gif"));
-    {
-        QFile f(cellGif);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous cell pattern");
-    }
+    ASSERT_TRUE(WriteAll(cellGif, "previous cell pattern"));
     MovingStripesRenderer r;
     TableGeometry big;
     big.width = 900;

@@ -14,45 +14,57 @@ MaskCanvas WhiteCanvas(int w, int h) {
     return canvas;
 }
 
-TEST(MaskCanvas, ThinRectangleLeavesOutRightAndBottom) {
-    MaskCanvas canvas = WhiteCanvas(7, 6);
-    canvas.Rectangle(1, 1, 5, 4, 1, MaskCanvas::kBlack, MaskCanvas::kWhite);
-    EXPECT_EQ(MaskPicture(canvas.TakeMask()), ".......\n"
-                                              ".####..\n"
-                                              ".#..#..\n"
-                                              ".####..\n"
-                                              ".......\n"
-                                              ".......\n");
+// One rectangle outlined on a white canvas, as the painters outline a cell.
+struct OutlineCase {
+    const char* what;
+    int width, height;            // the canvas
+    int left, top, right, bottom; // the rectangle
+    int pen;
+    const char* picture;
+};
+
+TEST(MaskCanvas, RectangleOutlinesFollowThePenRules) {
+    const OutlineCase cases[] = {
+        {"a thin rectangle leaves out right and bottom", 7, 6, 1, 1, 5, 4, 1,
+         ".......\n"
+         ".####..\n"
+         ".#..#..\n"
+         ".####..\n"
+         ".......\n"
+         ".......\n"},
+        // Path through x, y = 2 .. 6; a pen of 3 covers one pixel either
+        // side, and at that width the round joins still fill the corners.
+        {"an odd pen is centred on the outline", 9, 9, 2, 2, 7, 7, 3,
+         ".........\n"
+         ".#######.\n"
+         ".#######.\n"
+         ".#######.\n"
+         ".###.###.\n"
+         ".#######.\n"
+         ".#######.\n"
+         ".#######.\n"
+         ".........\n"},
+        // Path through x, y = 1 .. 4; a pen of 2 covers the path and the
+        // pixel before it.
+        {"an even pen has its extra pixel before the outline", 7, 7, 1, 1, 5, 5, 2,
+         "#####..\n"
+         "#####..\n"
+         "##.##..\n"
+         "#####..\n"
+         "#####..\n"
+         ".......\n"
+         ".......\n"},
+    };
+    for (const OutlineCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        MaskCanvas canvas = WhiteCanvas(c.width, c.height);
+        canvas.Rectangle(c.left, c.top, c.right, c.bottom, c.pen, MaskCanvas::kBlack,
+                         MaskCanvas::kWhite);
+        EXPECT_EQ(MaskPicture(canvas.TakeMask()), c.picture);
+    }
 }
 
-TEST(MaskCanvas, OddPenIsCentredOnTheOutline) {
-    // Path through x, y = 2 .. 6; a pen of 3 covers one pixel either side,
-    // and at that width the round joins still fill the corners.
-    MaskCanvas canvas = WhiteCanvas(9, 9);
-    canvas.Rectangle(2, 2, 7, 7, 3, MaskCanvas::kBlack, MaskCanvas::kWhite);
-    EXPECT_EQ(MaskPicture(canvas.TakeMask()), ".........\n"
-                                              ".#######.\n"
-                                              ".#######.\n"
-                                              ".#######.\n"
-                                              ".###.###.\n"
-                                              ".#######.\n"
-                                              ".#######.\n"
-                                              ".#######.\n"
-                                              ".........\n");
-}
-
-TEST(MaskCanvas, EvenPenHasItsExtraPixelBeforeTheOutline) {
-    // Path through x, y = 1 .. 4; a pen of 2 covers the path and the pixel
-    // before it.
-    MaskCanvas canvas = WhiteCanvas(7, 7);
-    canvas.Rectangle(1, 1, 5, 5, 2, MaskCanvas::kBlack, MaskCanvas::kWhite);
-    EXPECT_EQ(MaskPicture(canvas.TakeMask()), "#####..\n"
-                                              "#####..\n"
-                                              "##.##..\n"
-                                              "#####..\n"
-                                              "#####..\n"
-                                              ".......\n"
-                                              ".......\n");
+TEST(MaskCanvas, EvenPenLineHasItsExtraPixelBeforeTheLine) {
     MaskCanvas line = WhiteCanvas(12, 12);
     line.StrokeSegment({2, 5}, {8, 5}, 4, MaskCanvas::kBlack);
     const CellMask mask = line.TakeMask();

@@ -1,5 +1,6 @@
 // The save pipeline's stages one at a time, and how the whole save ends when
 // memory runs out.
+#include "file_contents.h"
 #include "imaging/encode_control.h"
 #include "imaging/frame_encoder.h"
 #include "imaging/gif_reader.h"
@@ -52,11 +53,6 @@ private:
     QSize m_size;
     bool m_bRandom;
 };
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class Recorder : public ProgressSink {
 public:
@@ -220,11 +216,7 @@ TEST(PaletteSampler, SamplesEvenlyAndKeepsFramesWhenAllAreSampled) {
 TEST(EncodeOutOfMemory, EndsTheSaveAndKeepsThePreviousFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous");
-    }
+    ASSERT_TRUE(WriteAll(path, "previous"));
     struct Case {
         bool random;
         std::size_t samplePixels; // small: frames are drawn again to remap

@@ -1,4 +1,5 @@
 // The whole save pipeline on small synthetic animations.
+#include "file_contents.h"
 #include "imaging/frame_encoder.h"
 #include "imaging/gif_reader.h"
 
@@ -63,11 +64,6 @@ public:
 private:
     int m_n;
 };
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 TEST(FrameEncoder, WritesEveryFrameWithItsTiming) {
     QTemporaryDir dir;
@@ -178,11 +174,7 @@ TEST(FrameEncoder, MaskCutsEveryFrame) {
 TEST(FrameEncoder, CancelAndFailureKeepThePreviousFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous");
-    }
+    ASSERT_TRUE(WriteAll(path, "previous"));
     BandSource source(30, QSize(16, 16));
     CancelAfter cancel(10);
     Status s = EncodeAnimatedGif(source, path, EncodeOptions(), &cancel);

@@ -2,6 +2,7 @@
 // cut, flipped and inflated variants of it, goes through the GIF reader and
 // picture loading as the fuzzer feeds them. Files the fuzzer once found
 // troublesome are kept in fuzz/regressions.
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "imaging/picture_loader.h"
 #include "strict_gif_decoder.h"
@@ -13,11 +14,6 @@
 namespace {
 
 constexpr std::int64_t kMemoryLimit = 256 * 1024 * 1024;
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList FilesIn(const QString& dir) {
     QStringList files;

@@ -6,6 +6,7 @@
 #include "animation/moving_stripes_renderer.h"
 #include "animation/renderer_parameters.h"
 #include "animation/rotating_stripes_renderer.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "strict_gif_decoder.h"
 
@@ -22,11 +23,6 @@
 #include <functional>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Small values, and the ones where geometry turns (angles at the quadrants
 // and between them).

@@ -1,4 +1,5 @@
 // GIFs written by our writer, read back through giflib.
+#include "file_contents.h"
 #include "imaging/cell_mask.h"
 #include "imaging/gif_reader.h"
 #include "imaging/gif_writer.h"
@@ -15,11 +16,6 @@ IndexedImage Checker(int w, int h, int phase) {
         for (int x = 0; x < w; ++x)
             image.Row(y)[x] = std::uint8_t((x / 2 + y / 3 + phase) % 5);
     return image;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 const PaletteColors kFive = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(15, 15, 15),
@@ -104,11 +100,7 @@ TEST(GifRoundTrip, LongCommentsSpanSeveralBlocks) {
 TEST(GifRoundTrip, FailedWritesLeaveTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous animation");
-    }
+    ASSERT_TRUE(WriteAll(path, "previous animation"));
     {
         // Cancelled after a frame: nothing reaches the target.
         GifWriter writer;
@@ -200,11 +192,7 @@ TEST(CellMask, FromImageTakesTheNearerOfBlackAndWhite) {
 TEST(GifWriter, RefusesFramesItCannotWriteFaithfully) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.gif"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous");
-    }
+    ASSERT_TRUE(WriteAll(path, "previous"));
     const PaletteColors two = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
     IndexedImage beyond = Checker(4, 4, 0); // indices up to 4 in a 2-colour table
     IndexedImage wrongSize(4, 4);

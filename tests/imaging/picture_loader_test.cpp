@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "imaging/gif_writer.h"
 #include "imaging/picture_loader.h"
 
@@ -51,11 +52,7 @@ TEST(PictureLoader, ExplainsFailures) {
     EXPECT_TRUE(s.message().startsWith(QStringLiteral("Cannot open ") + missing));
 
     const QString text = dir.filePath(QStringLiteral("notes.bmp"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("just some words, not a picture");
-    }
+    ASSERT_TRUE(WriteAll(text, "just some words, not a picture"));
     s = LoadPicture(text, &image);
     EXPECT_FALSE(s);
     EXPECT_TRUE(s.message().contains(text));

@@ -4,6 +4,8 @@
 #include "animation/blinking_clouds_renderer.h"
 #include "app_fixture.h"
 #include "controls/color_box.h"
+#include "dialog_input.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "shell/table_pro.h"
 #include "ui_anim_blinking_clouds.h"
@@ -34,10 +36,7 @@ struct BlinkingCloudsWindow : AppFixture {
         AnmType::SetTestHook(nullptr);
         AppFixture::TearDown();
     }
-    QByteArray GifBytes() const {
-        QFile f(View()->GifFile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray GifBytes() const { return ReadAll(View()->GifFile()); }
 };
 
 TEST_F(BlinkingCloudsWindow, OpensWithTheDefaults) {
@@ -56,26 +55,21 @@ TEST_F(BlinkingCloudsWindow, OpensWithTheDefaults) {
 }
 
 TEST_F(BlinkingCloudsWindow, TypedValuesReachTheRendererClamped) {
-    ui->widthEdit->setText(QStringLiteral("2"));
-    EXPECT_EQ(r->GetFrameWidth(), 5);
-    ui->animationLengthEdit->setText(QStringLiteral("0"));
-    EXPECT_EQ(r->GetAnimationLength(), 1);
-    ui->cloudSizeEdit->setText(QStringLiteral("-3"));
-    EXPECT_EQ(r->GetCloudSize(), 0);
-    ui->cloudBumpsEdit->setText(QStringLiteral("17x"));
-    EXPECT_EQ(r->GetCloudBumps(), 17);
-    ui->cloudSqueezeEdit->setText(QStringLiteral("abc"));
-    EXPECT_EQ(r->GetCloudSqueeze(), 0);
-    ui->cloudsPerSecondEdit->setText(QStringLiteral("0"));
-    EXPECT_EQ(r->GetCloudsPerSecond(), 1);
-    ui->colorShiftEdit->setText(QStringLiteral(" 3"));
-    EXPECT_EQ(r->GetColorShift(), 3);
+    ExpectTypedValues({
+        {ui->widthEdit, QStringLiteral("2"), [this] { return r->GetFrameWidth(); }, 5},
+        {ui->animationLengthEdit, QStringLiteral("0"), [this] { return r->GetAnimationLength(); },
+         1},
+        {ui->cloudSizeEdit, QStringLiteral("-3"), [this] { return r->GetCloudSize(); }, 0},
+        {ui->cloudBumpsEdit, QStringLiteral("17x"), [this] { return r->GetCloudBumps(); }, 17},
+        {ui->cloudSqueezeEdit, QStringLiteral("abc"), [this] { return r->GetCloudSqueeze(); }, 0},
+        {ui->cloudsPerSecondEdit, QStringLiteral("0"), [this] { return r->GetCloudsPerSecond(); },
+         1},
+        {ui->colorShiftEdit, QStringLiteral(" 3"), [this] { return r->GetColorShift(); }, 3},
+    });
     EXPECT_EQ(ui->cloudSizeEdit->text(), QStringLiteral("-3")); // the box is not corrected
-    ui->numberOfColorsCombo->setCurrentIndex(3);
-    Q_EMIT ui->numberOfColorsCombo->activated(3);
+    Choose(ui->numberOfColorsCombo, 3);
     EXPECT_EQ(r->GetNumberOfColors(), 5);
-    ui->cloudColor3Box->setCurrentIndex(2); // Black, as the animations know it
-    Q_EMIT ui->cloudColor3Box->activated(2);
+    Choose(ui->cloudColor3Box, 2); // Black, as the animations know it
     EXPECT_EQ(r->GetCloudColor(2), 0x0F0F0Fu);
     ui->ditherCheck->setChecked(false);
     EXPECT_FALSE(r->GetDither());

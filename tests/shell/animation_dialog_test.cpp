@@ -10,6 +10,8 @@
 #include "controls/angle_dial.h"
 #include "controls/color_box.h"
 #include "controls/user_messages.h"
+#include "dialog_input.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "shell/main_frame.h"
 #include "shell/table_pro.h"
@@ -64,11 +66,9 @@ TEST_F(AnimationFixture, MovingStripesWindowDrivesItsRenderer) {
     EXPECT_EQ(r->GetSpeed(), 1);
     ui->stripeDistanceEdit->setText(QStringLiteral("-4"));
     EXPECT_EQ(r->GetStripeDistance(), 0);
-    ui->numberOfColorsCombo->setCurrentIndex(2);
-    Q_EMIT ui->numberOfColorsCombo->activated(2);
+    Choose(ui->numberOfColorsCombo, 2);
     EXPECT_EQ(r->GetNumberOfColors(), 3);
-    ui->stripeColor1Box->setCurrentIndex(2); // Black, as the animations know it
-    Q_EMIT ui->stripeColor1Box->activated(2);
+    Choose(ui->stripeColor1Box, 2); // Black, as the animations know it
     EXPECT_EQ(r->GetStripeColor(0), 0x0F0F0Fu);
     SetColorChooserHook([](COLORREF*) { return false; });
     Q_EMIT ui->backgroundColorBox->activated(0); // Custom..., cancelled
@@ -170,15 +170,8 @@ TEST_F(AnimationFixture, SavesThatCannotBeDoneKeepThePreviousGif) {
     view->OnAnimateTable();
     auto* moving = static_cast<AnimMovingStripes*>(view->AnimationWindow(1));
     ASSERT_NE(moving, nullptr);
-    {
-        QFile f(view->GifFile());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
-    }
-    auto gifBytes = [view] {
-        QFile f(view->GifFile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    ASSERT_TRUE(WriteAll(view->GifFile(), "old"));
+    auto gifBytes = [view] { return ReadAll(view->GifFile()); };
     Ui::AnimMovingStripes* ui = moving->Controls();
     ui->widthEdit->setText(QStringLiteral("70000"));
     EXPECT_FALSE(moving->OnSaveAnimatedGif());

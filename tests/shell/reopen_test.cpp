@@ -7,6 +7,7 @@
 #include "animation/renderer_parameters.h"
 #include "app_fixture.h"
 #include "controls/color_box.h"
+#include "file_contents.h"
 #include "shell/table_pro.h"
 #include "shell/velmora_doc.h"
 #include "ui_table_pro.h"
@@ -17,11 +18,6 @@
 #include <QStatusBar>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct ReopenTest : AppFixture {
     QTemporaryDir out;

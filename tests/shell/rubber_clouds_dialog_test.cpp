@@ -6,6 +6,8 @@
 #include "animation/rubber_clouds_renderer.h"
 #include "app_fixture.h"
 #include "controls/color_box.h"
+#include "dialog_input.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "shell/table_pro.h"
 #include "ui_anim_tunnel_of_clouds.h"
@@ -62,21 +64,16 @@ TEST_F(RubberCloudsWindow, ControlsDriveTheRenderer) {
     ui->widthEdit->setText(QStringLiteral("2"));
     EXPECT_EQ(r->GetFrameWidth(), 5);
     EXPECT_EQ(ui->widthEdit->text(), QStringLiteral("2")); // the box is not corrected
-    ui->bumpsEdit->setText(QStringLiteral("-3"));
-    EXPECT_EQ(r->GetBumps(), 0);
-    ui->squeezeEdit->setText(QStringLiteral("12px"));
-    EXPECT_EQ(r->GetSqueeze(), 12);
-    ui->borderWidthEdit->setText(QStringLiteral("0"));
-    EXPECT_EQ(r->GetBorderWidth(), 1);
-    ui->borderDistanceEdit->setText(QStringLiteral("-1"));
-    EXPECT_EQ(r->GetBorderDistance(), 0);
-    ui->speedEdit->setText(QStringLiteral("0"));
-    EXPECT_EQ(r->GetSpeed(), 1);
-    ui->numberOfColorsCombo->setCurrentIndex(1);
-    Q_EMIT ui->numberOfColorsCombo->activated(1);
+    ExpectTypedValues({
+        {ui->bumpsEdit, QStringLiteral("-3"), [r] { return r->GetBumps(); }, 0},
+        {ui->squeezeEdit, QStringLiteral("12px"), [r] { return r->GetSqueeze(); }, 12},
+        {ui->borderWidthEdit, QStringLiteral("0"), [r] { return r->GetBorderWidth(); }, 1},
+        {ui->borderDistanceEdit, QStringLiteral("-1"), [r] { return r->GetBorderDistance(); }, 0},
+        {ui->speedEdit, QStringLiteral("0"), [r] { return r->GetSpeed(); }, 1},
+    });
+    Choose(ui->numberOfColorsCombo, 1);
     EXPECT_EQ(r->GetNumberOfColors(), 2);
-    ui->layersDensityCombo->setCurrentIndex(9);
-    Q_EMIT ui->layersDensityCombo->activated(9);
+    Choose(ui->layersDensityCombo, 9);
     EXPECT_EQ(r->GetLayerValue(), 1); // 11 minus 10
     ui->inwardRadio->click();
     EXPECT_FALSE(r->GetOutward());
@@ -88,8 +85,7 @@ TEST_F(RubberCloudsWindow, ControlsDriveTheRenderer) {
     EXPECT_TRUE(r->GetBackgroundBorders());
     ui->ditherCheck->setChecked(false);
     EXPECT_FALSE(r->GetDither());
-    ui->cloudColor3Box->setCurrentIndex(2); // Black, as the animations know it
-    Q_EMIT ui->cloudColor3Box->activated(2);
+    Choose(ui->cloudColor3Box, 2); // Black, as the animations know it
     EXPECT_EQ(r->GetCloudColor(2), 0x0F0F0Fu);
     SetColorChooserHook([](COLORREF* c) {
         *c = 0x123456;
@@ -123,15 +119,11 @@ TEST_F(RubberCloudsWindow, SaveWritesTheGifAndRepeatsASeed) {
     EXPECT_EQ(ui->seedLabel->text(), QStringLiteral("Seed: %1").arg(seed));
     ASSERT_TRUE(ui->sameSeedCheck->isEnabled());
     ui->sameSeedCheck->setChecked(true);
-    QFile first(View()->GifFile());
-    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
-    const QByteArray bytes = first.readAll();
-    first.close();
+    const QByteArray bytes = ReadAll(View()->GifFile());
+    ASSERT_FALSE(bytes.isEmpty());
     ASSERT_TRUE(window->OnSaveAnimatedGif());
     EXPECT_EQ(window->CloudsRenderer()->GetLastSeed(), seed);
-    QFile second(View()->GifFile());
-    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
-    EXPECT_EQ(second.readAll(), bytes);
+    EXPECT_EQ(ReadAll(View()->GifFile()), bytes);
 }
 
 } // namespace

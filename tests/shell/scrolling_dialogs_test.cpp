@@ -9,6 +9,8 @@
 #include "app_fixture.h"
 #include "controls/angle_dial.h"
 #include "controls/color_box.h"
+#include "dialog_input.h"
+#include "file_contents.h"
 #include "imaging/gif_reader.h"
 #include "shell/table_pro.h"
 #include "ui_anim_dynamic_picture.h"
@@ -27,10 +29,7 @@ struct ScrollingFixture : AppFixture {
         AnmType::SetTestHook(nullptr);
         AppFixture::TearDown();
     }
-    QByteArray PreviewBytes() {
-        QFile f(View()->GifFile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray PreviewBytes() { return ReadAll(View()->GifFile()); }
 };
 
 TEST_F(ScrollingFixture, FlowingCloudsWindowDrivesItsRenderer) {
@@ -53,21 +52,18 @@ TEST_F(ScrollingFixture, FlowingCloudsWindowDrivesItsRenderer) {
     ui->cloudDistanceEdit->setText(QStringLiteral("-4"));
     EXPECT_EQ(r->GetCloudDistance(), 0);
     EXPECT_EQ(ui->cloudDistanceEdit->text(), QStringLiteral("-4")); // not corrected
-    ui->cloudGradientEdit->setText(QStringLiteral("7px"));
-    EXPECT_EQ(r->GetCloudGradient(), 7);
-    ui->speedEdit->setText(QStringLiteral("0"));
-    EXPECT_EQ(r->GetSpeed(), 1);
-    ui->cloudSqueezeEdit->setText(QStringLiteral("12"));
-    EXPECT_EQ(r->GetCloudSqueeze(), 12);
+    ExpectTypedValues({
+        {ui->cloudGradientEdit, QStringLiteral("7px"), [r] { return r->GetCloudGradient(); }, 7},
+        {ui->speedEdit, QStringLiteral("0"), [r] { return r->GetSpeed(); }, 1},
+        {ui->cloudSqueezeEdit, QStringLiteral("12"), [r] { return r->GetCloudSqueeze(); }, 12},
+    });
     ui->cloudSizeEdit->setText(QStringLiteral("9"));
     ui->cloudBumpsEdit->setText(QStringLiteral("4"));
     EXPECT_EQ(r->GetCloudSize(), 9);
     EXPECT_EQ(r->GetCloudBumps(), 4);
-    ui->numberOfColorsCombo->setCurrentIndex(1);
-    Q_EMIT ui->numberOfColorsCombo->activated(1);
+    Choose(ui->numberOfColorsCombo, 1);
     EXPECT_EQ(r->GetNumberOfColors(), 2);
-    ui->cloudColor3Box->setCurrentIndex(2);
-    Q_EMIT ui->cloudColor3Box->activated(2); // Black, as the animations know it
+    Choose(ui->cloudColor3Box, 2); // Black, as the animations know it
     EXPECT_EQ(r->GetCloudColor(2), 0x0F0F0Fu);
     EXPECT_EQ(r->GetBackgroundColor(), 0xFF0000u);
     ui->ditherCheck->setChecked(false);

@@ -1,6 +1,7 @@
 // The program as a whole: start-up, the preview set, Save, the clipboard and
 // window activation, with the real embedded browser.
 #include "app_fixture.h"
+#include "file_contents.h"
 #include "page/html_table.h"
 #include "shell/main_frame.h"
 #include "shell/table_pro.h"
@@ -29,11 +30,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct AppTest : AppFixture {
     QTemporaryDir out;
