@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <dlfcn.h>
 #include <memory>
 #include <thread>
 
@@ -20,6 +21,17 @@ struct LiqHistogramDeleter {
 struct LiqResultDeleter {
     void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
+
+// libimagequant may be built with OpenMP, whose threads keep spinning for a
+// while after each call and take a core from the remap workers that start
+// right after; one palette is a short call, so it runs on the calling thread.
+void KeepQuantiserOnThisThread() {
+    using SetThreads = void (*)(int);
+    static const auto setThreads =
+        reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setThreads)
+        setThreads(1);
+}
 
 QString LiqMessage(liq_error error) {
     switch (error) {
@@ -340,6 +352,7 @@ Status ChoosePalette(const ColorHistogram& histogram, int maxColors, bool reserv
         liq_histogram_add_fixed_color(hist.get(), color, 0.0);
     }
     liq_result* raw = nullptr;
+    KeepQuantiserOnThisThread();
     err = liq_histogram_quantize(hist.get(), attr.get(), &raw);
     std::unique_ptr<liq_result, LiqResultDeleter> result(raw);
     if (err != LIQ_OK || !result)
