@@ -243,9 +243,12 @@ PaletteFit RefinePalette(PaletteColors* palette, const std::vector<ColorHistogra
                 d.r += s.r, d.g += s.g, d.b += s.b, d.n += s.n, d.error += s.error;
             }
         }
+        const double previous = fit.meanSquaredError;
         fit.meanSquaredError = double(error) / double(std::max<std::uint64_t>(pixels, 1));
         fit.rounds = round;
-        if (round == maxRounds)
+        // A round that gains less than half a percent is not worth another.
+        if (round == maxRounds ||
+            (round > 0 && previous - fit.meanSquaredError < 0.005 * fit.meanSquaredError))
             break;
         bool moved = false;
         std::vector<std::size_t> unused;
