@@ -78,7 +78,8 @@ QString RendererTypeName(const AnimationRenderer& renderer) {
         for (const AnimationTypeInfo& t : AnimationTypes())
             if (t.IsAvailable()) {
                 const std::unique_ptr<AnimationRenderer> made = t.create();
-                types.emplace_back(std::type_index(typeid(*made)), t.cliName);
+                const AnimationRenderer& one = *made;
+                types.emplace_back(std::type_index(typeid(one)), t.cliName);
             }
         return types;
     }();
