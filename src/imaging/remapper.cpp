@@ -122,8 +122,10 @@ int Remapper::Search(std::uint32_t rgb) const {
     const std::int16_t* cg = m_candG.data();
     const std::int16_t* cb = m_candB.data();
     const std::int16_t* ci = m_candIndex.data();
-    std::int32_t best = 0x7FFFFFFF;
     const std::uint32_t end = m_cellStart[cell + 1];
+    if (m_cellStart[cell] == end)
+        return m_nFirst; // an empty palette
+    std::int32_t best = 0x7FFFFFFF;
     for (std::uint32_t k = m_cellStart[cell]; k < end; ++k) {
         const std::int32_t dr = r - cr[k], dg = g - cg[k], db = b - cb[k];
         const std::int32_t key = ((dr * dr + dg * dg + db * db) << 8) | ci[k];

@@ -169,6 +169,11 @@ TEST(Remap, DitheringMixesTwoColoursInProportion) {
     EXPECT_EQ(std::count(out.begin(), out.end(), 1), 0);
 }
 
+TEST(Remap, AnEmptyPaletteAnswersWithoutReadingPastItsLists) {
+    const Remapper remapper(PaletteColors{});
+    EXPECT_EQ(remapper.Nearest(qRgb(10, 20, 30)), 0);
+}
+
 TEST(Remap, NearestMatchesABruteForceSearch) {
     PaletteColors palette;
     std::uint32_t seed = 12345;
