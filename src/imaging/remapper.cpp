@@ -217,16 +217,17 @@ bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly
 
 namespace {
 
-// Diffusion carries seven eighths of a small error on, and all but three
+// Diffusion carries three quarters of a small error on, and all but three
 // levels of a large one: full Floyd-Steinberg lets small errors pile up into
 // a grain that costs bytes and, once the eye (or a blur) averages it, quality
 // as well; the cap keeps the mean tone between far-apart palette colours.
-constexpr int kDampedShare = 2;      // of sixteen
+constexpr int kDampedShare = 4;      // of sixteen
 constexpr int kDampedMost = 3 * 256; // in 256ths of a level
-// A carried error this small (summed over the channels) is dropped: flat and
-// slowly changing areas keep their own nearest colour instead of a sparse
-// speckle, which is what LZW pays most for.
-constexpr int kDeadZone = 6;
+// A carried error this small (summed over the channels) is dropped, so flat
+// areas keep their own nearest colour instead of a sparse speckle, which LZW
+// pays for. A wider zone saves more bytes but leaves contour bands across
+// slow gradients.
+constexpr int kDeadZone = 3;
 
 // A carried error in sixteenths of a level, damped and rounded to levels.
 inline int Carried(int sixteenths) {

@@ -169,6 +169,34 @@ TEST(Remap, DitheringMixesTwoColoursInProportion) {
     EXPECT_EQ(std::count(out.begin(), out.end(), 1), 0);
 }
 
+TEST(Remap, DitheringASlowRampLeavesNoBands) {
+    // Greys 56 to 72 across, with palette greys four levels apart: every
+    // stretch of the ramp must come out with its own mean tone, not a flat
+    // band of the nearest grey.
+    QImage image(256, 32, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int v = 56 + x * 16 / 256;
+            image.setPixel(x, y, qRgb(v, v, v));
+        }
+    PaletteColors palette;
+    for (int v = 48; v <= 80; v += 4)
+        palette.push_back(qRgb(v, v, v));
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> out(std::size_t(image.width()) * image.height());
+    remapper.Remap(image, true, out.data());
+    for (int left = 0; left < image.width(); left += 16) {
+        double source = 0, shown = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = left; x < left + 16; ++x) {
+                source += qRed(image.pixel(x, y));
+                shown += qRed(palette[out[std::size_t(y) * image.width() + x]]);
+            }
+        const double n = 16.0 * image.height();
+        EXPECT_NEAR(shown / n, source / n, 1.25) << "columns " << left << " to " << left + 15;
+    }
+}
+
 TEST(Remap, AnEmptyPaletteAnswersWithoutReadingPastItsLists) {
     const Remapper remapper(PaletteColors{});
     EXPECT_EQ(remapper.Nearest(qRgb(10, 20, 30)), 0);
