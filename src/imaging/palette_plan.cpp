@@ -79,7 +79,8 @@ Status PalettePlan::Choose(PaletteSampler& sampler, FrameSource& source,
     // The reserved entry is never a pixel's nearest colour.
     PaletteColors usable(m_global.begin(), m_global.end() - (m_nUnchanged > 0 ? 1 : 0));
     m_nUsable = int(usable.size()) - m_nFirstUsable;
-    m_pRemapper = std::make_unique<Remapper>(usable, m_nFirstUsable);
+    m_pRemapper =
+        std::make_unique<Remapper>(usable, m_nFirstUsable, Remapper::Use::Animation, threads);
     return Status::Ok();
 }
 

@@ -5,13 +5,14 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 #include <vector>
 
 void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
     std::free(p);
 }
 
-Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use)
+Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int threads)
     : m_nFirst(std::clamp(firstUsable, 0, int(palette.size()))),
       m_nCount(int(std::min<std::size_t>(palette.size(), 256))),
       m_nCellBits(use == Use::Animation ? 5 : 4) {
@@ -22,7 +23,7 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use)
         m_g[i] = qGreen(palette[i]);
         m_b[i] = qBlue(palette[i]);
     }
-    BuildCandidateGrid();
+    BuildCandidateGrid(threads);
     if (use == Use::OneFrame)
         return;
     auto* table =
@@ -34,13 +35,8 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use)
 
 Remapper::~Remapper() = default;
 
-void Remapper::BuildCandidateGrid() {
+void Remapper::BuildCandidateGrid(int threads) {
     const int bits = m_nCellBits, cells = 1 << bits, span = 256 / cells;
-    m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
-    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex}) {
-        list->clear();
-        list->reserve(std::size_t(cells) * cells * cells * 16);
-    }
     // Per axis and cell: each entry's nearest and farthest squared distance
     // to the cell's span, so that a cell's bounds are three look-ups.
     const int n = m_nCount - m_nFirst;
@@ -59,13 +55,22 @@ void Remapper::BuildCandidateGrid() {
                 farthest[i] = f * f;
             }
         }
-    std::vector<std::int16_t> pick(std::size_t(n + kLanes));
-    std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
-        farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
-    for (int cr = 0; cr < cells; ++cr)
+    // Each thread lists the cells of its own slices of red, in cell order;
+    // the slices are then joined in order, so the grid is the same for any
+    // thread count.
+    struct Slice {
+        std::vector<std::uint32_t> count; // candidates per cell, padding included
+        std::vector<std::int16_t> picked;
+    };
+    std::vector<Slice> slices(static_cast<std::size_t>(cells));
+    auto build = [&](int cr) {
+        Slice& slice = slices[std::size_t(cr)];
+        slice.count.reserve(std::size_t(cells) * cells);
+        std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
+            farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
+        const std::int32_t* nr = &nearAxis[(std::size_t(0) * cells + cr) * n];
+        const std::int32_t* fr = &farAxis[(std::size_t(0) * cells + cr) * n];
         for (int cg = 0; cg < cells; ++cg) {
-            const std::int32_t* nr = &nearAxis[(std::size_t(0) * cells + cr) * n];
-            const std::int32_t* fr = &farAxis[(std::size_t(0) * cells + cr) * n];
             const std::int32_t* ng = &nearAxis[(std::size_t(1) * cells + cg) * n];
             const std::int32_t* fg = &farAxis[(std::size_t(1) * cells + cg) * n];
             for (int i = 0; i < n; ++i)
@@ -81,20 +86,53 @@ void Remapper::BuildCandidateGrid() {
                     nearest[i] = nearRG[i] + nb[i];
                     bound = std::min(bound, farRG[i] + fb[i]);
                 }
-                const std::size_t cell = (std::size_t(cr) << (2 * bits)) | (cg << bits) | cb;
-                m_cellStart[cell] = std::uint32_t(m_candIndex.size());
+                const std::size_t first = slice.picked.size();
+                slice.picked.resize(first + std::size_t(n + kLanes));
+                std::int16_t* pick = slice.picked.data() + first;
                 int picked = 0;
                 for (int i = 0; i < n; ++i) {
-                    pick[std::size_t(picked)] = std::int16_t(i + m_nFirst);
+                    pick[picked] = std::int16_t(i + m_nFirst);
                     picked += nearest[i] <= bound;
                 }
                 while (picked % kLanes != 0) {
-                    pick[std::size_t(picked)] = pick[std::size_t(picked - 1)];
+                    pick[picked] = pick[picked - 1];
                     ++picked;
                 }
-                AddCandidates(pick.data(), picked);
+                slice.picked.resize(first + std::size_t(picked));
+                slice.count.push_back(std::uint32_t(picked));
             }
         }
+    };
+    threads = std::clamp(threads, 1, cells);
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int cr = next++; cr < cells; cr = next++)
+            build(cr);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (auto& t : pool)
+        t.join();
+
+    m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
+    std::size_t total = 0;
+    for (const Slice& slice : slices)
+        total += slice.picked.size();
+    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex}) {
+        list->clear();
+        list->reserve(total);
+    }
+    std::size_t cell = 0;
+    for (const Slice& slice : slices) {
+        const std::int16_t* from = slice.picked.data();
+        for (const std::uint32_t count : slice.count) {
+            m_cellStart[cell++] = std::uint32_t(m_candIndex.size());
+            AddCandidates(from, int(count));
+            from += count;
+        }
+    }
     m_cellStart.back() = std::uint32_t(m_candIndex.size());
 }
 

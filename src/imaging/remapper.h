@@ -17,8 +17,9 @@ public:
     // palette) is quicker to build.
     enum class Use { Animation, OneFrame };
     // Entries before firstUsable (the reserved transparent entry) are never
-    // chosen.
-    explicit Remapper(const PaletteColors& palette, int firstUsable = 0, Use use = Use::Animation);
+    // chosen. threads: how many may build the candidate grid.
+    explicit Remapper(const PaletteColors& palette, int firstUsable = 0, Use use = Use::Animation,
+                      int threads = 1);
     ~Remapper();
     Remapper(const Remapper&) = delete;
     Remapper& operator=(const Remapper&) = delete;
@@ -37,7 +38,7 @@ private:
     bool RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
-    void BuildCandidateGrid();
+    void BuildCandidateGrid(int threads);
     void AddCandidates(const std::int16_t* indices, int count);
 
     int m_nFirst;

@@ -208,21 +208,32 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
     auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
     for (int i = 0; i < 200; ++i)
         palette.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
-    Remapper remapper(palette);
-    for (int k = 0; k < 5000; ++k) {
-        const QRgb c = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
-        int best = 0, bestD = 1 << 30;
-        for (int i = 0; i < 200; ++i) {
-            const int dr = qRed(c) - qRed(palette[i]), dg = qGreen(c) - qGreen(palette[i]),
-                      db = qBlue(c) - qBlue(palette[i]);
-            if (dr * dr + dg * dg + db * db < bestD)
-                bestD = dr * dr + dg * dg + db * db, best = i;
+    // Either grid, built by any number of threads, with or without a
+    // reserved first entry: the nearest entry, the lowest index among equals.
+    struct Setup {
+        int firstUsable;
+        Remapper::Use use;
+        int threads;
+    };
+    for (const Setup setup : {Setup{0, Remapper::Use::Animation, 1},
+                              Setup{0, Remapper::Use::Animation, 3},
+                              Setup{1, Remapper::Use::Animation, 2},
+                              Setup{0, Remapper::Use::OneFrame, 1},
+                              Setup{1, Remapper::Use::OneFrame, 2}}) {
+        const Remapper remapper(palette, setup.firstUsable, setup.use, setup.threads);
+        for (int k = 0; k < 5000; ++k) {
+            const QRgb c = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
+            int best = setup.firstUsable, bestD = 1 << 30;
+            for (int i = setup.firstUsable; i < 200; ++i) {
+                const int dr = qRed(c) - qRed(palette[i]), dg = qGreen(c) - qGreen(palette[i]),
+                          db = qBlue(c) - qBlue(palette[i]);
+                if (dr * dr + dg * dg + db * db < bestD)
+                    bestD = dr * dr + dg * dg + db * db, best = i;
+            }
+            ASSERT_EQ(remapper.Nearest(c), best)
+                << "colour " << std::hex << c << std::dec << ", first usable "
+                << setup.firstUsable << ", " << setup.threads << " threads";
         }
-        const int got = remapper.Nearest(c);
-        const int dr = qRed(c) - qRed(palette[got]), dg = qGreen(c) - qGreen(palette[got]),
-                  db = qBlue(c) - qBlue(palette[got]);
-        ASSERT_EQ(dr * dr + dg * dg + db * db, bestD) << "colour " << std::hex << c;
-        (void)best;
     }
 }
 
