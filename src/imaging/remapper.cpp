@@ -40,6 +40,11 @@ void Remapper::BuildCandidateGrid(int threads) {
     // Per axis and cell: each entry's nearest and farthest squared distance
     // to the cell's span, so that a cell's bounds are three look-ups.
     const int n = m_nCount - m_nFirst;
+    if (n <= 0) {
+        // No entries: every cell's list is empty.
+        m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
+        return;
+    }
     std::vector<std::int32_t> nearAxis(std::size_t(3) * cells * n), farAxis(nearAxis.size());
     const std::int32_t* channel[3] = {m_r + m_nFirst, m_g + m_nFirst, m_b + m_nFirst};
     for (int a = 0; a < 3; ++a)
