@@ -71,6 +71,14 @@ void ArgumentReader::Fail(const QString& message) const {
                          .arg(m_strCommand, message));
 }
 
+std::pair<QString, QString> ArgumentReader::NameValue(const QString& option,
+                                                      const QString& text) const {
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        BadValue(option, text, QStringLiteral("NAME=VALUE"));
+    return {text.left(eq), text.mid(eq + 1)};
+}
+
 void ArgumentReader::BadValue(const QString& option, const QString& value,
                               const QString& expected) const {
     Fail(QStringLiteral("invalid value '%1' for %2: expected %3").arg(value, option, expected));

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 // Exit codes: 0 done, 1 the work failed (a file could not be read or
 // written), 2 the command line was wrong (nothing was written).
@@ -37,6 +38,9 @@ public:
     QString Value(const QString& option);
     int IntValue(const QString& option, int min, int max);
     COLORREF ColorValue(const QString& option);
+    // A --set argument split at its first '=' into name and value; a usage
+    // error without a name before it.
+    std::pair<QString, QString> NameValue(const QString& option, const QString& text) const;
 
     [[noreturn]] void Fail(const QString& message) const;
     [[noreturn]] void BadValue(const QString& option, const QString& value,

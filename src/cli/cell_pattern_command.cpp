@@ -95,10 +95,7 @@ void ApplySets(const QStringList& sets, const QString& option, const QString& co
     const std::vector<CellPatternParameterInfo> list = CellPatternParameterList(p->kind);
     const QString pattern = CellPatternKindName(p->kind);
     for (const QString& text : sets) {
-        const qsizetype eq = text.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            reader.BadValue(option, text, QStringLiteral("NAME=VALUE"));
-        const QString name = text.left(eq), value = text.mid(eq + 1);
+        const auto [name, value] = reader.NameValue(option, text);
         const CellPatternParameterInfo* info = nullptr;
         for (const CellPatternParameterInfo& candidate : list)
             if (candidate.name == name)

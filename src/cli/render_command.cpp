@@ -177,10 +177,7 @@ int RunRenderCommand(const QStringList& args) {
             }
         } else if (arg == QLatin1String("--set")) {
             const QString text = reader.Value(arg);
-            const qsizetype eq = text.indexOf(QLatin1Char('='));
-            if (eq <= 0)
-                reader.BadValue(arg, text, QStringLiteral("NAME=VALUE"));
-            const QString name = text.left(eq), value = text.mid(eq + 1);
+            const auto [name, value] = reader.NameValue(arg, text);
             const RendererParameter* parameter = nullptr;
             for (const RendererParameter& p : parameters)
                 if (p.name == name)
