@@ -1,10 +1,10 @@
 // One benchmark per stage of the save pipeline (palette, remap, GIF writing)
 // and the whole encode, on 450 x 200 gradient frames made in memory.
-#include "imaging/color_histogram.h"
-#include "imaging/frame_encoder.h"
-#include "imaging/gif_writer.h"
-#include "imaging/palette.h"
-#include "imaging/remapper.h"
+#include "core/imaging/color_histogram.h"
+#include "core/imaging/frame_encoder.h"
+#include "core/imaging/gif_writer.h"
+#include "core/imaging/palette.h"
+#include "core/imaging/remapper.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

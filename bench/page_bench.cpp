@@ -1,6 +1,6 @@
 // The page of a large grid: composing it in memory and writing it row by row.
 // Both must grow linearly with the number of cells.
-#include "page/html_table.h"
+#include "core/page/html_table.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // Drawing one frame of each stripe animation, apart from the rest of the
 // save.
-#include "animation/moving_stripes_renderer.h"
-#include "animation/rotating_stripes_renderer.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "core/animation/rotating_stripes_renderer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // libFuzzer target: any bytes, given to the GIF reader and to picture
 // loading. Neither may crash, hang or allocate without bound; what they
 // accept must be consistent.
-#include "imaging/gif_reader.h"
-#include "imaging/picture_loader.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/picture_loader.h"
 
 #include <QCoreApplication>
 

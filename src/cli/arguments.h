@@ -2,7 +2,7 @@
 // what the option expects, or the command stops with a usage error.
 #pragma once
 
-#include "page/color_ref.h"
+#include "core/base/color_ref.h"
 
 #include <QString>
 #include <QStringList>

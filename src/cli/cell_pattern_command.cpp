@@ -1,9 +1,9 @@
 #include "cli/cell_pattern_command.h"
 
-#include "animation/renderer_parameters.h"
-#include "cellpattern/cell_pattern_painter.h"
-#include "cellpattern/mask_painters.h"
-#include "imaging/picture_loader.h"
+#include "core/animation/renderer_parameters.h"
+#include "core/cellmask/mask_painters.h"
+#include "core/document/cell_pattern_painter.h"
+#include "core/imaging/picture_loader.h"
 
 #include <QDir>
 #include <QFileInfo>

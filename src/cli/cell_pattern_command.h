@@ -3,9 +3,9 @@
 // cell GIF or merged into the animation's frames.
 #pragma once
 
-#include "animation/animation_renderer.h"
 #include "cli/arguments.h"
-#include "page/html_table.h"
+#include "core/animation/animation_renderer.h"
+#include "core/page/html_table.h"
 
 #include <QString>
 #include <QStringList>

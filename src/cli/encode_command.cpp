@@ -1,9 +1,9 @@
 #include "cli/encode_command.h"
 
 #include "cli/arguments.h"
-#include "imaging/frame_encoder.h"
-#include "imaging/limits.h"
-#include "page/atomic_file.h"
+#include "core/base/atomic_file.h"
+#include "core/base/limits.h"
+#include "core/imaging/frame_encoder.h"
 
 #include <QFile>
 #include <QFileInfo>

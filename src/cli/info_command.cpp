@@ -1,10 +1,10 @@
 #include "cli/info_command.h"
 
-#include "animation/animation_record.h"
 #include "cli/arguments.h"
-#include "imaging/gif_reader.h"
-#include "page/page_names.h"
-#include "page/page_reader.h"
+#include "core/animation/animation_record.h"
+#include "core/imaging/gif_reader.h"
+#include "core/page/page_names.h"
+#include "core/page/page_reader.h"
 
 #include <QFileInfo>
 #include <map>

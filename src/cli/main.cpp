@@ -5,7 +5,7 @@
 #include "cli/info_command.h"
 #include "cli/page_command.h"
 #include "cli/render_command.h"
-#include "imaging/limits.h"
+#include "core/base/limits.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "cli/page_command.h"
 
-#include "animation/moving_stripes_renderer.h"
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
-#include "page/atomic_file.h"
-#include "page/atomic_write.h"
-#include "page/html_table.h"
-#include "page/page_names.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "core/base/atomic_file.h"
+#include "core/base/atomic_write.h"
+#include "core/page/html_table.h"
+#include "core/page/page_names.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "cli/render_command.h"
 
-#include "animation/renderer_parameters.h"
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
-#include "imaging/limits.h"
-#include "page/atomic_file.h"
+#include "core/animation/renderer_parameters.h"
+#include "core/base/atomic_file.h"
+#include "core/base/limits.h"
 
 #include <QDateTime>
 #include <QFile>

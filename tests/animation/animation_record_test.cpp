@@ -1,12 +1,12 @@
 // The record every saved GIF carries: written after the looping extension,
 // read back, and applied to a fresh renderer it repeats the save byte for
 // byte, for every type.
-#include "animation/animation_record.h"
-#include "animation/animation_types.h"
-#include "animation/renderer_parameters.h"
+#include "core/animation/animation_record.h"
+#include "core/animation/animation_types.h"
+#include "core/animation/renderer_parameters.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/gif_writer.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "imaging/gif_writer.h"
 
 #include <QFile>
 #include <QImage>

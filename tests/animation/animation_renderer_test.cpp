@@ -2,7 +2,7 @@
 // out of memory ends with a message and keeps the previous file, frames a
 // GIF cannot hold are refused before any work, and the notes every type
 // gets.
-#include "animation/animation_renderer.h"
+#include "core/animation/animation_renderer.h"
 #include "file_contents.h"
 
 #include <QDir>

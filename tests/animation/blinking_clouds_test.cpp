@@ -1,6 +1,6 @@
-#include "animation/blinking_clouds_renderer.h"
 #include "cloud_checks.h"
-#include "imaging/gif_reader.h"
+#include "core/animation/blinking_clouds_renderer.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QFile>
 #include <QSet>

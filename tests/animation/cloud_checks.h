@@ -3,9 +3,9 @@
 // seed repeats.
 #pragma once
 
-#include "animation/animation_renderer.h"
+#include "core/animation/animation_renderer.h"
+#include "core/base/color_ref.h"
 #include "file_contents.h"
-#include "page/color_ref.h"
 
 #include <QImage>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "animation/cloud_painter.h"
 #include "cloud_checks.h"
+#include "core/animation/cloud_painter.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

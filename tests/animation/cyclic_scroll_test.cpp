@@ -1,4 +1,4 @@
-#include "animation/cyclic_scroll.h"
+#include "core/animation/cyclic_scroll.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

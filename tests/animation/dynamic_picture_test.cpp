@@ -1,7 +1,7 @@
-#include "animation/animation_types.h"
-#include "animation/dynamic_picture_renderer.h"
+#include "core/animation/animation_types.h"
+#include "core/animation/dynamic_picture_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "animation/animation_types.h"
-#include "animation/flowing_clouds_renderer.h"
 #include "cloud_checks.h"
-#include "imaging/gif_reader.h"
+#include "core/animation/animation_types.h"
+#include "core/animation/flowing_clouds_renderer.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "animation/moving_stripes_renderer.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
 
 #include <QDir>
 #include <QFile>

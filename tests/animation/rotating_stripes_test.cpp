@@ -1,7 +1,7 @@
-#include "animation/random15.h"
-#include "animation/rotating_stripes_renderer.h"
+#include "core/animation/rotating_stripes_renderer.h"
+#include "core/base/random15.h"
+#include "core/imaging/gif_reader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
 
 #include <QDir>
 #include <QFile>

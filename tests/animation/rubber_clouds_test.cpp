@@ -1,8 +1,8 @@
-#include "animation/random15.h"
-#include "animation/rubber_clouds_renderer.h"
-#include "animation/wide_ring_painter.h"
 #include "cloud_checks.h"
-#include "imaging/gif_reader.h"
+#include "core/animation/rubber_clouds_renderer.h"
+#include "core/animation/wide_ring_painter.h"
+#include "core/base/random15.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QFile>
 #include <QPainter>

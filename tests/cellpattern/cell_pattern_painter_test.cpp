@@ -1,11 +1,11 @@
 // A pattern painted for a renderer and what becomes of it: the cell GIF
 // written at once (flag clear) or the mask kept and merged into every frame
 // of the next save (flag set); seeds; values; the bundled bitmaps.
-#include "animation/moving_stripes_renderer.h"
-#include "cellpattern/cell_pattern_painter.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "core/document/cell_pattern_painter.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/picture_loader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "imaging/picture_loader.h"
 #include "mask_picture.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // velmora-cli cell-pattern, render --cell-pattern and the demo's pattern page.
 #include "cli/cli_run.h"
-#include "imaging/gif_reader.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

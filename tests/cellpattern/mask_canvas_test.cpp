@@ -1,7 +1,7 @@
 // The drawing rules the painters rely on: pens centred on the outline, even
 // pens one pixel longer before it, round joins of wide pens, rectangles
 // without their right and bottom coordinates, 4-connected flood fill.
-#include "cellpattern/mask_canvas.h"
+#include "core/cellmask/mask_canvas.h"
 #include "mask_picture.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The four painters on the table geometry: where the cells fall, how the
 // outlines sit in them, the craft-scissors outline and its limits, the
 // bitmap in every cell, and the photo sizing.
-#include "cellpattern/cell_grid.h"
-#include "cellpattern/mask_painters.h"
+#include "core/cellmask/cell_grid.h"
+#include "core/cellmask/mask_painters.h"
 #include "mask_picture.h"
 
 #include <gtest/gtest.h>

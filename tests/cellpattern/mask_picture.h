@@ -2,7 +2,7 @@
 // white (the cell colour), one line per row.
 #pragma once
 
-#include "imaging/cell_mask.h"
+#include "core/imaging/cell_mask.h"
 
 #include <string>
 

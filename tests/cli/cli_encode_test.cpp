@@ -1,5 +1,5 @@
 #include "cli/cli_run.h"
-#include "imaging/gif_reader.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

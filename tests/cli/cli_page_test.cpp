@@ -1,5 +1,5 @@
 #include "cli/cli_run.h"
-#include "page/html_table.h"
+#include "core/page/html_table.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

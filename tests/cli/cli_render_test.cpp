@@ -1,6 +1,6 @@
-#include "animation/renderer_parameters.h"
 #include "cli/cli_run.h"
-#include "imaging/gif_reader.h"
+#include "core/animation/renderer_parameters.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

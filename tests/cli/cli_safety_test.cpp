@@ -2,7 +2,7 @@
 // outputs it cannot write. Each leaves the previous files exactly as they were
 // and says why.
 #include "cli/cli_run.h"
-#include "imaging/gif_reader.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

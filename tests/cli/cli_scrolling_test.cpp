@@ -1,7 +1,7 @@
 // The scrolling animations through velmora-cli: a picture given by path, and
 // what happens when it cannot be read.
 #include "cli/cli_run.h"
-#include "imaging/gif_reader.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QFile>
 #include <QImage>

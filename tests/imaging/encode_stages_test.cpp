@@ -1,12 +1,12 @@
 // The save pipeline's stages one at a time, and how the whole save ends when
 // memory runs out.
+#include "core/imaging/encode_control.h"
+#include "core/imaging/frame_encoder.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/lzw_encoder.h"
+#include "core/imaging/ordered_writer.h"
+#include "core/imaging/palette_sampler.h"
 #include "file_contents.h"
-#include "imaging/encode_control.h"
-#include "imaging/frame_encoder.h"
-#include "imaging/gif_reader.h"
-#include "imaging/lzw_encoder.h"
-#include "imaging/ordered_writer.h"
-#include "imaging/palette_sampler.h"
 
 #include <QDir>
 #include <QFile>

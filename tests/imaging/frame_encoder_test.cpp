@@ -1,7 +1,7 @@
 // The whole save pipeline on small synthetic animations.
+#include "core/imaging/frame_encoder.h"
+#include "core/imaging/gif_reader.h"
 #include "file_contents.h"
-#include "imaging/frame_encoder.h"
-#include "imaging/gif_reader.h"
 
 #include <QColor>
 #include <QFile>

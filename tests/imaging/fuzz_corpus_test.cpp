@@ -2,9 +2,9 @@
 // cut, flipped and inflated variants of it, goes through the GIF reader and
 // picture loading as the fuzzer feeds them. Files the fuzzer once found
 // troublesome are kept in fuzz/regressions.
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/picture_loader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "imaging/picture_loader.h"
 #include "strict_gif_decoder.h"
 
 #include <QDirIterator>

@@ -3,11 +3,11 @@
 // gifsicle, ImageMagick and ffmpeg get a few of them when they are installed.
 // The sweep is driven by the parameter table, so a new type is covered as
 // soon as the command line knows it.
-#include "animation/moving_stripes_renderer.h"
-#include "animation/renderer_parameters.h"
-#include "animation/rotating_stripes_renderer.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "core/animation/renderer_parameters.h"
+#include "core/animation/rotating_stripes_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
 #include "strict_gif_decoder.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The GIF reader takes untrusted files: what a header claims must not decide
 // what it allocates, and every malformed file gets a reason, never a crash.
-#include "imaging/gif_reader.h"
-#include "imaging/lzw_encoder.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/lzw_encoder.h"
 
 #include <QFile>
 #include <QTemporaryDir>

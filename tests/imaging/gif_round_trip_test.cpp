@@ -1,8 +1,8 @@
 // GIFs written by our writer, read back through giflib.
+#include "core/imaging/cell_mask.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/gif_writer.h"
 #include "file_contents.h"
-#include "imaging/cell_mask.h"
-#include "imaging/gif_reader.h"
-#include "imaging/gif_writer.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Our LZW against giflib's decoder and the strict one: every code size, the
 // table's resets and the widths at which codes grow.
-#include "imaging/gif_reader.h"
-#include "imaging/gif_writer.h"
-#include "imaging/lzw_encoder.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/gif_writer.h"
+#include "core/imaging/lzw_encoder.h"
 #include "strict_gif_decoder.h"
 
 #include <QTemporaryDir>

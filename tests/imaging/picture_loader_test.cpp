@@ -1,6 +1,6 @@
+#include "core/imaging/gif_writer.h"
+#include "core/imaging/picture_loader.h"
 #include "file_contents.h"
-#include "imaging/gif_writer.h"
-#include "imaging/picture_loader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Palette choice and remapping: floors that a broken quantiser or ditherer
 // would fall under.
-#include "imaging/color_histogram.h"
-#include "imaging/palette.h"
-#include "imaging/remapper.h"
+#include "core/imaging/color_histogram.h"
+#include "core/imaging/palette.h"
+#include "core/imaging/remapper.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -215,11 +215,10 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
         Remapper::Use use;
         int threads;
     };
-    for (const Setup setup : {Setup{0, Remapper::Use::Animation, 1},
-                              Setup{0, Remapper::Use::Animation, 3},
-                              Setup{1, Remapper::Use::Animation, 2},
-                              Setup{0, Remapper::Use::OneFrame, 1},
-                              Setup{1, Remapper::Use::OneFrame, 2}}) {
+    for (const Setup setup :
+         {Setup{0, Remapper::Use::Animation, 1}, Setup{0, Remapper::Use::Animation, 3},
+          Setup{1, Remapper::Use::Animation, 2}, Setup{0, Remapper::Use::OneFrame, 1},
+          Setup{1, Remapper::Use::OneFrame, 2}}) {
         const Remapper remapper(palette, setup.firstUsable, setup.use, setup.threads);
         for (int k = 0; k < 5000; ++k) {
             const QRgb c = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
@@ -231,8 +230,8 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
                     bestD = dr * dr + dg * dg + db * db, best = i;
             }
             ASSERT_EQ(remapper.Nearest(c), best)
-                << "colour " << std::hex << c << std::dec << ", first usable "
-                << setup.firstUsable << ", " << setup.threads << " threads";
+                << "colour " << std::hex << c << std::dec << ", first usable " << setup.firstUsable
+                << ", " << setup.threads << " threads";
         }
     }
 }

@@ -1,7 +1,7 @@
-#include "imaging/gif_writer.h"
-#include "page/atomic_file.h"
-#include "page/atomic_write.h"
-#include "page/html_table.h"
+#include "core/base/atomic_file.h"
+#include "core/base/atomic_write.h"
+#include "core/imaging/gif_writer.h"
+#include "core/page/html_table.h"
 
 #include <QDir>
 #include <QFile>

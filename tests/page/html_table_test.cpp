@@ -1,4 +1,4 @@
-#include "page/html_table.h"
+#include "core/page/html_table.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "page/color_ref.h"
-#include "page/page_names.h"
+#include "core/base/color_ref.h"
+#include "core/page/page_names.h"
 
 #include <gtest/gtest.h>
 

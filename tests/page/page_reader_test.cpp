@@ -1,6 +1,6 @@
 // Pages read back: every variant ComposePage writes gives its values back,
 // and anything else is refused rather than half-read.
-#include "page/page_reader.h"
+#include "core/page/page_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,13 +1,13 @@
 // The Blinking Clouds window against a real document.
-#include "animation/anim_blinking_clouds.h"
-#include "animation/anm_type.h"
-#include "animation/blinking_clouds_renderer.h"
 #include "app_fixture.h"
-#include "controls/color_box.h"
+#include "core/animation/blinking_clouds_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "dialog_input.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "shell/table_pro.h"
+#include "ui/animation/anim_blinking_clouds.h"
+#include "ui/animation/anm_type.h"
+#include "ui/controls/color_box.h"
+#include "ui/shell/table_pro.h"
 #include "ui_anim_blinking_clouds.h"
 
 #include <QFile>

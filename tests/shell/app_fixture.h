@@ -3,11 +3,11 @@
 // gui_test_main.cpp).
 #pragma once
 
-#include "controls/user_messages.h"
-#include "shell/main_frame.h"
-#include "shell/velmora_app.h"
-#include "shell/velmora_settings.h"
-#include "shell/velmora_view.h"
+#include "ui/controls/user_messages.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/velmora_app.h"
+#include "ui/shell/velmora_settings.h"
+#include "ui/shell/velmora_view.h"
 
 #include <QDir>
 #include <QFile>

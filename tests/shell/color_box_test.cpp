@@ -1,5 +1,5 @@
-#include "controls/color_box.h"
-#include "controls/dialog_text.h"
+#include "ui/controls/color_box.h"
+#include "ui/controls/dialog_text.h"
 
 #include <QAbstractItemView>
 #include <QPainter>

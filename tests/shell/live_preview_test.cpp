@@ -1,13 +1,13 @@
 // The live preview beside the animation windows' controls and the summary a
 // save reports: the preview draws on a copy, follows edits, gives way to a
 // newer edit, and lets its window close while it draws.
-#include "animation/anim_moving_stripes.h"
-#include "animation/animation_dialog.h"
-#include "animation/anm_type.h"
-#include "animation/live_preview.h"
-#include "animation/moving_stripes_renderer.h"
 #include "app_fixture.h"
-#include "shell/table_pro.h"
+#include "core/animation/moving_stripes_renderer.h"
+#include "ui/animation/anim_moving_stripes.h"
+#include "ui/animation/animation_dialog.h"
+#include "ui/animation/anm_type.h"
+#include "ui/animation/live_preview.h"
+#include "ui/shell/table_pro.h"
 #include "ui_anim_moving_stripes.h"
 
 #include <QFileInfo>

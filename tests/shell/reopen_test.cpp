@@ -1,15 +1,15 @@
 // Reopening a saved page: the table, its GIF and the animation come back,
 // a page Velmora did not write starts a new table and says so, and Save As
 // over an existing set asks once, naming every file.
-#include "animation/animation_dialog.h"
-#include "animation/animation_renderer.h"
-#include "animation/anm_type.h"
-#include "animation/renderer_parameters.h"
 #include "app_fixture.h"
-#include "controls/color_box.h"
+#include "core/animation/animation_renderer.h"
+#include "core/animation/renderer_parameters.h"
 #include "file_contents.h"
-#include "shell/table_pro.h"
-#include "shell/velmora_doc.h"
+#include "ui/animation/animation_dialog.h"
+#include "ui/animation/anm_type.h"
+#include "ui/controls/color_box.h"
+#include "ui/shell/table_pro.h"
+#include "ui/shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
 #include <QCheckBox>

@@ -1,15 +1,15 @@
 // The "Rubber Clouds" window against a real document: typed values reach the
 // renderer through its clamps, the lists and switches do, a save writes the
 // preview GIF and shows the seed it used.
-#include "animation/anim_tunnel_of_clouds.h"
-#include "animation/anm_type.h"
-#include "animation/rubber_clouds_renderer.h"
 #include "app_fixture.h"
-#include "controls/color_box.h"
+#include "core/animation/rubber_clouds_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "dialog_input.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "shell/table_pro.h"
+#include "ui/animation/anim_tunnel_of_clouds.h"
+#include "ui/animation/anm_type.h"
+#include "ui/controls/color_box.h"
+#include "ui/shell/table_pro.h"
 #include "ui_anim_tunnel_of_clouds.h"
 
 #include <gtest/gtest.h>

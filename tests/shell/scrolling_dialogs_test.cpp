@@ -1,18 +1,18 @@
 // The Flowing Clouds and Dynamic Picture windows against a real document:
 // typed values reach the renderer through its clamps, the picture's size
 // fills the boxes, and saves write the preview GIF or say why they cannot.
-#include "animation/anim_dynamic_picture.h"
-#include "animation/anim_flowing_clouds.h"
-#include "animation/anm_type.h"
-#include "animation/dynamic_picture_renderer.h"
-#include "animation/flowing_clouds_renderer.h"
 #include "app_fixture.h"
-#include "controls/angle_dial.h"
-#include "controls/color_box.h"
+#include "core/animation/dynamic_picture_renderer.h"
+#include "core/animation/flowing_clouds_renderer.h"
+#include "core/imaging/gif_reader.h"
 #include "dialog_input.h"
 #include "file_contents.h"
-#include "imaging/gif_reader.h"
-#include "shell/table_pro.h"
+#include "ui/animation/anim_dynamic_picture.h"
+#include "ui/animation/anim_flowing_clouds.h"
+#include "ui/animation/anm_type.h"
+#include "ui/controls/angle_dial.h"
+#include "ui/controls/color_box.h"
+#include "ui/shell/table_pro.h"
 #include "ui_anim_dynamic_picture.h"
 #include "ui_anim_flowing_clouds.h"
 

@@ -1,8 +1,8 @@
-#include "controls/color_box.h"
-#include "controls/user_messages.h"
-#include "shell/preview_target.h"
-#include "shell/table_pro.h"
-#include "shell/velmora_doc.h"
+#include "ui/controls/color_box.h"
+#include "ui/controls/user_messages.h"
+#include "ui/shell/preview_target.h"
+#include "ui/shell/table_pro.h"
+#include "ui/shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
 #include <QComboBox>

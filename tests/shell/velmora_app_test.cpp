@@ -1,14 +1,14 @@
 // The program as a whole: start-up, the preview set, Save, the clipboard and
 // window activation, with the real embedded browser.
 #include "app_fixture.h"
+#include "core/page/html_table.h"
 #include "file_contents.h"
-#include "page/html_table.h"
-#include "shell/main_frame.h"
-#include "shell/table_pro.h"
-#include "shell/velmora_app.h"
-#include "shell/velmora_doc.h"
-#include "shell/velmora_settings.h"
-#include "shell/velmora_view.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/table_pro.h"
+#include "ui/shell/velmora_app.h"
+#include "ui/shell/velmora_doc.h"
+#include "ui/shell/velmora_settings.h"
+#include "ui/shell/velmora_view.h"
 #include "ui_table_pro.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 //   velmora_check_page_set PAGE.htm
 //
 // Prints what it found; exit status 0 when the set is complete, 1 otherwise.
-#include "imaging/gif_reader.h"
+#include "core/imaging/gif_reader.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,0 +1,174 @@
+// What the six animation renderers share: output paths, frame size, the
+// cell pattern and the table geometry it is drawn for, and the save that
+// turns the renderer's frames into the page's animated GIF.
+#pragma once
+
+#include "core/base/color_ref.h"
+#include "core/base/status.h"
+#include "core/imaging/cell_mask.h"
+#include "core/imaging/frame_encoder.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+struct SaveOptions {
+    ProgressSink* progress = nullptr;
+    // Set by whoever offers Cancel; drawing loops look at it inside long
+    // frames, the pipeline between frames.
+    const std::atomic<bool>* cancel = nullptr;
+    EncodeStats* stats = nullptr;
+    int threads = 0; // 0: one per core
+    PaletteMode palette = PaletteMode::Auto;
+};
+
+class AnimationRenderer {
+public:
+    virtual ~AnimationRenderer() = default;
+
+    // A copy the save can work on while the dialog edits the original.
+    virtual std::unique_ptr<AnimationRenderer> Clone() const = 0;
+
+    void SetDither(bool dither) { m_bDither = dither; }
+    void SetAnimationGifPath(const QString& path) { m_strGifPath = path; }
+    void SetCellGifPath(const QString& path) { m_strCellGifPath = path; }
+    void SetFrameWidth(int width);
+    void SetFrameHeight(int height);
+    void SetCellColor(COLORREF color) { m_crCellColor = color; }
+    void SetTableWidth(int width);
+    void SetTableHeight(int height);
+    void SetRows(int rows);
+    void SetColumns(int columns);
+    void SetBorder(int border);
+    void SetCellPatternFlag(bool flag) { m_bCellPattern = flag; }
+    void SetCellPicture(const QImage& picture) { m_cellPicture = picture; }
+    void SetCellMask(std::shared_ptr<const CellMask> mask) { m_pCellMask = std::move(mask); }
+
+    bool GetDither() const { return m_bDither; }
+    const QString& GetAnimationGifPath() const { return m_strGifPath; }
+    const QString& GetCellGifPath() const { return m_strCellGifPath; }
+    int GetFrameWidth() const { return m_nFrameWidth; }
+    int GetFrameHeight() const { return m_nFrameHeight; }
+    COLORREF GetCellColor() const { return m_crCellColor; }
+    int GetTableWidth() const { return m_nTableWidth; }
+    int GetTableHeight() const { return m_nTableHeight; }
+    int GetRows() const { return m_nRows; }
+    int GetColumns() const { return m_nColumns; }
+    int GetBorder() const { return m_nBorder; }
+    bool GetCellPatternFlag() const { return m_bCellPattern; }
+    const QImage& GetCellPicture() const { return m_cellPicture; }
+    const CellMask* GetCellMask() const { return m_pCellMask.get(); }
+
+    // Normalises and stores back what a save changes (angles, speeds, frame
+    // sizes) and works out the frame count, step and delay. Runs on the
+    // thread that owns the renderer.
+    virtual void PrepareSave() = 0;
+    // Draws and writes the GIF prepared by PrepareSave(); may run on another
+    // thread, on a Clone(). A failure leaves the previous GIF in place: a
+    // save CheckPreparedSave() refuses starts no work, and memory running
+    // out ends the save with "Not enough memory for ..." rather than an
+    // exception.
+    Status WriteAnimatedGif(const SaveOptions& options = {}) const;
+    // PrepareSave() then WriteAnimatedGif().
+    Status SaveAnimatedGif(const SaveOptions& options = {});
+    // Whether the prepared save can be made: frames no larger than a GIF
+    // holds (65535 pixels a side) whose buffers fit in memory. Types add
+    // their own reasons.
+    virtual Status CheckPreparedSave() const;
+    // After PrepareSave(): whether the prepared save can be written (a
+    // picture that could not be loaded, say). WriteAnimatedGif() returns
+    // this error before touching the file.
+    virtual Status CheckSave() const { return Status::Ok(); }
+
+    // After PrepareSave():
+    virtual int FrameCount() const = 0;
+    virtual int FrameDelay(int index) const = 0;
+    // Size of the GIF's frames (the frame size, or the table's for saves
+    // that assemble the whole table).
+    virtual QSize OutputSize() const { return QSize(m_nFrameWidth, m_nFrameHeight); }
+    // Fills *frame (OutputSize(), RGB32) with frame `index`. Thread-safe
+    // unless IsSequential().
+    virtual void DrawFrame(int index, QImage* frame) const = 0;
+    virtual bool IsSequential() const { return false; }
+    virtual void Restart() {}
+
+    // What the user should know about the prepared save that is particular
+    // to the type (a frame count cut to a cap...), one sentence each.
+    virtual QStringList SaveNotes() const { return {}; }
+    // The type's SaveNotes() and the notes every type gets (a frame delay
+    // browsers will not honour). The window adds them to its completion
+    // message, the command line prints them as notes.
+    QStringList AllSaveNotes() const;
+
+    // Randomness. Types that draw random numbers seed their generator at
+    // each save with the fixed seed when one is set, otherwise from the
+    // clock; the seed used is kept so that a save can be repeated.
+    virtual bool UsesRandomness() const { return false; }
+    void SetFixedSeed(std::optional<std::uint32_t> seed) { m_fixedSeed = seed; }
+    std::optional<std::uint32_t> GetFixedSeed() const { return m_fixedSeed; }
+    std::uint32_t GetLastSeed() const { return m_nLastSeed; }
+
+    // Inside long frames, drawing loops poll CancelRequested() (every few
+    // thousand rows or shapes) and return early when it is set; the frame's
+    // content no longer matters then.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+
+    // The encoder's file settings: comment, loop count, disposal.
+    virtual GifFileOptions FileOptions() const;
+    virtual int Disposal() const { return 2; }
+
+    // The mask the frames are cut by: the active mask unless a type cuts
+    // its frames differently (a frame larger than the table, say).
+    virtual const CellMask* FrameMask() const { return ActiveMask(); }
+
+    // The cell mask the frames are cut by, when the flag is set and a mask
+    // has been painted.
+    const CellMask* ActiveMask() const {
+        return m_bCellPattern && m_pCellMask && !m_pCellMask->IsEmpty() ? m_pCellMask.get()
+                                                                        : nullptr;
+    }
+
+protected:
+    AnimationRenderer(int frameWidth, int frameHeight)
+        : m_nFrameWidth(frameWidth), m_nFrameHeight(frameHeight) {}
+    AnimationRenderer(const AnimationRenderer&) = default;
+    AnimationRenderer& operator=(const AnimationRenderer&) = default;
+
+    // Stores a frame size without the setters' clamp (Fit to Cell, Tile).
+    void StoreFrameSize(int width, int height) {
+        m_nFrameWidth = width;
+        m_nFrameHeight = height;
+    }
+    void StoreBorder(int border) { m_nBorder = border; }
+
+    // Refuses frames of `size` that a GIF cannot hold or memory cannot.
+    static Status CheckFrameSize(QSize size);
+
+    // The seed for this save: the fixed one, or one from the clock. Kept as
+    // the last seed. Call once per save, from PrepareSave().
+    std::uint32_t ChooseSeed();
+    bool CancelRequested() const { return m_pCancel && m_pCancel->load(std::memory_order_relaxed); }
+
+private:
+    bool m_bDither = true;
+    QString m_strGifPath;
+    QString m_strCellGifPath;
+    QImage m_cellPicture;
+    std::shared_ptr<const CellMask> m_pCellMask;
+    int m_nFrameWidth;
+    int m_nFrameHeight;
+    COLORREF m_crCellColor = 0xFFFFFF;
+    int m_nTableWidth = 450;
+    int m_nTableHeight = 200;
+    int m_nRows = 2;
+    int m_nColumns = 3;
+    int m_nBorder = 5;
+    bool m_bCellPattern = false;
+    std::optional<std::uint32_t> m_fixedSeed;
+    std::uint32_t m_nLastSeed = 0;
+    const std::atomic<bool>* m_pCancel = nullptr;
+};

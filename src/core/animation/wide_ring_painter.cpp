@@ -1,0 +1,221 @@
+#include "core/animation/wide_ring_painter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Largest distance between a flattened piece and its curve, in pixels.
+constexpr double kFlatness = 0.25;
+// How far lengthened bands may reach beyond a round join they stand in for.
+constexpr double kJoinDepth = 0.25;
+constexpr int kMaxDepth = 40;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+double Length(double x, double y) {
+    return std::sqrt(x * x + y * y);
+}
+
+} // namespace
+
+WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
+    : m_pBits(frame->bits()), m_nStride(frame->bytesPerLine()), m_nWidth(frame->width()),
+      m_nHeight(frame->height()), m_dRadius(penWidth / 2),
+      m_nUncovered(std::int64_t(frame->width()) * frame->height()),
+      m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()) {
+    // Lengthened bands reach r (1 / cos(t / 2) - 1) beyond the round join of
+    // a turn of t; as the cosine of t, the turns where that stays within
+    // kJoinDepth are those above m_dJoinCosine.
+    const double half = 1 / (1 + kJoinDepth / std::max(m_dRadius, kJoinDepth));
+    m_dJoinCosine = 2 * half * half - 1;
+}
+
+void WideRingPainter::StrokeBeziers(const Point* points, int count, QRgb color) {
+    m_color = color;
+    m_chain.clear();
+    for (int i = 0; i + 3 < count; i += 3)
+        FlattenCubic(points[i], points[i + 1], points[i + 2], points[i + 3], 0);
+    StrokeChain();
+}
+
+void WideRingPainter::StrokeSegment(Point a, Point b, QRgb color) {
+    m_color = color;
+    m_chain.assign({a, b});
+    StrokeChain();
+}
+
+void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth) {
+    // The curve lies inside the hull of its four points: a piece whose hull
+    // is off the frame by more than the pen reaches cannot show, and the
+    // chain breaks there.
+    const double reach = m_dRadius + 1;
+    const double minX = std::min({p0.x, p1.x, p2.x, p3.x}),
+                 maxX = std::max({p0.x, p1.x, p2.x, p3.x});
+    const double minY = std::min({p0.y, p1.y, p2.y, p3.y}),
+                 maxY = std::max({p0.y, p1.y, p2.y, p3.y});
+    if (maxX < -reach || maxY < -reach || minX > m_nWidth + reach || minY > m_nHeight + reach)
+        return;
+    // The chord strays from the curve by at most 3/4 of the larger second
+    // difference of the points.
+    const double ax = p0.x - 2 * p1.x + p2.x, ay = p0.y - 2 * p1.y + p2.y;
+    const double bx = p1.x - 2 * p2.x + p3.x, by = p1.y - 2 * p2.y + p3.y;
+    constexpr double kLimit = kFlatness / 0.75;
+    if (std::max(ax * ax + ay * ay, bx * bx + by * by) <= kLimit * kLimit || depth >= kMaxDepth) {
+        if (m_chain.empty() || m_chain.back().x != p0.x || m_chain.back().y != p0.y) {
+            StrokeChain();
+            m_chain.push_back(p0);
+        }
+        m_chain.push_back(p3);
+        return;
+    }
+    const Point a{(p0.x + p1.x) / 2, (p0.y + p1.y) / 2};
+    const Point b{(p1.x + p2.x) / 2, (p1.y + p2.y) / 2};
+    const Point c{(p2.x + p3.x) / 2, (p2.y + p3.y) / 2};
+    const Point ab{(a.x + b.x) / 2, (a.y + b.y) / 2};
+    const Point bc{(b.x + c.x) / 2, (b.y + c.y) / 2};
+    const Point mid{(ab.x + bc.x) / 2, (ab.y + bc.y) / 2};
+    FlattenCubic(p0, a, ab, mid, depth + 1);
+    FlattenCubic(mid, bc, c, p3, depth + 1);
+}
+
+void WideRingPainter::StrokeChain() {
+    // The stroke of a polyline with a round pen is the union of its
+    // segments' bands and of discs at its points. Where the line bends only
+    // slightly, the two bands, each lengthened by r tan(t / 2) for a turn of
+    // t, cover the disc but for a sliver thinner than the flatness.
+    const std::size_t n = m_chain.size();
+    if (n == 1)
+        StrokeDisc(m_chain[0], m_color);
+    m_extend.assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        bool disc = i == 0 || i + 1 == n;
+        if (!disc) {
+            const Point& p = m_chain[i - 1];
+            const Point& q = m_chain[i];
+            const Point& r = m_chain[i + 1];
+            const double ux = q.x - p.x, uy = q.y - p.y, vx = r.x - q.x, vy = r.y - q.y;
+            const double lengths = Length(ux, uy) * Length(vx, vy);
+            const double c = lengths > 0 ? (ux * vx + uy * vy) / lengths : -1;
+            disc = c < m_dJoinCosine;
+            if (!disc)
+                m_extend[i] = m_dRadius * std::sqrt(std::max(1 - c, 0.0) / (1 + c));
+        }
+        if (disc)
+            StrokeDisc(m_chain[i], m_color);
+    }
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        StrokeBand(m_chain[i], m_chain[i + 1], m_extend[i], m_extend[i + 1], m_color);
+    m_chain.clear();
+}
+
+void WideRingPainter::StrokeDisc(Point p, QRgb color) {
+    const double r = m_dRadius;
+    // Pixel (x, y) is sampled at its centre (x + 0.5, y + 0.5).
+    const double top = std::max(p.y - r - 0.5, -1.0);
+    const double bottom = std::min(p.y + r - 0.5, double(m_nHeight));
+    if (top > bottom || p.x + r < -1 || p.x - r > m_nWidth + 1)
+        return;
+    const int y0 = std::max(int(std::ceil(top)), 0);
+    const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
+    for (int y = y0; y <= y1; ++y) {
+        if (m_free[std::size_t(y)] == 0)
+            continue;
+        const double t = y + 0.5 - p.y;
+        const double h = std::sqrt(std::max(r * r - t * t, 0.0));
+        const int x0 = std::max(int(std::ceil(std::max(p.x - h, -1.0) - 0.5)), 0);
+        const int x1 =
+            std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)), m_nWidth - 1);
+        if (x0 <= x1)
+            PaintFree(y, x0, x1, color);
+    }
+}
+
+void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color) {
+    const double r = m_dRadius;
+    double dx = b.x - a.x, dy = b.y - a.y;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    if (length == 0)
+        return;
+    // Lengthened at either end where it stands in for a join.
+    const double ux = dx / length, uy = dy / length;
+    a = {a.x - ux * extendA, a.y - uy * extendA};
+    b = {b.x + ux * extendB, b.y + uy * extendB};
+    dx = b.x - a.x;
+    dy = b.y - a.y;
+    const double l2 = dx * dx + dy * dy;
+    // The band's corners are its ends moved by r across it.
+    const double ex = r * std::abs(ux);
+    const double top = std::max(std::min(a.y, b.y) - ex - 0.5, -1.0);
+    const double bottom = std::min(std::max(a.y, b.y) + ex - 0.5, double(m_nHeight));
+    if (top > bottom)
+        return;
+    const int y0 = std::max(int(std::ceil(top)), 0);
+    const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
+    const double rl = r * std::sqrt(l2);
+    const double invDx = dx != 0 ? 1 / dx : 0, invDy = dy != 0 ? 1 / dy : 0;
+    for (int y = y0; y <= y1; ++y) {
+        if (m_free[std::size_t(y)] == 0)
+            continue;
+        // Points (x, Y) whose projection falls on the segment, within r of
+        // its line.
+        const double ey = y + 0.5 - a.y;
+        double lo = -kInf, hi = kInf;
+        if (dx != 0) {
+            const double t1 = -ey * dy * invDx, t2 = (l2 - ey * dy) * invDx;
+            lo = std::min(t1, t2);
+            hi = std::max(t1, t2);
+        } else if (ey * dy < 0 || ey * dy > l2) {
+            continue;
+        }
+        if (dy != 0) {
+            const double t1 = (ey * dx - rl) * invDy, t2 = (ey * dx + rl) * invDy;
+            lo = std::max(lo, std::min(t1, t2));
+            hi = std::min(hi, std::max(t1, t2));
+        } else if (std::abs(ey * dx) > rl) {
+            continue;
+        }
+        if (lo > hi)
+            continue;
+        const double left = std::max(a.x + lo, -1.0);
+        const double right = std::min(a.x + hi, m_nWidth + 1.0);
+        const int x0 = std::max(int(std::ceil(left - 0.5)), 0);
+        const int x1 = std::min(int(std::floor(right - 0.5)), m_nWidth - 1);
+        if (x0 <= x1)
+            PaintFree(y, x0, x1, color);
+    }
+}
+
+void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
+    std::vector<Span>& spans = m_taken[std::size_t(y)];
+    auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
+    std::size_t i = 0;
+    while (i < spans.size() && spans[i].last < x0 - 1)
+        ++i;
+    // Nothing to do when one taken span holds the whole run.
+    if (i < spans.size() && spans[i].first <= x0 && spans[i].last >= x1)
+        return;
+    int first = x0, last = x1, cursor = x0, painted = 0;
+    auto fill = [&](int from, int to) {
+        std::fill(row + from, row + to + 1, color);
+        painted += to - from + 1;
+    };
+    std::size_t j = i;
+    for (; j < spans.size() && spans[j].first <= x1 + 1; ++j) {
+        if (spans[j].first > cursor)
+            fill(cursor, std::min(spans[j].first - 1, x1));
+        cursor = std::max(cursor, spans[j].last + 1);
+        first = std::min(first, spans[j].first);
+        last = std::max(last, spans[j].last);
+    }
+    if (cursor <= x1)
+        fill(cursor, x1);
+    if (j == i) {
+        spans.insert(spans.begin() + std::ptrdiff_t(i), Span{first, last});
+    } else {
+        spans[i] = Span{first, last};
+        spans.erase(spans.begin() + std::ptrdiff_t(i) + 1, spans.begin() + std::ptrdiff_t(j));
+    }
+    m_free[std::size_t(y)] -= painted;
+    m_nUncovered -= painted;
+}

@@ -1,0 +1,59 @@
+#include "core/document/velmora_document.h"
+
+#include "core/animation/animation_renderer.h"
+#include "core/animation/animation_types.h"
+#include "core/base/atomic_write.h"
+
+PageSet PageSet::ForBase(const QString& base) {
+    return {base + QStringLiteral(".htm"), base + QStringLiteral(".gif"),
+            base + QStringLiteral("-cell.gif")};
+}
+
+VelmoraDocument::VelmoraDocument() = default;
+VelmoraDocument::~VelmoraDocument() = default;
+
+AnimationRenderer* VelmoraDocument::CreateRenderer(int type) {
+    const AnimationTypeInfo* info = AnimationTypeByRenderer(type);
+    if (!info || !info->IsAvailable())
+        return nullptr;
+    std::unique_ptr<AnimationRenderer> renderer = info->create();
+    renderer->SetAnimationGifPath(m_preview.gif);
+    renderer->SetCellGifPath(m_preview.cell);
+    m_renderers[std::size_t(type)] = std::move(renderer);
+    m_nAnimationType = type;
+    return m_renderers[std::size_t(type)].get();
+}
+
+AnimationRenderer* VelmoraDocument::Renderer(int type) const {
+    return type >= 1 && type <= 6 ? m_renderers[std::size_t(type)].get() : nullptr;
+}
+
+void VelmoraDocument::CopyTableGeometryTo(AnimationRenderer& renderer) const {
+    renderer.SetCellColor(m_table.GetCellColor());
+    renderer.SetTableWidth(m_table.GetWidth());
+    renderer.SetTableHeight(m_table.GetHeight());
+    renderer.SetRows(m_table.GetRows());
+    renderer.SetColumns(m_table.GetColumns());
+    renderer.SetBorder(m_table.GetBorder());
+}
+
+Status VelmoraDocument::WritePreviewPage() const {
+    QString error;
+    if (!m_table.WritePage(m_preview.page, QString(), &error))
+        return Status::Error(error);
+    return Status::Ok();
+}
+
+Status VelmoraDocument::SaveTo(const PageSet& target, const QString& imageName) const {
+    Status result;
+    QString error;
+    if (!m_table.WritePage(target.page, imageName, &error))
+        result = Status::Error(error);
+    if (Status s = CopyFileAtomically(m_preview.gif, target.gif); !s && result)
+        result = s;
+    if (m_table.HasCellPattern()) {
+        if (Status s = CopyFileAtomically(m_preview.cell, target.cell); !s && result)
+            result = s;
+    }
+    return result;
+}

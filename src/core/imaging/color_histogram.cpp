@@ -1,0 +1,161 @@
+#include "core/imaging/color_histogram.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+inline std::uint32_t HashOf(std::uint32_t key) {
+    key *= 0x9E3779B1u; // Fibonacci hashing spreads neighbouring colours
+    return key ^ (key >> 15);
+}
+
+} // namespace
+
+ColorHistogram::ColorHistogram() : m_keys(1u << 12, kEmpty), m_counts(1u << 12, 0) {}
+
+ColorHistogram::ColorHistogram(Start start) : ColorHistogram() {
+    if (start == Start::Cells)
+        SwitchToCells();
+}
+
+void ColorHistogram::Grow() {
+    std::vector<std::uint32_t> keys(m_keys.size() * 2, kEmpty);
+    std::vector<std::uint32_t> counts(m_keys.size() * 2, 0);
+    const std::uint32_t mask = std::uint32_t(keys.size() - 1);
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        if (m_keys[i] == kEmpty)
+            continue;
+        std::uint32_t slot = HashOf(m_keys[i]) & mask;
+        while (keys[slot] != kEmpty)
+            slot = (slot + 1) & mask;
+        keys[slot] = m_keys[i];
+        counts[slot] = m_counts[i];
+    }
+    m_keys.swap(keys);
+    m_counts.swap(counts);
+}
+
+void ColorHistogram::SwitchToCells() {
+    m_cells.assign(std::size_t(1) << (3 * kCellBits), Cell());
+    const std::uint64_t pixels = m_nPixels;
+    m_nUsed = 0;
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        if (m_keys[i] != kEmpty)
+            AddToCell(m_keys[i], m_counts[i]);
+    }
+    m_nPixels = pixels;
+    std::vector<std::uint32_t>().swap(m_keys);
+    std::vector<std::uint32_t>().swap(m_counts);
+}
+
+void ColorHistogram::AddToCell(QRgb color, std::uint64_t count) {
+    constexpr int shift = 8 - kCellBits;
+    const int r = qRed(color), g = qGreen(color), b = qBlue(color);
+    Cell& c = m_cells[(std::size_t(r >> shift) << (2 * kCellBits)) |
+                      (std::size_t(g >> shift) << kCellBits) | std::size_t(b >> shift)];
+    if (c.n == 0)
+        ++m_nUsed;
+    c.r += std::uint64_t(r) * count;
+    c.g += std::uint64_t(g) * count;
+    c.b += std::uint64_t(b) * count;
+    c.n += count;
+    m_nPixels += count;
+}
+
+void ColorHistogram::Add(QRgb color, std::uint32_t count) {
+    if (!m_cells.empty()) {
+        AddToCell(color, count);
+        return;
+    }
+    const std::uint32_t key = color & 0xFFFFFFu;
+    std::uint32_t mask = std::uint32_t(m_keys.size() - 1);
+    std::uint32_t slot = HashOf(key) & mask;
+    while (m_keys[slot] != kEmpty) {
+        if (m_keys[slot] == key) {
+            const std::uint64_t sum = std::uint64_t(m_counts[slot]) + count;
+            m_counts[slot] = std::uint32_t(std::min<std::uint64_t>(sum, 0xFFFFFFFFu));
+            m_nPixels += count;
+            return;
+        }
+        slot = (slot + 1) & mask;
+    }
+    m_keys[slot] = key;
+    m_counts[slot] = count;
+    m_nPixels += count;
+    if (++m_nUsed > kExactLimit)
+        SwitchToCells();
+    else if (m_nUsed * 2 > m_keys.size())
+        Grow();
+}
+
+bool ColorHistogram::AddFrame(const QImage& frame) {
+    const QImage rgb =
+        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
+            ? frame
+            : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
+    // The sizes are read once: QImage's accessors are not inlined, and a
+    // call per pixel cost as much as the counting.
+    const int width = rgb.width(), height = rgb.height();
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        // Runs of one colour are common (stripes, flat areas): count them
+        // with one table look-up.
+        QRgb run = row[0] & 0xFFFFFFu;
+        std::uint32_t length = 0;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = row[x] & 0xFFFFFFu;
+            if (c == run) {
+                ++length;
+                continue;
+            }
+            Add(run, length);
+            run = c;
+            length = 1;
+        }
+        if (length)
+            Add(run, length);
+    }
+    return true;
+}
+
+void ColorHistogram::Merge(const ColorHistogram& other) {
+    if (!other.m_cells.empty()) {
+        if (m_cells.empty())
+            SwitchToCells();
+        for (std::size_t i = 0; i < other.m_cells.size(); ++i) {
+            const Cell& o = other.m_cells[i];
+            if (o.n == 0)
+                continue;
+            Cell& c = m_cells[i];
+            if (c.n == 0)
+                ++m_nUsed;
+            c.r += o.r, c.g += o.g, c.b += o.b, c.n += o.n;
+        }
+        m_nPixels += other.m_nPixels;
+        return;
+    }
+    for (std::size_t i = 0; i < other.m_keys.size(); ++i) {
+        if (other.m_keys[i] != kEmpty)
+            Add(other.m_keys[i], other.m_counts[i]);
+    }
+}
+
+std::vector<ColorHistogram::Entry> ColorHistogram::Entries() const {
+    std::vector<Entry> entries;
+    entries.reserve(m_nUsed);
+    for (const Cell& c : m_cells) {
+        if (c.n == 0)
+            continue;
+        const auto mean = [&](std::uint64_t sum) { return int((sum + c.n / 2) / c.n); };
+        entries.push_back({qRgb(mean(c.r), mean(c.g), mean(c.b)) & 0xFFFFFFu,
+                           std::uint32_t(std::min<std::uint64_t>(c.n, 0xFFFFFFFFu))});
+    }
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        if (m_keys[i] != kEmpty)
+            entries.push_back({m_keys[i], m_counts[i]});
+    }
+    return entries;
+}

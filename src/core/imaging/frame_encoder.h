@@ -1,0 +1,104 @@
+// The save pipeline shared by every animation: frames from a source, one
+// palette for all of them (and frames' own where that pays), remapping
+// (dithered or not), the optional cell mask, and the GIF writer. Frames that do not depend on each
+// other are drawn and remapped in parallel and written in order.
+#pragma once
+
+#include "core/base/status.h"
+#include "core/imaging/cell_mask.h"
+#include "core/imaging/gif_writer.h"
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <array>
+#include <cstddef>
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual int FrameCount() const = 0;
+    virtual QSize FrameSize() const = 0;
+    // Random-access sources draw any frame at any time, from several threads
+    // at once. Others are asked for frames 0, 1, 2... on one thread at a
+    // time, and Restart() precedes a second run through them.
+    virtual bool IsRandomAccess() const { return true; }
+    virtual void Restart() {}
+    // Fills *frame (FrameSize(), RGB32) with frame i.
+    virtual Status DrawFrame(int index, QImage* frame) = 0;
+    virtual int FrameDelay(int index) const = 0;
+};
+
+// Receives progress; returning false cancels the save.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual bool Progress(int done, int total) = 0;
+};
+
+// global: one palette for every frame; local: each frame gets its own;
+// auto: frames get their own where the animation's colours move so much that
+// the global palette serves them clearly worse.
+enum class PaletteMode { Global, Local, Auto };
+
+struct EncodeOptions {
+    bool dither = true;
+    PaletteMode palette = PaletteMode::Auto;
+    GifFileOptions file;
+    int disposal = 0;
+    int maxColors = 256;
+    // With a mask, palette entry 0 is reserved and every frame is cut by it.
+    const CellMask* mask = nullptr;
+    QRgb transparentColor = qRgb(255, 255, 255);
+    int threads = 0; // 0: one per core
+    // With disposal 0 or 1 the previous frame stays on screen, so a frame
+    // only stores the rectangle that changed, and, where the palette has an
+    // entry to spare (or a cell mask makes entry 0 transparent), leaves the
+    // pixels that stayed the same transparent.
+    bool interframe = true;
+    // Pixels looked at to choose the palette; above it, frames are sampled
+    // evenly. Sampled frames are kept for the second pass when all of them
+    // are sampled.
+    std::size_t paletteSamplePixels = std::size_t(16) << 20;
+};
+
+struct EncodeStats {
+    int frames = 0;
+    int paletteSize = 0;
+    int sampledFrames = 0;
+    int localPalettes = 0; // frames written with their own colour table
+    // Thread time spent in each stage, summed over threads (seconds).
+    double drawSeconds = 0;
+    double paletteSeconds = 0;
+    double remapSeconds = 0;
+    double writeSeconds = 0;
+    double wallSeconds = 0;
+};
+
+// Writes the animation to path (temporary file renamed into place). A failure
+// or a cancel leaves any previous file at path untouched.
+Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeOptions& options,
+                         ProgressSink* progress = nullptr, EncodeStats* stats = nullptr);
+
+// Where a frame differs from the frame before it (`previous`: its indices,
+// same size): the rectangle (empty when nothing changed) and the share of
+// the rectangle's pixels that are nonetheless the same.
+struct ChangedPart {
+    QRect rect;
+    double unchangedShare = 0;
+};
+// With `translate` (frames with different palettes), previous index k shows
+// the same colour as the frame's index translate[k], or none when -1.
+ChangedPart FindChanges(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                        const std::array<int, 256>* translate = nullptr);
+
+// The frame cut down to the changed rectangle (one pixel when nothing
+// changed). With unchanged >= 0 the pixels that did not change take that
+// index, which becomes the frame's transparent index; with -1 they keep
+// their own.
+IndexedImage CutOut(const IndexedImage& frame, const std::vector<std::uint8_t>& previous,
+                    const ChangedPart& part, int unchanged,
+                    const std::array<int, 256>* translate = nullptr);
+
+// The message of a cancelled save.
+QString CancelledMessage();

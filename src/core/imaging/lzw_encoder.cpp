@@ -1,0 +1,144 @@
+#include "core/imaging/lzw_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+int GifMinCodeSize(int colors) {
+    int bits = 1;
+    while ((1 << bits) < colors && bits < 8)
+        ++bits;
+    return std::max(2, bits);
+}
+
+namespace {
+
+// Packs codes least significant bit first into 255-byte sub-blocks.
+class CodeWriter {
+public:
+    explicit CodeWriter(std::size_t reserve) {
+        m_out.reserve(reserve);
+        m_out.push_back(0);
+    }
+    void Put(unsigned code, int size) {
+        m_bits |= std::uint64_t(code) << m_nCount;
+        m_nCount += size;
+        while (m_nCount >= 8) {
+            PutByte(std::uint8_t(m_bits & 0xFF));
+            m_bits >>= 8;
+            m_nCount -= 8;
+        }
+    }
+    // Notes where the code that completes the image ends.
+    void MarkLastPixel() { m_nMarkBits = m_nBytes * 8 + std::size_t(m_nCount); }
+    std::vector<std::uint8_t> Finish() {
+        if (m_nCount > 0)
+            PutByte(std::uint8_t(m_bits & 0xFF));
+        if (m_out[m_nBlockStart] == 0)
+            m_out.pop_back(); // no empty block before the terminator
+        KeepEndWithLastPixel();
+        return std::move(m_out);
+    }
+
+private:
+    void PutByte(std::uint8_t byte) {
+        if (m_out[m_nBlockStart] == 255) {
+            m_nBlockStart = m_out.size();
+            m_out.push_back(0);
+        }
+        m_out.push_back(byte);
+        ++m_out[m_nBlockStart];
+        ++m_nBytes;
+    }
+    // Some decoders (ImageMagick 6) stop reading at the last pixel and take
+    // whatever sub-block is left for the start of the next block of the file.
+    // When the end code would start a sub-block of its own, the one before
+    // gives up its last bytes, so that the final sub-block also holds the end
+    // of the last pixel's code.
+    void KeepEndWithLastPixel() {
+        if (m_nMarkBits == 0 || m_nBlockStart == 0)
+            return;
+        const std::size_t markByte = (m_nMarkBits - 1) / 8;
+        const std::size_t lastStart = (m_nBytes - 1) / 255 * 255; // data offset of the last block
+        if (markByte >= lastStart)
+            return;
+        const std::size_t move = lastStart - markByte;
+        const std::size_t header = m_nBlockStart;
+        const std::size_t lastLength = m_out[header];
+        // The previous block is full (255 bytes) and the tail is a few bytes.
+        std::rotate(m_out.begin() + std::ptrdiff_t(header - move),
+                    m_out.begin() + std::ptrdiff_t(header),
+                    m_out.begin() + std::ptrdiff_t(header + 1));
+        m_nBlockStart = header - move;
+        m_out[m_nBlockStart] = std::uint8_t(lastLength + move);
+        m_out[header - 256] = std::uint8_t(255 - move); // the previous header
+    }
+
+    std::vector<std::uint8_t> m_out;
+    std::size_t m_nBlockStart = 0;
+    std::size_t m_nBytes = 0; // data bytes, without the length bytes
+    std::size_t m_nMarkBits = 0;
+    std::uint64_t m_bits = 0;
+    int m_nCount = 0;
+};
+
+constexpr int kMaxCode = 4095;
+constexpr std::uint32_t kTableSize = 1 << 14; // four times the 4096 codes: short probes
+constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+} // namespace
+
+std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t count,
+                                    int minCodeSize) {
+    const unsigned clear = 1u << minCodeSize;
+    const unsigned end = clear + 1;
+    CodeWriter out(count / 2 + 64);
+    // (prefix code << 8 | next index) -> code, open addressing; key and code
+    // share one word (key << 12 | code) so a probe is one load. No entry can
+    // be all ones: its prefix would have to be the last code itself.
+    std::vector<std::uint32_t> table(kTableSize, kEmpty);
+
+    int size = minCodeSize + 1;
+    unsigned maxCode = end;
+    out.Put(clear, size);
+    if (count == 0) {
+        out.Put(end, size);
+        return out.Finish();
+    }
+    unsigned prefix = indices[0];
+    for (std::size_t i = 1; i < count; ++i) {
+        const unsigned next = indices[i];
+        const std::uint32_t key = (prefix << 8) | next;
+        std::uint32_t slot = (key * 2654435761u) >> 18; // 14 bits of the hash
+        std::uint32_t entry;
+        while ((entry = table[slot]) != kEmpty && (entry >> 12) != key)
+            slot = (slot + 1) & (kTableSize - 1);
+        if (entry != kEmpty) {
+            prefix = entry & 0xFFFu;
+            continue;
+        }
+        out.Put(prefix, size);
+        table[slot] = (key << 12) | ++maxCode;
+        // The decoder widens its codes once its table reaches the next
+        // power of two, one code after the encoder added the entry.
+        if (maxCode >= (1u << size) && size < 12)
+            ++size;
+        if (maxCode == kMaxCode) {
+            out.Put(clear, size);
+            std::fill(table.begin(), table.end(), kEmpty);
+            size = minCodeSize + 1;
+            maxCode = end;
+        }
+        prefix = next;
+    }
+    out.Put(prefix, size);
+    out.MarkLastPixel();
+    // The decoder adds a table entry for every code but the first after a
+    // clear, this last one too, and widens when its table reaches the next
+    // power of two: the end code comes at the width it has then. (No
+    // trailing clear: a decoder that stops at the last pixel never reads it,
+    // and one that does must agree on its width all the same.)
+    if (maxCode + 1 >= (1u << size) && size < 12)
+        ++size;
+    out.Put(end, size);
+    return out.Finish();
+}

@@ -1,0 +1,178 @@
+#include "core/imaging/palette_sampler.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr int kCellBits = 5;
+constexpr std::size_t kCellWords = (std::size_t(1) << (3 * kCellBits)) / 64;
+
+} // namespace
+
+void RunOnThreads(int threads, const std::function<void(int)>& body) {
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(body, t);
+    body(0);
+    for (auto& t : pool)
+        t.join();
+}
+
+int ThreadCount(int requested, int work) {
+    const int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
+    return std::clamp(n, 1, std::max(1, work));
+}
+
+PaletteSampler::PaletteSampler(FrameSource& source, EncodeControl& control)
+    : m_source(source), m_control(control) {}
+
+std::vector<int> PaletteSampler::ChooseSamples(int frameCount, QSize frameSize,
+                                               std::size_t samplePixels) {
+    const std::size_t framePixels =
+        std::size_t(frameSize.width()) * std::size_t(frameSize.height());
+    const std::size_t budget = std::max<std::size_t>(samplePixels, framePixels);
+    const int sampled = int(std::min<std::size_t>(std::size_t(frameCount), budget / framePixels));
+    std::vector<int> samples(std::size_t(std::max(sampled, 0)));
+    for (int k = 0; k < sampled; ++k)
+        samples[std::size_t(k)] = int((std::int64_t(k) * frameCount) / sampled);
+    return samples;
+}
+
+int PaletteSampler::Steps(const FrameSource& source, int samples) {
+    return source.IsRandomAccess() ? samples : source.FrameCount();
+}
+
+bool PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
+                           std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount) {
+    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32)
+        return Count(frame.convertToFormat(QImage::Format_RGB32), histogram, cells, frameCellCount);
+    if (frame.isNull() || !histogram.AddFrame(frame))
+        return false;
+    // The cells are looked at on every other row and column: the spread is
+    // an estimate, and smooth pictures lose nothing by it.
+    std::vector<std::uint64_t> mine(kCellWords, 0);
+    constexpr int shift = 8 - kCellBits;
+    for (int y = 0; y < frame.height(); y += 2) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        for (int x = 0; x < frame.width(); x += 2) {
+            const QRgb c = row[x];
+            const std::size_t cell = (std::size_t(qRed(c) >> shift) << (2 * kCellBits)) |
+                                     (std::size_t(qGreen(c) >> shift) << kCellBits) |
+                                     std::size_t(qBlue(c) >> shift);
+            mine[cell >> 6] |= std::uint64_t(1) << (cell & 63);
+        }
+    }
+    std::uint64_t n = 0;
+    for (std::size_t w = 0; w < kCellWords; ++w) {
+        n += std::uint64_t(std::popcount(mine[w]));
+        cells[w] |= mine[w];
+    }
+    *frameCellCount += n;
+    return true;
+}
+
+void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads) {
+    const int count = m_source.FrameCount();
+    const int sampled = int(samples.size());
+    const QSize size = m_source.FrameSize();
+    const QString frameMemory =
+        QStringLiteral("a %1 x %2 frame").arg(size.width()).arg(size.height());
+    if (!m_control.Guard(QStringLiteral("the frames"),
+                         [&] { m_kept.assign(keep ? count : 0, QImage()); }))
+        return;
+    std::vector<std::uint64_t> cells(kCellWords, 0);
+    std::uint64_t frameCells = 0;
+
+    if (m_source.IsRandomAccess()) {
+        std::atomic<int> next{0};
+        std::mutex mergeMutex;
+        RunOnThreads(ThreadCount(threads, sampled), [&](int) {
+            ColorHistogram mine;
+            std::vector<std::uint64_t> myCells(kCellWords, 0);
+            std::uint64_t myFrameCells = 0;
+            QImage frame;
+            for (;;) {
+                const int k = next++;
+                if (k >= sampled || m_control.Aborted())
+                    break;
+                const int index = samples[std::size_t(k)];
+                const bool drawn = m_control.Guard(frameMemory, [&] {
+                    {
+                        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
+                        frame = QImage();
+                        if (Status s = m_source.DrawFrame(index, &frame); !s) {
+                            m_control.Fail(s);
+                            return;
+                        }
+                        if (!m_control.CheckFrame(frame, size, index))
+                            return;
+                    }
+                    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+                    if (!Count(frame, mine, myCells, &myFrameCells))
+                        m_control.FailOutOfMemory(frameMemory);
+                });
+                if (!drawn || m_control.Aborted())
+                    break;
+                // Each frame has its own slot; nothing else touches them now.
+                if (keep)
+                    m_kept[std::size_t(index)] = frame;
+                if (index < 2)
+                    m_first[index] = frame;
+                m_control.Step();
+            }
+            EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+            std::lock_guard lock(mergeMutex); // not the control's: a failure takes that
+            m_control.Guard(QStringLiteral("the colour count"), [&] { m_histogram.Merge(mine); });
+            for (std::size_t w = 0; w < kCellWords; ++w)
+                cells[w] |= myCells[w];
+            frameCells += myFrameCells;
+        });
+    } else {
+        QImage frame;
+        std::size_t s = 0;
+        for (int i = 0; i < count && !m_control.Aborted(); ++i) {
+            const bool ok = m_control.Guard(frameMemory, [&] {
+                {
+                    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
+                    if (Status status = m_source.DrawFrame(i, &frame); !status) {
+                        m_control.Fail(status);
+                        return;
+                    }
+                    if (!m_control.CheckFrame(frame, size, i))
+                        return;
+                }
+                const bool sample = s < samples.size() && samples[s] == i;
+                if (sample) {
+                    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+                    if (!Count(frame, m_histogram, cells, &frameCells))
+                        m_control.FailOutOfMemory(frameMemory);
+                    ++s;
+                }
+                // The source may draw the next frame into the same pixels.
+                if (sample && keep) {
+                    m_kept[std::size_t(i)] = frame.copy();
+                    if (m_kept[std::size_t(i)].isNull())
+                        m_control.FailOutOfMemory(frameMemory);
+                }
+                if (i < 2) {
+                    m_first[i] = frame.copy();
+                    if (m_first[i].isNull())
+                        m_control.FailOutOfMemory(frameMemory);
+                }
+            });
+            if (!ok || m_control.Aborted())
+                break;
+            m_control.Step();
+        }
+        m_source.Restart();
+    }
+    std::uint64_t animationCells = 0;
+    for (const std::uint64_t w : cells)
+        animationCells += std::uint64_t(std::popcount(w));
+    m_nAnimationCells = int(animationCells);
+    m_dFrameCells = sampled > 0 ? double(frameCells) / sampled : 0;
+}

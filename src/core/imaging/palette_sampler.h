@@ -1,0 +1,65 @@
+// The first stage of a save: draws the frames the palette is chosen from and
+// counts their colours, in parallel for sources that draw any frame at any
+// time. When every frame is sampled the frames are kept, so the remap stage
+// does not draw them again.
+#pragma once
+
+#include "core/imaging/color_histogram.h"
+#include "core/imaging/encode_control.h"
+#include "core/imaging/frame_encoder.h"
+
+#include <QImage>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class PaletteSampler {
+public:
+    PaletteSampler(FrameSource& source, EncodeControl& control);
+
+    // Frames evenly spread over the animation, as many as fit samplePixels
+    // (at least one).
+    static std::vector<int> ChooseSamples(int frameCount, QSize frameSize,
+                                          std::size_t samplePixels);
+    // Progress steps Run() takes: one per frame drawn.
+    static int Steps(const FrameSource& source, int samples);
+
+    // Draws the frames at `samples` (ascending) and counts their colours;
+    // keeps every frame drawn when keep is set. A sequential source is drawn
+    // from its first frame to its last, then restarted. Failures go to the
+    // control.
+    void Run(const std::vector<int>& samples, bool keep, int threads);
+
+    const ColorHistogram& Histogram() const { return m_histogram; }
+    // Frame i (null unless kept); the remap stage takes them.
+    std::vector<QImage>& Kept() { return m_kept; }
+    // Frames 0 and 1, when they were drawn (they tell whether the picture
+    // mostly stays from frame to frame).
+    const QImage& First(int i) const { return m_first[i]; }
+
+    // How widely the colours spread: the 32 x 32 x 32 cells of the colour
+    // cube that the sampled frames occupy together, and that one sampled
+    // frame occupies on average. An animation whose frames each hold a small
+    // part of its colours is one where a palette per frame pays.
+    int AnimationCells() const { return m_nAnimationCells; }
+    double FrameCells() const { return m_dFrameCells; }
+
+private:
+    // Counts one frame's colours into histogram and cells (one bit per cell);
+    // false when there was no memory to convert it.
+    static bool Count(const QImage& frame, ColorHistogram& histogram,
+                      std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount);
+
+    FrameSource& m_source;
+    EncodeControl& m_control;
+    ColorHistogram m_histogram;
+    std::vector<QImage> m_kept;
+    QImage m_first[2];
+    int m_nAnimationCells = 0;
+    double m_dFrameCells = 0;
+};
+
+// Runs body(worker) on `threads` threads, the caller's among them.
+void RunOnThreads(int threads, const std::function<void(int)>& body);
+// The threads to use: `requested`, or one per core for 0, at most `work`.
+int ThreadCount(int requested, int work);

@@ -1,0 +1,195 @@
+#include "core/imaging/remap_workers.h"
+
+#include "core/imaging/lzw_encoder.h"
+
+namespace {
+
+// Share of unchanged pixels in a frame's changed rectangle from which they
+// are stored as transparent holes rather than as themselves. Holes pay once
+// most of the rectangle stays (measured on stripes, flat scenes and test
+// cards); below that they break the runs the compression lives on.
+constexpr double kHolesShare = 0.85;
+
+} // namespace
+
+void RemapWorkers::TranslateIndices(const PaletteColors& before, const PaletteColors& now,
+                                    std::array<int, 256>* translate) const {
+    translate->fill(-1);
+    const int first = m_plan.FirstUsable();
+    const int unchanged = m_plan.Unchanged();
+    const int end = int(now.size()) - (unchanged > 0 ? 1 : 0);
+    // Entry 0 of a masked animation is the mask in every palette.
+    if (first > 0)
+        (*translate)[0] = 0;
+    for (int k = first; k < int(before.size()) && k < 256; ++k) {
+        if (k == unchanged)
+            continue;
+        const QRgb c = before[std::size_t(k)] & 0xFFFFFFu;
+        for (int j = first; j < end; ++j)
+            if ((now[std::size_t(j)] & 0xFFFFFFu) == c) {
+                (*translate)[std::size_t(k)] = j;
+                break;
+            }
+    }
+}
+
+RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
+                           const EncodeOptions& options, PalettePlan& plan,
+                           std::vector<QImage>& kept, OrderedWriter& writer, bool interframe,
+                           int minCodeSize)
+    : m_source(source), m_control(control), m_options(options), m_plan(plan), m_kept(kept),
+      m_writer(writer), m_bInterframe(interframe), m_nMinCodeSize(minCodeSize),
+      m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()) {}
+
+RemapWorkers::~RemapWorkers() {
+    Join();
+}
+
+void RemapWorkers::Start(int threads) {
+    for (int t = 0; t < threads; ++t)
+        m_threads.emplace_back([this] { Work(); });
+}
+
+void RemapWorkers::Join() {
+    for (auto& t : m_threads)
+        t.join();
+    m_threads.clear();
+}
+
+void RemapWorkers::Work() {
+    QImage frame;
+    for (;;) {
+        const int i = m_writer.Claim();
+        if (i < 0)
+            return;
+        bool more = false;
+        m_control.Guard(QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()),
+                        [&] { more = Encode(i, frame); });
+        if (!more) {
+            m_control.WakeAll();
+            return;
+        }
+    }
+}
+
+bool RemapWorkers::Draw(int index, QImage& frame) {
+    if (!m_kept.empty()) {
+        auto lock = m_control.Lock(); // the palette chain reads them too
+        frame = std::move(m_kept[std::size_t(index)]);
+        m_kept[std::size_t(index)] = QImage();
+        return true;
+    }
+    const bool sequential = !m_source.IsRandomAccess();
+    if (sequential) {
+        auto lock = m_control.Lock();
+        if (!m_control.Wait(lock, [&] { return m_nNextDraw == index; }))
+            return false;
+    }
+    Status s;
+    {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
+        frame = QImage();
+        try {
+            s = m_source.DrawFrame(index, &frame);
+        } catch (...) {
+            if (sequential) { // let the next frame's worker go on to see the abort
+                {
+                    auto lock = m_control.Lock();
+                    m_nNextDraw = index + 1;
+                }
+                m_control.WakeAll();
+            }
+            throw;
+        }
+    }
+    if (sequential) {
+        {
+            auto lock = m_control.Lock();
+            m_nNextDraw = index + 1;
+        }
+        m_control.WakeAll();
+    }
+    if (!s) {
+        m_control.Fail(s);
+        return false;
+    }
+    return m_control.CheckFrame(frame, m_size, index);
+}
+
+bool RemapWorkers::Encode(int i, QImage& frame) {
+    // The chain is done with a frame once its palette is chosen.
+    const std::shared_ptr<const PaletteColors> local = m_plan.LocalPalette(i);
+    if (!Draw(i, frame) || m_control.Aborted())
+        return false;
+    IndexedImage indexed;
+    {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+        indexed = IndexedImage(m_size.width(), m_size.height());
+        std::unique_ptr<Remapper> own;
+        if (local) {
+            const int unchanged = m_plan.Unchanged();
+            const PaletteColors usable(local->begin(), local->end() - (unchanged > 0 ? 1 : 0));
+            own = std::make_unique<Remapper>(usable, m_plan.FirstUsable(), Remapper::Use::OneFrame);
+            indexed.palette = *local;
+        }
+        const Remapper& remapper = own ? *own : m_plan.GlobalRemapper();
+        if (!remapper.Remap(frame, m_plan.Dither(), indexed.pixels.data())) {
+            m_control.FailOutOfMemory(
+                QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+            return false;
+        }
+        frame = QImage(); // not needed any more: memory back before the next frame
+        if (m_bMasked)
+            MergeCellMask(indexed, *m_options.mask);
+        indexed.delay = m_source.FrameDelay(i);
+        indexed.disposal = m_options.disposal;
+    }
+    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Write);
+    if (m_bInterframe) {
+        auto mine = std::make_shared<Shown>();
+        mine->indices = indexed.pixels;
+        mine->palette = local;
+        std::shared_ptr<const Shown> previous;
+        {
+            auto lock = m_control.Lock();
+            m_shown.emplace(i, std::move(mine));
+            m_control.WakeAll();
+            if (i > 0) {
+                if (!m_control.Wait(lock, [&] { return m_shown.count(i - 1) > 0; }))
+                    return false;
+                previous = m_shown[i - 1];
+            }
+        }
+        if (previous) {
+            // The changed rectangle alone, and the same with its unchanged
+            // pixels transparent: the second pays where much stays the
+            // same, but its holes cost where little does.
+            // Between different palettes a pixel stays when its colour
+            // does.
+            std::array<int, 256> translate;
+            const bool same = previous->palette == local;
+            if (!same) {
+                const PaletteColors& before =
+                    previous->palette ? *previous->palette : m_plan.Global();
+                const PaletteColors& now = local ? *local : m_plan.Global();
+                TranslateIndices(before, now, &translate);
+            }
+            const ChangedPart part =
+                FindChanges(indexed, previous->indices, same ? nullptr : &translate);
+            const int unchanged = m_plan.Unchanged();
+            const bool holes = unchanged >= 0 && (part.rect.isEmpty() || m_bMasked ||
+                                                  part.unchangedShare >= kHolesShare);
+            indexed = CutOut(indexed, previous->indices, part, holes ? unchanged : -1,
+                             same ? nullptr : &translate);
+        }
+        auto lock = m_control.Lock();
+        m_shown.erase(i - 1); // only this frame needed it
+    }
+    // Compressed here, in parallel; the writer only copies bytes.
+    EncodedFrame encoded;
+    encoded.lzw = LzwEncode(indexed.pixels.data(), indexed.pixels.size(), m_nMinCodeSize);
+    indexed.pixels = std::vector<std::uint8_t>();
+    encoded.image = std::move(indexed);
+    m_writer.Put(i, std::move(encoded));
+    return true;
+}

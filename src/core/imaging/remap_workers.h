@@ -1,0 +1,62 @@
+// The middle stage of a save, on several threads: each worker takes the next
+// frame (kept by the sampler, or drawn now), maps it to its palette, cuts it
+// by the cell mask, keeps only what changed since the frame before, and
+// compresses it for the ordered writer.
+#pragma once
+
+#include "core/imaging/encode_control.h"
+#include "core/imaging/frame_encoder.h"
+#include "core/imaging/ordered_writer.h"
+#include "core/imaging/palette_plan.h"
+
+#include <QImage>
+#include <array>
+#include <map>
+#include <memory>
+#include <thread>
+#include <vector>
+
+class RemapWorkers {
+public:
+    // kept: frames the sampler kept (taken as they are used), or empty.
+    RemapWorkers(FrameSource& source, EncodeControl& control, const EncodeOptions& options,
+                 PalettePlan& plan, std::vector<QImage>& kept, OrderedWriter& writer,
+                 bool interframe, int minCodeSize);
+    ~RemapWorkers(); // joins
+    RemapWorkers(const RemapWorkers&) = delete;
+    RemapWorkers& operator=(const RemapWorkers&) = delete;
+
+    void Start(int threads);
+    void Join();
+
+private:
+    // A frame's indices, kept until the next frame has compared itself with
+    // them.
+    struct Shown {
+        std::vector<std::uint8_t> indices;
+        std::shared_ptr<const PaletteColors> palette; // null: the global one
+    };
+    void Work();
+    // One frame from drawing to compressed data; false when the save ends.
+    bool Encode(int index, QImage& frame);
+    bool Draw(int index, QImage& frame);
+    // For each index of `before`, the index of `now` with the same colour,
+    // or -1.
+    void TranslateIndices(const PaletteColors& before, const PaletteColors& now,
+                          std::array<int, 256>* translate) const;
+
+    FrameSource& m_source;
+    EncodeControl& m_control;
+    const EncodeOptions& m_options;
+    PalettePlan& m_plan;
+    std::vector<QImage>& m_kept;
+    OrderedWriter& m_writer;
+    const bool m_bInterframe;
+    const int m_nMinCodeSize;
+    const bool m_bMasked;
+    const QSize m_size;
+    std::vector<std::thread> m_threads;
+    // Under the control's lock:
+    std::map<int, std::shared_ptr<const Shown>> m_shown;
+    int m_nNextDraw = 0; // sequential sources draw in order
+};

@@ -1,0 +1,338 @@
+#include "core/imaging/remapper.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <vector>
+
+void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
+    std::free(p);
+}
+
+Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int threads)
+    : m_nFirst(std::clamp(firstUsable, 0, int(palette.size()))),
+      m_nCount(int(std::min<std::size_t>(palette.size(), 256))),
+      m_nCellBits(use == Use::Animation ? 5 : 4) {
+    if (m_nFirst >= m_nCount)
+        m_nFirst = 0; // nothing usable: fall back to every entry
+    for (int i = 0; i < m_nCount; ++i) {
+        m_r[i] = qRed(palette[i]);
+        m_g[i] = qGreen(palette[i]);
+        m_b[i] = qBlue(palette[i]);
+    }
+    BuildCandidateGrid(threads);
+    if (use == Use::OneFrame)
+        return;
+    auto* table =
+        static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
+    if (!table)
+        throw std::bad_alloc();
+    m_cache.reset(table);
+}
+
+Remapper::~Remapper() = default;
+
+void Remapper::BuildCandidateGrid(int threads) {
+    const int bits = m_nCellBits, cells = 1 << bits, span = 256 / cells;
+    // Per axis and cell: each entry's nearest and farthest squared distance
+    // to the cell's span, so that a cell's bounds are three look-ups.
+    const int n = m_nCount - m_nFirst;
+    if (n <= 0) {
+        // No entries: every cell's list is empty.
+        m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
+        return;
+    }
+    std::vector<std::int32_t> nearAxis(std::size_t(3) * cells * n), farAxis(nearAxis.size());
+    const std::int32_t* channel[3] = {m_r + m_nFirst, m_g + m_nFirst, m_b + m_nFirst};
+    for (int a = 0; a < 3; ++a)
+        for (int c = 0; c < cells; ++c) {
+            const int lo = c * span, hi = lo + span - 1;
+            std::int32_t* nearest = &nearAxis[(std::size_t(a) * cells + c) * n];
+            std::int32_t* farthest = &farAxis[(std::size_t(a) * cells + c) * n];
+            for (int i = 0; i < n; ++i) {
+                const int p = channel[a][i];
+                const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
+                const int f = std::max(std::abs(p - lo), std::abs(p - hi));
+                nearest[i] = d * d;
+                farthest[i] = f * f;
+            }
+        }
+    // Each thread lists the cells of its own slices of red, in cell order;
+    // the slices are then joined in order, so the grid is the same for any
+    // thread count.
+    struct Slice {
+        std::vector<std::uint32_t> count; // candidates per cell, padding included
+        std::vector<std::int16_t> picked;
+    };
+    std::vector<Slice> slices(static_cast<std::size_t>(cells));
+    auto build = [&](int cr) {
+        Slice& slice = slices[std::size_t(cr)];
+        slice.count.reserve(std::size_t(cells) * cells);
+        std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
+            farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
+        const std::int32_t* nr = &nearAxis[(std::size_t(0) * cells + cr) * n];
+        const std::int32_t* fr = &farAxis[(std::size_t(0) * cells + cr) * n];
+        for (int cg = 0; cg < cells; ++cg) {
+            const std::int32_t* ng = &nearAxis[(std::size_t(1) * cells + cg) * n];
+            const std::int32_t* fg = &farAxis[(std::size_t(1) * cells + cg) * n];
+            for (int i = 0; i < n; ++i)
+                nearRG[i] = nr[i] + ng[i], farRG[i] = fr[i] + fg[i];
+            for (int cb = 0; cb < cells; ++cb) {
+                const std::int32_t* nb = &nearAxis[(std::size_t(2) * cells + cb) * n];
+                const std::int32_t* fb = &farAxis[(std::size_t(2) * cells + cb) * n];
+                // No colour of the cell is farther than `bound` from its
+                // nearest entry, so entries nearer than that are the
+                // candidates.
+                std::int32_t bound = 0x7FFFFFFF;
+                for (int i = 0; i < n; ++i) {
+                    nearest[i] = nearRG[i] + nb[i];
+                    bound = std::min(bound, farRG[i] + fb[i]);
+                }
+                const std::size_t first = slice.picked.size();
+                slice.picked.resize(first + std::size_t(n + kLanes));
+                std::int16_t* pick = slice.picked.data() + first;
+                int picked = 0;
+                for (int i = 0; i < n; ++i) {
+                    pick[picked] = std::int16_t(i + m_nFirst);
+                    picked += nearest[i] <= bound;
+                }
+                while (picked % kLanes != 0) {
+                    pick[picked] = pick[picked - 1];
+                    ++picked;
+                }
+                slice.picked.resize(first + std::size_t(picked));
+                slice.count.push_back(std::uint32_t(picked));
+            }
+        }
+    };
+    threads = std::clamp(threads, 1, cells);
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int cr = next++; cr < cells; cr = next++)
+            build(cr);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (auto& t : pool)
+        t.join();
+
+    m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
+    std::size_t total = 0;
+    for (const Slice& slice : slices)
+        total += slice.picked.size();
+    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex}) {
+        list->clear();
+        list->reserve(total);
+    }
+    std::size_t cell = 0;
+    for (const Slice& slice : slices) {
+        const std::int16_t* from = slice.picked.data();
+        for (const std::uint32_t count : slice.count) {
+            m_cellStart[cell++] = std::uint32_t(m_candIndex.size());
+            AddCandidates(from, int(count));
+            from += count;
+        }
+    }
+    m_cellStart.back() = std::uint32_t(m_candIndex.size());
+}
+
+void Remapper::AddCandidates(const std::int16_t* indices, int count) {
+    const std::size_t at = m_candIndex.size();
+    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex})
+        list->resize(at + std::size_t(count));
+    for (int k = 0; k < count; ++k) {
+        const int i = indices[k];
+        m_candR[at + k] = std::int16_t(m_r[i]);
+        m_candG[at + k] = std::int16_t(m_g[i]);
+        m_candB[at + k] = std::int16_t(m_b[i]);
+        m_candIndex[at + k] = std::int16_t(i);
+    }
+}
+
+int Remapper::Search(std::uint32_t rgb) const {
+    const int r = int((rgb >> 16) & 0xFF), g = int((rgb >> 8) & 0xFF), b = int(rgb & 0xFF);
+    const int bits = m_nCellBits, shift = 8 - bits;
+    const std::size_t cell = (std::size_t(r >> shift) << (2 * bits)) |
+                             (std::size_t(g >> shift) << bits) | std::size_t(b >> shift);
+    // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
+    // is the nearest entry, the lowest index among equals.
+    const std::int16_t* cr = m_candR.data();
+    const std::int16_t* cg = m_candG.data();
+    const std::int16_t* cb = m_candB.data();
+    const std::int16_t* ci = m_candIndex.data();
+    const std::uint32_t end = m_cellStart[cell + 1];
+    if (m_cellStart[cell] == end)
+        return m_nFirst; // an empty palette
+    std::int32_t best = 0x7FFFFFFF;
+    for (std::uint32_t k = m_cellStart[cell]; k < end; ++k) {
+        const std::int32_t dr = r - cr[k], dg = g - cg[k], db = b - cb[k];
+        const std::int32_t key = ((dr * dr + dg * dg + db * db) << 8) | ci[k];
+        best = std::min(best, key);
+    }
+    return best & 0xFF;
+}
+
+int Remapper::Nearest(QRgb color) const {
+    const std::uint32_t key = color & 0xFFFFFFu;
+    if (!m_cache)
+        return Search(key);
+    std::atomic_ref<std::uint16_t> slot(m_cache.get()[key]);
+    std::uint16_t v = slot.load(std::memory_order_relaxed);
+    if (v == 0) {
+        v = std::uint16_t(Search(key) + 1);
+        slot.store(v, std::memory_order_relaxed);
+    }
+    return v - 1;
+}
+
+bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
+    const QImage rgb =
+        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
+            ? frame
+            : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
+    if (!dither) {
+        RemapPlain(rgb, out, false);
+        return true;
+    }
+    // A frame whose every colour is in the palette leaves no error to
+    // diffuse, so the plain mapping is the dithered result; it gives up at
+    // the first colour that is not.
+    if (!RemapPlain(rgb, out, true))
+        RemapDithered(rgb, out);
+    return true;
+}
+
+namespace {
+
+// A small direct-mapped cache of one remap call, kept in the first-level
+// cache: frames reuse few colours locally, and the shared 24-bit table is
+// too large to stay close.
+class LocalCache {
+public:
+    LocalCache() { m_keys.fill(0xFFFFFFFFu); }
+    template <typename Find> int Get(std::uint32_t rgb, Find find) {
+        const std::uint32_t slot = (rgb * 2654435761u) >> (32 - kBits);
+        if (m_keys[slot] != rgb) {
+            m_keys[slot] = rgb;
+            m_values[slot] = std::uint8_t(find(rgb));
+        }
+        return m_values[slot];
+    }
+
+private:
+    static constexpr int kBits = 12;
+    std::array<std::uint32_t, 1 << kBits> m_keys;
+    std::array<std::uint8_t, 1 << kBits> m_values;
+};
+
+} // namespace
+
+bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const {
+    const int w = frame.width();
+    const int h = frame.height();
+    LocalCache cache;
+    auto nearest = [this](std::uint32_t rgb) { return Nearest(rgb); };
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        std::uint8_t* dst = out + std::size_t(y) * w;
+        QRgb last = ~row[0];
+        std::uint8_t lastIndex = 0;
+        for (int x = 0; x < w; ++x) {
+            if (row[x] != last) {
+                last = row[x];
+                lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, nearest));
+                if (exactOnly &&
+                    qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
+                    return false;
+            }
+            dst[x] = lastIndex;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Diffusion carries three quarters of a small error on, and all but three
+// levels of a large one: full Floyd-Steinberg lets small errors pile up into
+// a grain that costs bytes and, once the eye (or a blur) averages it, quality
+// as well; the cap keeps the mean tone between far-apart palette colours.
+constexpr int kDampedShare = 4;      // of sixteen
+constexpr int kDampedMost = 3 * 256; // in 256ths of a level
+// A carried error this small (summed over the channels) is dropped, so flat
+// areas keep their own nearest colour instead of a sparse speckle, which LZW
+// pays for. A wider zone saves more bytes but leaves contour bands across
+// slow gradients.
+constexpr int kDeadZone = 3;
+
+// A carried error in sixteenths of a level, damped and rounded to levels.
+inline int Carried(int sixteenths) {
+    int v = sixteenths * 16;
+    const int damped = std::min(std::abs(v) * kDampedShare / 16, kDampedMost);
+    v = v > 0 ? v - damped : v + damped;
+    return (v + (v >= 0 ? 128 : -128)) / 256;
+}
+
+} // namespace
+
+void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
+    const int w = frame.width();
+    const int h = frame.height();
+    // Errors in sixteenths of a level, so no share is lost to rounding; one
+    // pixel of padding on each side, three channels interleaved.
+    std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
+    LocalCache cache;
+    auto search = [this](std::uint32_t rgb) { return Search(rgb); };
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        std::uint8_t* dst = out + std::size_t(y) * w;
+        std::fill(next.begin(), next.end(), 0);
+        // Serpentine order keeps the diffusion from drifting to one side.
+        const bool forward = (y & 1) == 0;
+        QRgb lastSource = ~row[0];
+        int lastIndex = 0;
+        const int step = forward ? 1 : -1;
+        int x = forward ? 0 : w - 1;
+        for (int n = 0; n < w; ++n, x += step) {
+            const QRgb src = row[x];
+            const int* e = &current[std::size_t(x + 1) * 3];
+            int cr = Carried(e[0]), cg = Carried(e[1]), cb = Carried(e[2]);
+            if (std::abs(cr) + std::abs(cg) + std::abs(cb) <= kDeadZone)
+                cr = cg = cb = 0;
+            int index, r, g, b;
+            if ((cr | cg | cb) == 0) {
+                // Without a carried error the pixel's own colour decides, and
+                // flat areas repeat it: the cache answers those at once.
+                if (src != lastSource) {
+                    lastSource = src;
+                    lastIndex = cache.Get(src & 0xFFFFFFu, search);
+                }
+                index = lastIndex;
+                r = qRed(src), g = qGreen(src), b = qBlue(src);
+            } else {
+                r = std::clamp(qRed(src) + cr, 0, 255);
+                g = std::clamp(qGreen(src) + cg, 0, 255);
+                b = std::clamp(qBlue(src) + cb, 0, 255);
+                index = cache.Get(std::uint32_t((r << 16) | (g << 8) | b), search);
+            }
+            dst[x] = std::uint8_t(index);
+            const int er = r - m_r[index], eg = g - m_g[index], eb = b - m_b[index];
+            int* ahead = &current[std::size_t(x + 1 + step) * 3];
+            int* below = &next[std::size_t(x + 1) * 3];
+            int* belowAhead = &next[std::size_t(x + 1 + step) * 3];
+            int* belowBehind = &next[std::size_t(x + 1 - step) * 3];
+            ahead[0] += er * 7, ahead[1] += eg * 7, ahead[2] += eb * 7;
+            belowBehind[0] += er * 3, belowBehind[1] += eg * 3, belowBehind[2] += eb * 3;
+            below[0] += er * 5, below[1] += eg * 5, below[2] += eb * 5;
+            belowAhead[0] += er, belowAhead[1] += eg, belowAhead[2] += eb;
+        }
+        current.swap(next);
+    }
+}

@@ -1,0 +1,70 @@
+// The table of one page (size, cell spacing, grid, colours) and the page
+// written from it. Setters clamp; nothing else validates the values.
+#pragma once
+
+#include "core/base/color_ref.h"
+#include "core/base/status.h"
+
+#include <QByteArray>
+#include <QString>
+
+class CHtmlTable {
+public:
+    CHtmlTable() = default;
+    virtual ~CHtmlTable() = default;
+
+    void SetShowCells(bool show) { m_bShowCells = show; }
+    void SetWidth(int width);
+    void SetHeight(int height);
+    // Kept within 1 .. min(width/2, height/2) of the size current at the
+    // call; a later size change does not re-clamp it.
+    void SetBorder(int border);
+    void SetRows(int rows);
+    void SetColumns(int columns);
+    void SetCellColor(COLORREF color) { m_crCellColor = color; }
+    void SetPageColor(COLORREF color) { m_crPageColor = color; }
+    // Whether the cell pattern is a separate GIF laid over the animation.
+    void SetCellPattern(bool separate) { m_bCellPattern = separate; }
+
+    int GetWidth() const { return m_nWidth; }
+    int GetHeight() const { return m_nHeight; }
+    int GetBorder() const { return m_nBorder; }
+    int GetRows() const { return m_nRows; }
+    int GetColumns() const { return m_nColumns; }
+    COLORREF GetCellColor() const { return m_crCellColor; }
+    COLORREF GetPageColor() const { return m_crPageColor; }
+    bool GetShowCells() const { return m_bShowCells; }
+    bool HasCellPattern() const { return m_bCellPattern; }
+
+    // The page text with CR LF line breaks, exactly as WritePage stores it;
+    // empty when CheckPageSize() refuses the page.
+    QByteArray ComposePage(const QString& pagePath, const QString& imageName) const;
+    // Bytes of that text, computed without composing it (64-bit; saturates
+    // at the largest qint64 for a grid beyond any size).
+    qint64 PageBytes(const QString& pagePath, const QString& imageName) const;
+    // Refuses a page over kMaxPageBytes (1 GiB) with a message naming the
+    // table's size.
+    Status CheckPageSize(const QString& pagePath, const QString& imageName) const;
+
+    // Writes the page (temporary file renamed into place), one row at a time.
+    // Returns 1 when the page was written, 0 otherwise with the reason in
+    // *errorMessage ("Cannot open <path>" when it cannot be created, "Cannot
+    // write <path>: <reason>" when a write fails); a failure leaves any
+    // existing page untouched.
+    int WritePage(const QString& pagePath, const QString& imageName,
+                  QString* errorMessage = nullptr) const;
+
+private:
+    struct PageParts;
+    PageParts ComposeParts(const QString& pagePath, const QString& imageName) const;
+
+    bool m_bShowCells = true;
+    int m_nWidth = 450;
+    int m_nHeight = 200;
+    int m_nBorder = 5;
+    int m_nRows = 2;
+    int m_nColumns = 3;
+    COLORREF m_crCellColor = 0xFFFFFF;
+    COLORREF m_crPageColor = 0xFFFFFF;
+    bool m_bCellPattern = false;
+};

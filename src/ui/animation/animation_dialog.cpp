@@ -1,0 +1,487 @@
+#include "ui/animation/animation_dialog.h"
+
+#include "core/animation/stripes_renderer_base.h"
+#include "core/document/velmora_document.h"
+#include "ui/animation/animation_host.h"
+#include "ui/animation/live_preview.h"
+#include "ui/cellpattern/bitmap_cell_pattern_dialog.h"
+#include "ui/cellpattern/cell_pattern.h"
+#include "ui/cellpattern/craft_cell_pattern_dialog.h"
+#include "ui/cellpattern/rect_cell_pattern.h"
+#include "ui/cellpattern/round_rect_cell_pattern.h"
+#include "ui/controls/color_box.h"
+#include "ui/controls/dialog_text.h"
+#include "ui/controls/user_messages.h"
+
+#include <QApplication>
+#include <QAtomicInt>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <new>
+
+AnimationDialog::AnimationDialog(AnimationHost* host, int rendererType, QWidget* owner)
+    : QDialog(owner, Qt::Dialog), m_pHost(host), m_nType(rendererType) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_pHost->CreateRenderer(rendererType);
+}
+
+AnimationRenderer* AnimationDialog::Renderer() const {
+    return m_pHost->Renderer(m_nType);
+}
+
+void AnimationDialog::PlaceAtMainWindow() {
+    QMainWindow* main = m_pHost->MainWindow();
+    EnsureLivePreview();
+    if (!main)
+        return;
+    adjustSize();
+    const QRect m = main->frameGeometry();
+    // Before the window is first shown its frame is unknown; the window
+    // manager gives it the same title bar and borders as the main window's.
+    QMargins frame =
+        frameGeometry().isValid() && frameGeometry() != geometry()
+            ? QMargins(geometry().left() - frameGeometry().left(),
+                       geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(),
+                       frameGeometry().bottom() - geometry().bottom())
+            : QMargins(main->geometry().left() - m.left(), main->geometry().top() - m.top(),
+                       m.right() - main->geometry().right(),
+                       m.bottom() - main->geometry().bottom());
+    const QSize outer = size().grownBy(frame);
+    QRect placed(QPoint(m.left() + 5, m.bottom() + 1 - outer.height() - 25), outer);
+    // Not over another of our windows (Table Properties) when there is room
+    // beside or above it.
+    const QRect screen = main->screen() ? main->screen()->availableGeometry() : m;
+    auto covers = [this, main](const QRect& r) {
+        for (QWidget* other : QApplication::topLevelWidgets())
+            if (other != this && other != main && other->isVisible() &&
+                r.intersects(other->frameGeometry()))
+                return other;
+        return static_cast<QWidget*>(nullptr);
+    };
+    if (QWidget* other = covers(placed)) {
+        const QRect o = other->frameGeometry();
+        QRect left = placed, above = placed;
+        left.moveRight(o.left() - 1);
+        above.moveBottom(o.top() - 1);
+        for (const QRect& candidate : {left, above})
+            if (screen.contains(candidate) && !covers(candidate)) {
+                placed = candidate;
+                break;
+            }
+    }
+    move(placed.topLeft());
+}
+
+void AnimationDialog::BindNumber(QLineEdit* edit, std::function<void(int)> set) {
+    // Read on every change, also a change made by the program, as the
+    // renderer must always hold what the window shows.
+    connect(edit, &QLineEdit::textChanged, this, [this, set](const QString& text) {
+        if (Renderer())
+            set(AtoiText(text));
+        PreviewChanged();
+    });
+    // The starting texts are what the renderer starts with.
+    if (Renderer())
+        set(AtoiText(edit->text()));
+}
+
+void AnimationDialog::BindSize(QLineEdit* width, QLineEdit* height) {
+    m_pWidthEdit = width;
+    m_pHeightEdit = height;
+    BindNumber(width, [this](int v) { Renderer()->SetFrameWidth(v); });
+    BindNumber(height, [this](int v) { Renderer()->SetFrameHeight(v); });
+}
+
+void AnimationDialog::SetWidthText(int width) {
+    if (m_pWidthEdit)
+        m_pWidthEdit->setText(QString::number(width));
+}
+
+void AnimationDialog::SetHeightText(int height) {
+    if (m_pHeightEdit)
+        m_pHeightEdit->setText(QString::number(height));
+}
+
+void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> set) {
+    box->Fill();
+    connect(box, &QComboBox::activated, this, [this, box, set = std::move(set)](int index) {
+        if (!Renderer())
+            return;
+        if (index == 0) {
+            COLORREF chosen = 0;
+            if (ChooseCustomColor(this, &chosen)) {
+                box->SetItemColor(0, chosen);
+                set(chosen);
+                update();
+            }
+        } else if (index > 0 && index < 17) {
+            // The animation table's Black is #0F0F0F.
+            set(ColorOfEntry(kAnimationColorTable[index]));
+        }
+        PreviewChanged();
+        box->setFocus();
+    });
+}
+
+void AnimationDialog::BindColor(CColorBox* box, std::function<void(COLORREF)> set,
+                                std::function<COLORREF()> get) {
+    BindColor(box, std::move(set));
+    if (Renderer() && get)
+        box->SetDefaultColor(get());
+}
+
+void AnimationDialog::BindIndexedColors(const std::array<CColorBox*, 5>& boxes,
+                                        std::function<void(int, COLORREF)> set,
+                                        std::function<COLORREF(int)> get) {
+    for (int i = 0; i < int(boxes.size()); ++i)
+        BindColor(
+            boxes[std::size_t(i)], [set, i](COLORREF color) { set(i, color); },
+            [get, i] { return get(i); });
+}
+
+void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(int)> set) {
+    connect(combo, &QComboBox::activated, this, [this, combo, set = std::move(set)](int index) {
+        if (Renderer())
+            set(AtoiText(combo->itemText(index)));
+        PreviewChanged();
+    });
+}
+
+void AnimationDialog::BindDither(QCheckBox* check) {
+    check->setChecked(true);
+    connect(check, &QCheckBox::toggled, this, [this](bool on) {
+        if (Renderer())
+            Renderer()->SetDither(on);
+        PreviewChanged();
+    });
+}
+
+void AnimationDialog::BindClose(QPushButton* close) {
+    connect(close, &QPushButton::clicked, this, &AnimationDialog::reject);
+}
+
+void AnimationDialog::BindCellPattern(QPushButton* button) {
+    connect(button, &QPushButton::clicked, this, &AnimationDialog::OnCellPattern);
+}
+
+void AnimationDialog::OnCellPattern() {
+    // The pattern is painted for this window's animation, on the table as
+    // it is now.
+    m_pHost->SetAnimationType(m_nType);
+    AnimationRenderer* renderer = Renderer();
+    if (!renderer)
+        return;
+    if (VelmoraDocument* doc = m_pHost->Document())
+        doc->CopyTableGeometryTo(*renderer);
+    CellPattern picker(m_pHost, m_nType, this, m_pHost->InstallationDirectory(), this);
+    if (picker.RunModal() != QDialog::Accepted)
+        return;
+    std::unique_ptr<CellPatternDialog> dialog;
+    const int selection = picker.Selection();
+    if (selection == 1)
+        dialog = std::make_unique<RoundRectCellPattern>(m_pHost, m_nType, this);
+    else if (selection == 2)
+        dialog = std::make_unique<RectCellPattern>(m_pHost, m_nType, this);
+    else if (selection == 3)
+        dialog = std::make_unique<CCraftCellPattern>(m_pHost, m_nType, this);
+    else if (selection >= 4)
+        dialog = std::make_unique<BitmapCellPattern>(m_pHost, m_nType, this);
+    if (dialog)
+        dialog->RunModal();
+}
+
+void AnimationDialog::BindSeed(QLabel* seedLabel, QCheckBox* sameSeed) {
+    m_pSeedLabel = seedLabel;
+    m_pSameSeedCheck = sameSeed;
+    seedLabel->setText(tr("Seed: none yet"));
+    sameSeed->setChecked(false);
+    // Nothing to repeat before the first save.
+    sameSeed->setEnabled(false);
+    sameSeed->setToolTip(tr("Repeat the random field of the last save"));
+    connect(sameSeed, &QCheckBox::toggled, this, [this](bool on) {
+        if (AnimationRenderer* r = Renderer())
+            r->SetFixedSeed(on ? std::optional<std::uint32_t>(r->GetLastSeed()) : std::nullopt);
+    });
+    connect(this, &AnimationDialog::Saved, this, [this](const Status& status) {
+        AnimationRenderer* r = Renderer();
+        if (!status || !r || !m_pSeedLabel)
+            return;
+        m_pSeedLabel->setText(tr("Seed: %1").arg(r->GetLastSeed()));
+        m_pSameSeedCheck->setEnabled(true);
+    });
+}
+
+void AnimationDialog::BindStripeControls(const StripeControls& c) {
+    auto r = [this] { return static_cast<StripesRendererBase*>(Renderer()); };
+    BindNumber(c.speed, [r](int v) { r()->SetSpeed(v); });
+    BindNumber(c.stripeWidth, [r](int v) { r()->SetStripeWidth(v); });
+    BindNumber(c.stripeDistance, [r](int v) { r()->SetStripeDistance(v); });
+    BindNumberOfColors(c.numberOfColors, [r](int v) { r()->SetNumberOfColors(v); });
+    c.numberOfColors->setCurrentIndex(0);
+    BindColor(
+        c.background, [r](COLORREF color) { r()->SetBackgroundColor(color); },
+        [r] { return r()->GetBackgroundColor(); });
+    BindIndexedColors(
+        c.stripes, [r](int i, COLORREF color) { r()->SetStripeColor(i, color); },
+        [r](int i) { return r()->GetStripeColor(i); });
+    connect(c.backgroundStripes, &QCheckBox::toggled, this, [this, r](bool on) {
+        r()->SetBackgroundStripes(on);
+        PreviewChanged();
+    });
+}
+
+void AnimationDialog::PreviewChanged() {
+    if (m_pLivePreview)
+        m_pLivePreview->Changed();
+}
+
+void AnimationDialog::EnsureLivePreview() {
+    // The windows build their controls after this base is made, so the
+    // preview joins their layout when the window is first placed or shown.
+    if (m_pLivePreview)
+        return;
+    m_pLivePreview = new LivePreview(
+        [this]() -> std::unique_ptr<AnimationRenderer> {
+            AnimationRenderer* r = Renderer();
+            return r ? r->Clone() : nullptr;
+        },
+        this);
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->addWidget(m_pLivePreview, 0, Qt::AlignTop);
+    } else if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        grid->addWidget(m_pLivePreview, 0, grid->columnCount(), std::max(1, grid->rowCount()), 1,
+                        Qt::AlignTop);
+    } else if (layout()) {
+        layout()->addWidget(m_pLivePreview);
+    } else {
+        // Controls placed by hand: the preview goes below them.
+        m_pLivePreview->move(childrenRect().left(), childrenRect().bottom() + 6);
+        resize(std::max(width(), m_pLivePreview->geometry().right() + 6),
+               m_pLivePreview->geometry().bottom() + 6);
+    }
+    WatchEdits();
+    m_pLivePreview->Changed();
+}
+
+void AnimationDialog::WatchEdits() {
+    // Windows bind some controls themselves (angles, pictures, directions);
+    // watching every control catches those edits without each window
+    // having to report them.
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::textChanged, this, &AnimationDialog::PreviewChanged);
+    for (QComboBox* combo : findChildren<QComboBox*>()) {
+        connect(combo, &QComboBox::currentIndexChanged, this, &AnimationDialog::PreviewChanged);
+        // A custom colour keeps the index where it was.
+        connect(combo, &QComboBox::activated, this, &AnimationDialog::PreviewChanged);
+    }
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        connect(button, &QAbstractButton::toggled, this, &AnimationDialog::PreviewChanged);
+        connect(button, &QAbstractButton::clicked, this, &AnimationDialog::PreviewChanged);
+    }
+}
+
+void AnimationDialog::showEvent(QShowEvent* event) {
+    EnsureLivePreview();
+    QDialog::showEvent(event);
+}
+
+void AnimationDialog::reject() {
+    if (m_bSaving)
+        return; // the progress dialog's Cancel stops a save
+    m_pHost->SetAnimationType(0);
+    QDialog::reject();
+    close();
+}
+
+void AnimationDialog::closeEvent(QCloseEvent* event) {
+    if (m_bSaving) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+namespace {
+
+class AtomicProgress : public ProgressSink {
+public:
+    bool Progress(int done, int total) override {
+        m_done = done;
+        m_total = total;
+        return !m_cancel.load();
+    }
+    std::atomic<int> m_done{0}, m_total{1};
+    std::atomic<bool> m_cancel{false};
+};
+
+} // namespace
+
+Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& prepare) {
+    AnimationRenderer* renderer = Renderer();
+    if (!renderer || m_bSaving)
+        return Status::Error(QString());
+    // Runs from a button's slot: no exception may leave here.
+    std::shared_ptr<AnimationRenderer> snapshot;
+    std::shared_ptr<AtomicProgress> progress;
+    Status refused;
+    try {
+        prepare(*renderer);
+        // A save that cannot be made is refused before the progress dialog.
+        refused = renderer->CheckSave();
+        if (refused)
+            refused = renderer->CheckPreparedSave();
+        if (refused) {
+            // The save works on a copy, so the window stays free to edit the
+            // renderer while it runs.
+            snapshot = renderer->Clone();
+            progress = std::make_shared<AtomicProgress>();
+        }
+    } catch (const std::bad_alloc&) {
+        refused = Status::Error(tr("Not enough memory for preparing the animation"));
+    }
+    if (!refused) {
+        ShowUserMessage(this, refused.message(), MessageKind::Warning);
+        Q_EMIT Saved(refused);
+        return refused;
+    }
+    m_bSaving = true;
+
+    QProgressDialog dialog(tr("Drawing and writing the animation..."), tr("Cancel"), 0, 1000, this);
+    dialog.setWindowTitle(windowTitle());
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(300);
+    dialog.setValue(0);
+
+    QFutureWatcher<Status> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcher<Status>::finished, &loop, &QEventLoop::quit);
+    connect(&dialog, &QProgressDialog::canceled, this, [progress] { progress->m_cancel = true; });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        const int total = std::max(progress->m_total.load(), 1);
+        dialog.setValue(std::min(999, progress->m_done.load() * 1000 / total));
+    });
+    tick.start(50);
+    watcher.setFuture(QtConcurrent::run([snapshot, progress] {
+        SaveOptions options;
+        options.progress = progress.get();
+        options.cancel = &progress->m_cancel;
+        // The write turns running out of memory into its status; anything
+        // else unexpected must not reach the window's event loop either.
+        try {
+            return snapshot->WriteAnimatedGif(options);
+        } catch (const std::exception& e) {
+            return Status::Error(QString::fromLocal8Bit(e.what()));
+        }
+    }));
+    if (!watcher.isFinished())
+        loop.exec();
+    tick.stop();
+    dialog.reset();
+    m_bSaving = false;
+
+    const Status status = watcher.result();
+    if (status) {
+        const QString saved = tr("Animated gif saved to disk");
+        // The summary and notes are about the prepared save, which the
+        // snapshot holds. The summary says itself how browsers play short
+        // frames, so of the notes only the type's own are added.
+        const QStringList summary =
+            SaveSummary(*snapshot, QFileInfo(snapshot->GetAnimationGifPath()).size());
+        QStringList lines{saved};
+        lines << summary << snapshot->SaveNotes();
+        ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
+        if (QMainWindow* main = m_pHost->MainWindow())
+            main->statusBar()->showMessage(saved + QStringLiteral(": ") +
+                                           summary.join(QLatin1Char(' ')));
+        m_pHost->RefreshPreview();
+    } else if (!progress->m_cancel) {
+        ShowUserMessage(this, status.message(), MessageKind::Warning);
+    }
+    Q_EMIT Saved(status);
+    return status;
+}
+
+namespace {
+
+// Seconds from hundredths: "6.6", "0.05", "12".
+QString Seconds(std::int64_t hundredths) {
+    if (hundredths % 100 == 0)
+        return QString::number(hundredths / 100);
+    if (hundredths % 10 == 0)
+        return QString::number(double(hundredths) / 100.0, 'f', 1);
+    return QString::number(double(hundredths) / 100.0, 'f', 2);
+}
+
+QString FileSize(qint64 bytes) {
+    if (bytes < 1024)
+        return bytes == 1 ? AnimationDialog::tr("1 byte")
+                          : AnimationDialog::tr("%1 bytes").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return AnimationDialog::tr("%1 KB").arg((bytes + 512) / 1024);
+    return AnimationDialog::tr("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+} // namespace
+
+QStringList AnimationDialog::SaveSummary(const AnimationRenderer& prepared, qint64 bytes) {
+    // Browsers show frames of 0 or 1 hundredth for 10 hundredths.
+    constexpr int kBrowserDelay = 10;
+    const int count = std::max(prepared.FrameCount(), 0);
+    // Every type keeps one delay for all frames or a short pattern; a
+    // sample of a very long loop tells its time without a walk through
+    // millions of frames.
+    constexpr int kSampled = 100000;
+    const int sampled = std::min(count, kSampled);
+    std::int64_t intended = 0, played = 0;
+    int shortest = kBrowserDelay;
+    for (int i = 0; i < sampled; ++i) {
+        const int delay = std::max(prepared.FrameDelay(i), 0);
+        intended += delay;
+        played += delay < 2 ? kBrowserDelay : delay;
+        shortest = std::min(shortest, delay);
+    }
+    if (sampled > 0 && sampled < count) {
+        intended = std::llround(double(intended) * count / sampled);
+        played = std::llround(double(played) * count / sampled);
+    }
+    QStringList lines;
+    lines << tr("%1, %2, %3 s a loop")
+                 .arg(FileSize(bytes), count == 1 ? tr("1 frame") : tr("%1 frames").arg(count),
+                      Seconds(intended));
+    if (shortest < 2) {
+        const QString frames = shortest == 1 ? tr("Frames of 1 hundredth of a second")
+                                             : tr("Frames of 0 hundredths of a second");
+        QString slower;
+        if (intended > 0) {
+            const double factor = double(played) / double(intended);
+            slower = tr("the animation runs %1 times slower than intended (%2 s a loop instead "
+                        "of %3 s).")
+                         .arg(QString::number(factor, 'g', factor < 10 ? 2 : 3), Seconds(played),
+                              Seconds(intended));
+        } else {
+            slower = tr("a loop takes %1 s instead of running without pause.").arg(Seconds(played));
+        }
+        lines << tr("%1 are played at 10 hundredths by browsers: %2").arg(frames, slower);
+    }
+    return lines;
+}

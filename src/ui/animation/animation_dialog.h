@@ -1,0 +1,118 @@
+// The window conventions all six animation types share: boxes read on every
+// change and passed to the renderer's clamping setters, colour lists, the
+// number of colours, dithering, "Save Animated Gif" (run off the UI thread
+// behind a progress dialog), "Close", and placement at the main window's
+// lower left. Beside the controls a live preview loops what the next save
+// would write, redrawn a moment after each edit.
+#pragma once
+
+#include "core/animation/animation_renderer.h"
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+class AnimationHost;
+class CColorBox;
+class LivePreview;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class AnimationDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The renderer of `rendererType` is created here, as the window opens.
+    AnimationDialog(AnimationHost* host, int rendererType, QWidget* owner);
+
+    int RendererType() const { return m_nType; }
+    AnimationRenderer* Renderer() const;
+
+    // Left edge 5 pixels right of the main window's, bottom 25 pixels above
+    // its bottom.
+    void PlaceAtMainWindow();
+
+    // Runs the save: `prepare` on this thread (it may store values back on
+    // the renderer), drawing and writing on another behind a progress
+    // dialog with Cancel. Shows "Animated gif saved to disk" with the
+    // file's size, frame count and play time (also on the main window's
+    // status bar) and refreshes the page preview when the GIF was written.
+    Status RunSave(const std::function<void(AnimationRenderer&)>& prepare);
+
+    // What a save of `prepared` that wrote `bytes` bytes comes to: its
+    // first line is "123 KB, 66 frames, 6.6 s a loop"; a second line, when
+    // frames are shorter than browsers play them, says by how much.
+    static QStringList SaveSummary(const AnimationRenderer& prepared, qint64 bytes);
+
+    // The looping preview beside the controls; nullptr until the window is
+    // placed or shown.
+    LivePreview* LivePreviewLabel() const { return m_pLivePreview; }
+
+    // Operations the cell-pattern picker uses.
+    void SetWidthText(int width);
+    void SetHeightText(int height);
+
+    // "Cell Pattern": the picker, then the chosen pattern's window.
+    void OnCellPattern();
+
+Q_SIGNALS:
+    void Saved(const Status& status);
+
+protected:
+    // Wiring helpers for the concrete windows.
+    void BindNumber(QLineEdit* edit, std::function<void(int)> set);
+    void BindSize(QLineEdit* width, QLineEdit* height);
+    void BindColor(CColorBox* box, std::function<void(COLORREF)> set);
+    // The same, showing the renderer's own colour (`get`) as the box's
+    // default until the user picks one.
+    void BindColor(CColorBox* box, std::function<void(COLORREF)> set,
+                   std::function<COLORREF()> get);
+    // Box i bound to the colour the renderer sets and reads by index i.
+    void BindIndexedColors(const std::array<CColorBox*, 5>& boxes,
+                           std::function<void(int, COLORREF)> set,
+                           std::function<COLORREF(int)> get);
+    void BindNumberOfColors(QComboBox* combo, std::function<void(int)> set);
+    void BindDither(QCheckBox* check);
+    void BindClose(QPushButton* close);
+    void BindCellPattern(QPushButton* button);
+    // The random animations: `seedLabel` shows the seed the last save used,
+    // and "Same seed", when checked, makes the next save use it again.
+    void BindSeed(QLabel* seedLabel, QCheckBox* sameSeed);
+
+    // The controls both stripe windows have, bound to a StripesRendererBase.
+    struct StripeControls {
+        QLineEdit* speed;
+        QLineEdit* stripeWidth;
+        QLineEdit* stripeDistance;
+        QComboBox* numberOfColors;
+        CColorBox* background;
+        std::array<CColorBox*, 5> stripes;
+        QCheckBox* backgroundStripes;
+    };
+    void BindStripeControls(const StripeControls& c);
+
+    // Any edit calls this; the preview redraws a moment after the last one.
+    // The Bind helpers call it, and every edit box, list and button of the
+    // window is watched too, so windows' own controls need not.
+    void PreviewChanged();
+
+    AnimationHost* Host() const { return m_pHost; }
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void EnsureLivePreview();
+    void WatchEdits();
+
+    AnimationHost* m_pHost;
+    int m_nType;
+    QLineEdit* m_pWidthEdit = nullptr;
+    QLineEdit* m_pHeightEdit = nullptr;
+    bool m_bSaving = false;
+    QLabel* m_pSeedLabel = nullptr;
+    QCheckBox* m_pSameSeedCheck = nullptr;
+    LivePreview* m_pLivePreview = nullptr;
+};

@@ -1,0 +1,498 @@
+#include "ui/shell/velmora_view.h"
+
+#include "core/animation/animation_record.h"
+#include "core/animation/animation_types.h"
+#include "core/base/atomic_write.h"
+#include "core/imaging/gif_reader.h"
+#include "core/page/page_names.h"
+#include "core/page/page_reader.h"
+#include "ui/animation/animation_dialog.h"
+#include "ui/animation/animation_dialog_factory.h"
+#include "ui/animation/anm_type.h"
+#include "ui/controls/color_box.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/table_pro.h"
+#include "ui/shell/velmora_doc.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+namespace {
+
+CVelmoraView::SavePathChooser g_savePathChooser;
+CVelmoraView::MessageSink g_messageSink;
+CVelmoraView::QuestionSink g_questionSink;
+// Preview bases of the documents open in this process.
+QSet<QString> g_previewBasesInUse;
+
+QString RunSaveDialog(QWidget* parent) {
+    // No filter and no default extension. Replacing files is asked once
+    // afterwards, naming every file of the set, not just the one typed.
+    return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"), QString(), QString(),
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+// The window's control for a parameter, by the names the windows give
+// them: "stripe-width" is stripeWidthEdit, "colors" numberOfColorsCombo,
+// "color2" stripeColor2Box or cloudColor2Box.
+QWidget* ControlFor(QWidget* window, const QString& name) {
+    QStringList names;
+    if (name == QLatin1String("colors")) {
+        names << QStringLiteral("numberOfColorsCombo");
+    } else if (name == QLatin1String("picture")) {
+        names << QStringLiteral("fileNameEdit");
+    } else if (name.size() == 6 && name.startsWith(QLatin1String("color"))) {
+        names << QStringLiteral("stripeColor%1Box").arg(name.back())
+              << QStringLiteral("cloudColor%1Box").arg(name.back());
+    } else {
+        QString camel;
+        bool upper = false;
+        for (const QChar ch : name) {
+            if (ch == QLatin1Char('-')) {
+                upper = true;
+                continue;
+            }
+            camel += upper ? ch.toUpper() : ch;
+            upper = false;
+        }
+        for (const char* kind : {"Edit", "Check", "Combo", "Box"})
+            names << camel + QLatin1String(kind);
+    }
+    for (const QString& objectName : names)
+        if (QWidget* w = window->findChild<QWidget*>(objectName))
+            return w;
+    return nullptr;
+}
+
+// Shows a recorded animation in a window just opened. The controls are set
+// first (their handlers pass most values on), then the record is applied to
+// the renderer as it is, so the renderer holds exactly what was saved even
+// where a control has no exact counterpart; its seed is the one to repeat.
+void ShowRecordInWindow(AnimationDialog* dialog, const AnimationRecord& record) {
+    for (const auto& [name, value] : record.values) {
+        QWidget* w = ControlFor(dialog, name);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->setText(value);
+        } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            check->setChecked(value == QLatin1String("1"));
+        } else if (auto* box = qobject_cast<CColorBox*>(w)) {
+            const std::optional<COLORREF> color = ParseColorText(value);
+            if (!color)
+                continue;
+            int index = 0;
+            for (int i = 1; i < box->count() && index == 0; ++i)
+                if (box->ItemColor(i) == *color)
+                    index = i;
+            if (index == 0)
+                box->SetItemColor(0, *color);
+            box->setCurrentIndex(index);
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            const int index = combo->findText(value);
+            if (index >= 0)
+                combo->setCurrentIndex(index);
+        }
+    }
+    AnimationRenderer* renderer = dialog->Renderer();
+    if (!renderer)
+        return;
+    ApplyAnimationRecord(record, *renderer);
+    if (!record.seed)
+        return;
+    if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("seedLabel")))
+        label->setText(QObject::tr("Seed: %1").arg(*record.seed));
+    if (auto* same = dialog->findChild<QCheckBox*>(QStringLiteral("sameSeedCheck"))) {
+        const QSignalBlocker block(same);
+        same->setEnabled(true);
+        same->setChecked(true);
+    }
+}
+
+} // namespace
+
+void CVelmoraView::SetSavePathChooser(SavePathChooser chooser) {
+    g_savePathChooser = std::move(chooser);
+}
+void CVelmoraView::SetMessageSink(MessageSink sink) {
+    g_messageSink = std::move(sink);
+}
+void CVelmoraView::SetQuestionSink(QuestionSink sink) {
+    g_questionSink = std::move(sink);
+}
+
+CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
+                           QWidget* parent)
+    : QWebEngineView(parent), m_pDoc(doc), m_pMainWindow(mainWindow),
+      m_strDirectory(std::move(directory)) {
+    setObjectName(QStringLiteral("preview"));
+    connect(this, &QWebEngineView::loadFinished, this, &CVelmoraView::PreviewRefreshed);
+}
+
+CVelmoraView::~CVelmoraView() {
+    g_previewBasesInUse.remove(m_strPreviewBase);
+    // The windows of this document go with it; their renderers after them.
+    for (auto& dialog : m_animationDialogs)
+        delete dialog.data();
+    if (m_pTablePro)
+        delete m_pTablePro.data();
+}
+
+AnimationRenderer* CVelmoraView::CreateRenderer(int type) {
+    return m_pDoc->Model().CreateRenderer(type);
+}
+
+AnimationRenderer* CVelmoraView::Renderer(int type) const {
+    return m_pDoc->Model().Renderer(type);
+}
+
+int CVelmoraView::AnimationType() const {
+    return m_pDoc->Model().AnimationType();
+}
+
+void CVelmoraView::SetAnimationType(int type) {
+    m_pDoc->Model().SetAnimationType(type);
+}
+
+VelmoraDocument* CVelmoraView::Document() const {
+    return &m_pDoc->Model();
+}
+
+const QString& CVelmoraView::PageFile() const {
+    return m_pDoc->Model().Preview().page;
+}
+const QString& CVelmoraView::GifFile() const {
+    return m_pDoc->Model().Preview().gif;
+}
+const QString& CVelmoraView::CellFile() const {
+    return m_pDoc->Model().Preview().cell;
+}
+const QString& CVelmoraView::SavedPageFile() const {
+    return m_pDoc->Model().Saved().page;
+}
+const QString& CVelmoraView::SavedGifFile() const {
+    return m_pDoc->Model().Saved().gif;
+}
+const QString& CVelmoraView::SavedCellFile() const {
+    return m_pDoc->Model().Saved().cell;
+}
+
+AnimationDialog* CVelmoraView::AnimationWindow(int type) const {
+    return type >= 1 && type <= 6 ? m_animationDialogs[std::size_t(type)].data() : nullptr;
+}
+
+AnimationDialog* CVelmoraView::CreateAnimationDialog(int rendererType) {
+    return CreateAnimationDialogFor(rendererType, this, m_pMainWindow);
+}
+
+void CVelmoraView::OnAnimateTable(bool fromTablePro) {
+    if (!m_pTablePro)
+        return;
+    m_pTablePro->CloseAnimationDialogs();
+    const int choice = AnmType::Run(m_pMainWindow);
+    if (choice == 0)
+        return;
+    const int type = AnmType::RendererTypeFor(choice);
+    AnimationDialog* dialog = CreateAnimationDialog(type);
+    if (!dialog)
+        return;
+    if (fromTablePro)
+        m_pTablePro->SetAnimationDialog(type, dialog);
+    else
+        m_animationDialogs[std::size_t(type)] = dialog;
+    if (m_pRestoredAnimation) {
+        const AnimationTypeInfo* info = AnimationTypeByName(m_pRestoredAnimation->type);
+        if (info && info->rendererType == type) {
+            ShowRecordInWindow(dialog, *m_pRestoredAnimation);
+            m_pRestoredAnimation.reset();
+        }
+    }
+    dialog->PlaceAtMainWindow();
+    dialog->show();
+}
+
+void CVelmoraView::OnInitialUpdate() {
+    // Each open document previews in a set of its own, also when two have
+    // the same title (the same page opened twice, two index.htm).
+    QString base = m_strDirectory + m_pDoc->GetTitle();
+    for (int n = 2; g_previewBasesInUse.contains(base); ++n)
+        base = m_strDirectory + m_pDoc->GetTitle() + QStringLiteral("-%1").arg(n);
+    g_previewBasesInUse.insert(base);
+    m_strPreviewBase = base;
+    m_pDoc->Model().SetPreview(PageSet::ForBase(base));
+    // A missing default animation leaves the page without a background; the
+    // page itself still works.
+    CopyFileAtomically(m_strDirectory + QStringLiteral("images/default.gif"), GifFile());
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->showMaximized();
+
+    m_pTablePro = new TablePro(m_pDoc, this, m_pMainWindow);
+    connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
+    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow)) {
+        connect(m_pTablePro, &TablePro::VisibilityChanged, frame, &CMainFrame::UpdateMenus);
+        connect(m_pTablePro, &TablePro::PageWritten, frame, [frame](qint64 bytes) {
+            // A page this large is slow for the browser: say how large.
+            if (bytes > 1024 * 1024)
+                frame->statusBar()->showMessage(
+                    tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
+        });
+    }
+    QRect main = m_pMainWindow->frameGeometry();
+    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
+        main = frame->PlacementFrame();
+    const QSize size = m_pTablePro->sizeHint();
+    m_pTablePro->resize(size);
+    m_pTablePro->move(main.right() - m_pTablePro->frameGeometry().width() + 1, main.top() + 150);
+    m_pTablePro->SetStartingControls();
+    setUrl(QUrl::fromLocalFile(PageFile()));
+}
+
+void CVelmoraView::OnActivateView(bool activate) {
+    if (!m_pTablePro)
+        return;
+    if (activate) {
+        KeepAboveMainWindow();
+        m_pTablePro->show();
+        m_pTablePro->raise();
+        m_pTablePro->ShowAnimationDialog();
+    } else {
+        m_pTablePro->hide();
+        m_pTablePro->HideAnimationDialog();
+    }
+}
+
+void CVelmoraView::ShowTableProperties(bool show) {
+    if (!m_pTablePro)
+        return;
+    if (!show) {
+        m_pTablePro->hide();
+        return;
+    }
+    KeepAboveMainWindow();
+    m_pTablePro->show();
+    m_pTablePro->raise();
+    m_pTablePro->activateWindow();
+}
+
+void CVelmoraView::KeepAboveMainWindow() {
+    // Window managers read a window's owner when the window is mapped. Table
+    // Properties of the first document is mapped before the main window is
+    // on the screen, so the manager does not keep it above its owner and the
+    // first click into the preview drops it behind. Once the main window is
+    // exposed, map it again, tied to the main window.
+    if (!m_pTablePro || m_bTiedToMainWindow)
+        return;
+    QWindow* owner = m_pMainWindow->windowHandle();
+    if (!owner || !owner->isExposed()) {
+        QTimer::singleShot(100, this, [this] {
+            if (m_pTablePro && m_pTablePro->isVisible())
+                KeepAboveMainWindow();
+        });
+        return;
+    }
+    m_bTiedToMainWindow = true;
+    m_pTablePro->winId();
+    if (QWindow* handle = m_pTablePro->windowHandle())
+        handle->setTransientParent(owner);
+    if (m_pTablePro->isVisible()) {
+        m_pTablePro->hide();
+        m_pTablePro->show();
+        m_pTablePro->raise();
+    }
+}
+
+void CVelmoraView::RefreshPreview() {
+    if (url().isEmpty())
+        return; // not loaded yet: the initial update loads it
+    reload();
+}
+
+Status CVelmoraView::Report(Status status) {
+    if (!status) {
+        if (g_messageSink)
+            g_messageSink(this, status.message());
+        else
+            QMessageBox::warning(window(), tr("Velmora"), status.message());
+    }
+    return status;
+}
+
+Status CVelmoraView::OnFileSave() {
+    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty())
+        return OnFileSaveAs();
+    return Report(m_pDoc->Model().SaveTo(m_pDoc->Model().Saved(), QString()));
+}
+
+Status CVelmoraView::OnFileSaveAs() {
+    const QString path = g_savePathChooser ? g_savePathChooser(this) : RunSaveDialog(this);
+    if (path.isEmpty())
+        return Status::Error(QString()); // cancelled: nothing to report
+    const QString folder = FolderOf(path);
+    const QString name = BaseNameOf(path);
+    const PageSet target = PageSet::ForBase(folder + name);
+    QStringList replaced;
+    for (const QString& file : {target.page, target.gif})
+        if (QFileInfo::exists(file))
+            replaced << file;
+    if (m_pDoc->Table().HasCellPattern() && QFileInfo::exists(target.cell))
+        replaced << target.cell;
+    if (!replaced.isEmpty()) {
+        const QString question =
+            tr("Saving replaces these files:\n\n%1\n\nReplace them?").arg(replaced.join('\n'));
+        const bool yes = g_questionSink
+                             ? g_questionSink(this, question)
+                             : QMessageBox::question(window(), tr("Velmora"), question,
+                                                     QMessageBox::Yes | QMessageBox::No,
+                                                     QMessageBox::No) == QMessageBox::Yes;
+        if (!yes)
+            return Status::Error(QString()); // declined: nothing to report
+    }
+    const Status status = m_pDoc->Model().SaveTo(target, name);
+    // A failed save leaves the document as it was, so it does not look saved.
+    if (status) {
+        m_pDoc->Model().SetSaved(target);
+        m_pDoc->SetTitle(name);
+    }
+    return Report(status);
+}
+
+QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContents& page) {
+    QStringList notes;
+    m_pDoc->Table() = page.table;
+    const QString folder = FolderOf(pagePath);
+    const QString gif = folder + page.animationName;
+    const bool haveGif = QFileInfo::exists(gif);
+    if (!haveGif)
+        notes << tr("%1 was not found: the default animation is shown.").arg(gif);
+    else if (Status s = CopyFileAtomically(gif, GifFile()); !s)
+        notes << s.message();
+    if (page.table.HasCellPattern()) {
+        const QString cell = folder + page.cellPatternName;
+        if (!QFileInfo::exists(cell))
+            notes << tr("%1 was not found.").arg(cell);
+        else if (Status s = CopyFileAtomically(cell, CellFile()); !s)
+            notes << s.message();
+    }
+    // The animation the GIF was saved from becomes the document's renderer.
+    GifAnimation animation;
+    if (haveGif && ReadGif(gif, &animation)) {
+        if (const std::optional<AnimationRecord> record = FindAnimationRecord(animation)) {
+            m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
+            const AnimationTypeInfo* info = AnimationTypeByName(record->type);
+            if (!info || !info->IsAvailable()) {
+                notes << tr("The animation type '%1' is not known.").arg(record->type);
+            } else if (AnimationRenderer* r = m_pDoc->Model().CreateRenderer(info->rendererType)) {
+                m_pDoc->Model().CopyTableGeometryTo(*r);
+                if (Status s = ApplyAnimationRecord(*record, *r); !s)
+                    notes << s.message();
+            }
+        }
+    }
+    if (m_pTablePro)
+        m_pTablePro->SetControlsFromTable();
+    else if (Status s = m_pDoc->Model().WritePreviewPage(); !s)
+        notes << s.message();
+    RefreshPreview();
+    return notes;
+}
+
+QStringList CVelmoraView::AnimationFileList() const {
+    return {m_pDoc->IsUntitled() ? GifFile() : SavedGifFile()};
+}
+
+QStringList CVelmoraView::CellPatternFileList() const {
+    if (!m_pDoc->Table().HasCellPattern())
+        return {};
+    return {m_pDoc->IsUntitled() ? CellFile() : SavedCellFile()};
+}
+
+QStringList CVelmoraView::AllFilesList() const {
+    const bool untitled = m_pDoc->IsUntitled();
+    QStringList list{untitled ? PageFile() : SavedPageFile(),
+                     untitled ? GifFile() : SavedGifFile()};
+    if (m_pDoc->Table().HasCellPattern())
+        list << (untitled ? CellFile() : SavedCellFile());
+    return list;
+}
+
+void CVelmoraView::PutFileList(const QStringList& paths) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    QByteArray gnome("copy");
+    for (const QString& p : paths) {
+        urls << QUrl::fromLocalFile(p);
+        gnome += '\n' + QUrl::fromLocalFile(p).toEncoded();
+    }
+    data->setUrls(urls); // text/uri-list
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
+    data->setData(QStringLiteral("application/x-kde-cutselection"), "0");
+    data->setText(paths.join(QLatin1Char('\n')));
+    QApplication::clipboard()->setMimeData(data);
+}
+
+Status CVelmoraView::OnCopyAnimationFile() {
+    PutFileList(AnimationFileList());
+    return Status::Ok();
+}
+
+Status CVelmoraView::OnCopyCellPattern() {
+    const QStringList list = CellPatternFileList();
+    if (!list.isEmpty())
+        PutFileList(list);
+    return Status::Ok();
+}
+
+Status CVelmoraView::OnCopyAll() {
+    if (m_pTablePro)
+        m_pTablePro->FlushPendingWrite();
+    if (!m_pDoc->IsUntitled()) {
+        if (Status s = OnFileSave(); !s)
+            return s;
+    }
+    PutFileList(AllFilesList());
+    return Status::Ok();
+}
+
+Status CVelmoraView::OnCopyTableTag() {
+    if (m_pTablePro)
+        m_pTablePro->FlushPendingWrite();
+    const QString& pageFile = PageFile();
+    QFile file(pageFile);
+    if (!file.exists())
+        return Report(Status::Error(QStringLiteral("%1 was not found.").arg(pageFile)));
+    QByteArray page;
+    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return Report(Status::Error(
+                QStringLiteral("Cannot open %1: %2").arg(pageFile, file.errorString())));
+        page = file.readAll();
+    } else {
+        // After a save the tag goes with the saved set, so it names the
+        // images beside the saved page, not the preview's.
+        page = m_pDoc->Table().ComposePage(SavedPageFile(), BaseNameOf(SavedPageFile()));
+    }
+    const qsizetype a = page.indexOf("<table");
+    const qsizetype b = page.indexOf("/body");
+    if (a < 0 || b < 0 || b - 2 - a < 0)
+        return Report(Status::Error(QStringLiteral("%1 holds no table.").arg(pageFile)));
+    // From the outer table's tag up to the "</body>" line, without the line
+    // break's line feed and the "<": the tag ends in "</table>" + CR.
+    QApplication::clipboard()->setText(QString::fromLatin1(page.mid(a, b - 2 - a)));
+    return Status::Ok();
+}
