@@ -196,9 +196,8 @@ TEST_F(AnimationFixture, SavesThatCannotBeDoneKeepThePreviousGif) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("old");
     }
-    CHtmlTable* table = view->GetTablePro()->Table();
-    table->SetColumns(std::numeric_limits<int>::max());
-    table->SetRows(std::numeric_limits<int>::max());
+    view->Document()->EditTable(TableField::Columns, std::numeric_limits<int>::max());
+    view->Document()->EditTable(TableField::Rows, std::numeric_limits<int>::max());
     rotating->OnFitToCell();
     messages.clear();
     EXPECT_FALSE(rotating->OnSaveAnimatedGif());

@@ -21,7 +21,8 @@
 #include "ui_craft_cell_pattern.h"
 #include "ui_rect_cell_pattern.h"
 #include "ui_round_rect_cell_pattern.h"
-#include "ui_table_pro.h"
+
+#include "shell/dialog_input.h"
 
 #include <QFileInfo>
 #include <QListWidget>
@@ -68,9 +69,9 @@ struct CellPatternFixture : AppFixture {
     }
 
     AnimationRenderer* Renderer() const { return View()->Renderer(1); }
-    CHtmlTable& Table() const { return View()->Document()->Table(); }
+    const CHtmlTable& Table() const { return View()->Document()->Table(); }
     std::unique_ptr<CellPattern> Picker() const {
-        return std::make_unique<CellPattern>(View(), 1, window, View()->InstallationDirectory());
+        return std::make_unique<CellPattern>(View()->Document(), View()->InstallationDirectory());
     }
     static int Row(CellPattern& picker, const QString& text) {
         const auto found = picker.Controls()->patternList->findItems(text, Qt::MatchExactly);
@@ -116,10 +117,11 @@ bool SameMask(const CellMask& a, const CellMask& b) {
 }
 
 TEST_F(CellPatternFixture, PickerListsTheShapesAndTheFolder) {
-    Table().SetCellPattern(true);
+    ChooseAndPaint(2, true, nullptr);
+    ASSERT_TRUE(Table().HasCellPattern());
     auto picker = Picker();
-    // Opening the picker takes the cell layer off the page until OK.
-    EXPECT_FALSE(Table().HasCellPattern());
+    // Opening the picker, or cancelling it, changes nothing.
+    EXPECT_TRUE(Table().HasCellPattern());
     QListWidget* list = picker->Controls()->patternList;
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
@@ -145,7 +147,7 @@ TEST_F(CellPatternFixture, PickerListsTheShapesAndTheFolder) {
     EXPECT_FALSE(picker->Picture().isNull());
 
     // Without a folder only the four fixed items.
-    CellPattern bare(View(), 1, window, install.filePath(QStringLiteral("missing/")));
+    CellPattern bare(View()->Document(), install.filePath(QStringLiteral("missing/")));
     EXPECT_EQ(bare.Controls()->patternList->count(), 4);
 }
 
@@ -184,53 +186,61 @@ TEST_F(CellPatternFixture, PreviewScrollsLargePictures) {
     picker->reject();
 }
 
-TEST_F(CellPatternFixture, OkSetsTheFlagsAndCancelKeepsThemClear) {
+TEST_F(CellPatternFixture, PickerRecordsTheChoiceAndTheDocumentAppliesIt) {
     AnimationRenderer* r = Renderer();
     {
         auto picker = Picker();
         picker->Controls()->patternList->setCurrentRow(2);
         picker->accept();
-        // Merged: no cell layer on the page, the mask goes into the frames.
-        EXPECT_FALSE(Table().HasCellPattern());
-        EXPECT_TRUE(r->GetCellPatternFlag());
+        EXPECT_EQ(picker->ChosenMode(), MaskMode::MergedIntoFrames);
         EXPECT_EQ(picker->Selection(), 2);
+        // Nothing is applied until a pattern is painted.
+        EXPECT_FALSE(Table().HasCellPattern());
+        EXPECT_FALSE(r->GetCellPatternFlag());
     }
     {
         auto picker = Picker();
         picker->Controls()->patternList->setCurrentRow(Row(*picker, "Heart"));
         picker->Controls()->saveCheck->setChecked(true);
-        picker->accept();
-        EXPECT_TRUE(Table().HasCellPattern());
-        EXPECT_FALSE(r->GetCellPatternFlag());
-        EXPECT_EQ(r->GetCellPicture().size(), picker->Picture().size());
-        EXPECT_FALSE(r->GetCellPicture().isNull());
-    }
-    {
-        auto picker = Picker();
-        picker->reject();
-        EXPECT_FALSE(Table().HasCellPattern());
-    }
-    {
-        r->SetCellPatternFlag(true);
-        QFile::remove(View()->PageFile());
-        auto picker = Picker();
+        EXPECT_EQ(picker->ChosenMode(), MaskMode::SeparateLayer);
+        EXPECT_FALSE(picker->Picture().isNull());
         picker->Controls()->patternList->setCurrentRow(0);
-        picker->accept();
-        EXPECT_FALSE(Table().HasCellPattern());
-        EXPECT_FALSE(r->GetCellPatternFlag());
-        EXPECT_TRUE(QFileInfo::exists(View()->PageFile())); // rewritten
+        EXPECT_EQ(picker->ChosenMode(), MaskMode::None);
     }
+    // Merged: the frames are cut, the page has no layer.
+    ChooseAndPaint(2, false, nullptr);
+    EXPECT_FALSE(Table().HasCellPattern());
+    EXPECT_TRUE(r->GetCellPatternFlag());
+    EXPECT_EQ(View()->Document()->GetMaskMode(), MaskMode::MergedIntoFrames);
+    // Separate: a layer on the page, the frames whole.
+    ChooseAndPaint(2, true, nullptr);
+    EXPECT_TRUE(Table().HasCellPattern());
+    EXPECT_FALSE(r->GetCellPatternFlag());
+    // "No Cell Pattern" takes both away and rewrites the page.
+    QFile::remove(View()->PageFile());
+    ChooseAndPaint(0, false, nullptr);
+    EXPECT_FALSE(Table().HasCellPattern());
+    EXPECT_FALSE(r->GetCellPatternFlag());
+    EXPECT_EQ(View()->Document()->GetMaskMode(), MaskMode::None);
+    EXPECT_TRUE(QFileInfo::exists(View()->PageFile()));
 }
 
 TEST_F(CellPatternFixture, SetTableToOneCellTakesTheBitmapSize) {
-    auto picker = Picker();
-    picker->Controls()->patternList->setCurrentRow(Row(*picker, "Wide"));
-    picker->Controls()->oneCellButton->click();
+    int picked = 0;
+    CellPattern::SetTestHook([&picked](CellPattern& picker) {
+        picker.Controls()->patternList->setCurrentRow(Row(picker, "Wide"));
+        picker.Controls()->oneCellButton->click();
+        picked = picker.result();
+        picker.reject();
+        return picker.result();
+    });
+    window->Controls()->cellPatternButton->click();
+    EXPECT_EQ(picked, 0); // the picker stays open after the button
     EXPECT_EQ(Table().GetWidth(), 300);
     EXPECT_EQ(Table().GetHeight(), 150);
     EXPECT_EQ(Table().GetRows(), 1);
     EXPECT_EQ(Table().GetColumns(), 1);
-    Ui::TablePro* pro = View()->GetTablePro()->Controls();
+    const auto pro = TablePropertiesControls(View()->GetTablePro());
     EXPECT_EQ(pro->widthEdit->text(), QStringLiteral("300"));
     EXPECT_EQ(pro->rowsCombo->currentText(), QStringLiteral("1"));
     AnimationRenderer* r = Renderer();
@@ -241,7 +251,6 @@ TEST_F(CellPatternFixture, SetTableToOneCellTakesTheBitmapSize) {
     EXPECT_EQ(window->Controls()->widthEdit->text(), QStringLiteral("300"));
     EXPECT_EQ(r->GetFrameWidth(), 300);
     EXPECT_EQ(r->GetFrameHeight(), 150);
-    EXPECT_EQ(picker->result(), 0); // the picker stays open
 }
 
 TEST_F(CellPatternFixture, RectangleOkPaintsTheTypedValuesIntoTheCellGif) {
@@ -325,7 +334,7 @@ TEST_F(CellPatternFixture, CraftScissorsResizesTheTableAroundThePhoto) {
     EXPECT_EQ(Table().GetWidth(), 2004);
     EXPECT_EQ(Table().GetHeight(), 1023);
     EXPECT_EQ(Table().GetBorder(), 21);
-    Ui::TablePro* pro = View()->GetTablePro()->Controls();
+    const auto pro = TablePropertiesControls(View()->GetTablePro());
     EXPECT_EQ(pro->widthEdit->text(), QStringLiteral("2004"));
     EXPECT_EQ(pro->borderCombo->currentText(), QStringLiteral("21"));
     int w = 0, h = 0;
@@ -335,10 +344,9 @@ TEST_F(CellPatternFixture, CraftScissorsResizesTheTableAroundThePhoto) {
 }
 
 TEST_F(CellPatternFixture, CraftScissorsOnOneCellAndOnTooLargeAPhoto) {
-    Table().SetRows(1);
-    Table().SetColumns(1);
+    View()->Document()->EditTable(TableField::Rows, 1);
+    View()->Document()->EditTable(TableField::Columns, 1);
     AnimationRenderer* r = Renderer();
-    View()->Document()->CopyTableGeometryTo(*r);
     {
         CCraftCellPattern craft(View(), 1, window);
         craft.Controls()->photoWidthEdit->setText(QStringLiteral("640"));
@@ -362,7 +370,8 @@ TEST_F(CellPatternFixture, CraftScissorsOnOneCellAndOnTooLargeAPhoto) {
     ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
     EXPECT_EQ(Table().GetWidth(), 664) << messages.join('|').toStdString();
     EXPECT_EQ(r->GetTableWidth(), 664);
-    EXPECT_EQ(View()->GetTablePro()->Controls()->widthEdit->text(), QStringLiteral("664"));
+    EXPECT_EQ(TablePropertiesControls(View()->GetTablePro())->widthEdit->text(),
+              QStringLiteral("664"));
 }
 
 TEST_F(CellPatternFixture, BitmapPatternUsesThePickedPicture) {
@@ -471,12 +480,11 @@ TEST_F(CellPatternFixture, WindowsLayOutTheirControls) {
     grab(&bitmap, QStringLiteral("bitmap"));
 }
 
-// A host with renderers but no document or Table Properties, as tests of
-// single windows use.
+// A host with a document of its own and no view, Table Properties or main
+// window, as tests of single windows use.
 struct BareHost : AnimationHost {
     std::unique_ptr<MovingStripesRenderer> renderer;
     int type = 0;
-    int refreshes = 0;
     AnimationRenderer* CreateRenderer(int t) override {
         renderer = std::make_unique<MovingStripesRenderer>();
         type = t;
@@ -484,16 +492,17 @@ struct BareHost : AnimationHost {
     }
     AnimationRenderer* Renderer(int t) const override { return t == 1 ? renderer.get() : nullptr; }
     void SetAnimationType(int t) override { type = t; }
-    void RefreshPreview() override { ++refreshes; }
-    TablePro* GetTablePro() const override { return nullptr; }
+    void RefreshPreview() override {}
+    VelmoraDocument* Document() const override { return &document; }
     QMainWindow* MainWindow() const override { return nullptr; }
+    mutable VelmoraDocument document;
 };
 
-TEST(CellPatternBareHost, WindowsWorkWithoutADocument) {
+TEST(CellPatternBareHost, WindowsWorkWithoutAView) {
     QTemporaryDir dir;
     BareHost host;
     AnimMovingStripes moving(&host, nullptr);
-    host.renderer->SetCellGifPath(dir.filePath(QStringLiteral("t-cell.gif")));
+    host.document.SetPreview(PageSet::ForBase(dir.filePath(QStringLiteral("t"))));
     bool painted = false;
     CellPattern::SetTestHook([](CellPattern& picker) {
         // No installation folder: the fixed items only.
@@ -513,11 +522,10 @@ TEST(CellPatternBareHost, WindowsWorkWithoutADocument) {
     CellPatternDialog::SetTestHook(nullptr);
     EXPECT_TRUE(painted);
     EXPECT_EQ(host.type, 1);
-    EXPECT_GE(host.refreshes, 1);
     EXPECT_FALSE(host.renderer->GetCellPatternFlag());
     GifAnimation gif;
-    ASSERT_TRUE(ReadGif(host.renderer->GetCellGifPath(), &gif));
-    EXPECT_EQ(gif.width, host.renderer->GetTableWidth());
+    ASSERT_TRUE(ReadGif(host.document.Preview().cell, &gif));
+    EXPECT_EQ(gif.width, host.document.Table().GetWidth());
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include "ui/shell/velmora_doc.h"
 #include "ui_table_pro.h"
 
+#include "shell/dialog_input.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -25,16 +27,16 @@ struct ReopenTest : AppFixture {
 
 TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
     CVelmoraView* view = View();
-    Ui::TablePro* c = view->GetTablePro()->Controls();
+    const auto c = TablePropertiesControls(view->GetTablePro());
     c->widthEdit->setText(QStringLiteral("333"));
     c->heightEdit->setText(QStringLiteral("144"));
-    CHtmlTable& table = view->GetDocument()->Table();
-    table.SetRows(4);
-    table.SetColumns(7);
-    table.SetBorder(9);
-    table.SetCellColor(MakeColorRef(12, 34, 56));
-    table.SetPageColor(MakeColorRef(255, 0, 0));
-    table.SetShowCells(true);
+    VelmoraDocument* doc = view->Document();
+    doc->EditTable(TableField::Rows, 4);
+    doc->EditTable(TableField::Columns, 7);
+    doc->EditTable(TableField::Border, 9);
+    doc->EditTable(TableField::CellColor, int(MakeColorRef(12, 34, 56)));
+    doc->EditTable(TableField::PageColor, int(MakeColorRef(255, 0, 0)));
+    doc->EditTable(TableField::ShowCells, 1);
     // The animation the preview shows, saved with its record.
     AnimationRenderer* r = view->GetDocument()->Model().CreateRenderer(1);
     ASSERT_NE(r, nullptr);
@@ -62,7 +64,7 @@ TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
     EXPECT_EQ(back.GetCellColor(), MakeColorRef(12, 34, 56));
     EXPECT_EQ(back.GetPageColor(), MakeColorRef(255, 0, 0));
     // Table Properties shows them.
-    Ui::TablePro* rc = reopened->GetTablePro()->Controls();
+    const auto rc = TablePropertiesControls(reopened->GetTablePro());
     EXPECT_EQ(rc->widthEdit->text(), QStringLiteral("333"));
     EXPECT_EQ(rc->heightEdit->text(), QStringLiteral("144"));
     EXPECT_EQ(rc->rowsCombo->currentText(), QStringLiteral("4"));
@@ -102,7 +104,8 @@ TEST_F(ReopenTest, ForeignPageStartsANewTableAndSaysSo) {
 
 TEST_F(ReopenTest, SaveAsOverAnExistingSetAsksOnceNamingEveryFile) {
     CVelmoraView* view = View();
-    view->GetDocument()->Table().SetCellPattern(true);
+    ASSERT_TRUE(view->Document()->SetCellPattern(MaskMode::SeparateLayer,
+                                                 std::make_shared<CellMask>(450, 200)));
     QFile::copy(view->GifFile(), view->CellFile());
     const QString base = out.filePath(QStringLiteral("shop"));
     CVelmoraView::SetSavePathChooser([&](QWidget*) { return base; });
@@ -110,7 +113,7 @@ TEST_F(ReopenTest, SaveAsOverAnExistingSetAsksOnceNamingEveryFile) {
     ASSERT_TRUE(questions.isEmpty());
     const QByteArray page = ReadAll(base + QStringLiteral(".htm"));
 
-    view->GetTablePro()->Controls()->widthEdit->setText(QStringLiteral("321"));
+    TablePropertiesControls(view->GetTablePro())->widthEdit->setText(QStringLiteral("321"));
     answer = false;
     EXPECT_FALSE(view->OnFileSaveAs());
     ASSERT_EQ(questions.size(), 1);

@@ -1,9 +1,10 @@
+#include "core/document/preview_page_writer.h"
+#include "dialog_input.h"
 #include "ui/controls/color_box.h"
 #include "ui/controls/user_messages.h"
 #include "ui/shell/preview_target.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/velmora_doc.h"
-#include "ui_table_pro.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -40,13 +41,14 @@ struct TableProFixture : ::testing::Test {
     // The document's preview set is where the window writes the page.
     bool previewSet =
         (doc.Model().SetPreview(PageSet::ForBase(dir.filePath(QStringLiteral("Untitled1")))), true);
+    // The view writes the page as the document changes; here the writer
+    // does it alone.
+    PreviewPageWriter writer{&doc.Model()};
+    bool firstWrite = (writer.WriteNow(), true);
     TablePro dialog{&doc, &view};
-    Ui::TablePro* ui = dialog.Controls();
+    std::shared_ptr<TableProControls> ui = TablePropertiesControls(&dialog);
 
-    void SetUp() override {
-        dialog.SetStartingControls();
-        dialog.show();
-    }
+    void SetUp() override { dialog.show(); }
     void TearDown() override { SetColorChooserHook(nullptr); }
     static void Retype(QLineEdit* edit, const QString& text) {
         edit->selectAll();
@@ -59,7 +61,6 @@ struct TableProFixture : ::testing::Test {
 };
 
 TEST_F(TableProFixture, StartsWithTheDefaultPage) {
-    EXPECT_GE(view.refreshes, 3); // initialisation and both edits
     EXPECT_TRUE(view.Page().contains("<table width=\"450\" height=\"200\""));
     EXPECT_TRUE(ui->showCellsCheck->isChecked());
     EXPECT_EQ(ui->borderCombo->currentText(), QStringLiteral("5"));
@@ -108,12 +109,12 @@ TEST_F(TableProFixture, ColoursAndTheCustomChooser) {
     Choose(ui->pageColorBox, 2); // Black
     EXPECT_TRUE(view.Page().contains("background-color: #000000;"));
 
-    // A cancelled chooser leaves the colour but still rewrites the page.
+    // A cancelled chooser changes nothing: no edit, no undo step.
     SetColorChooserHook([](COLORREF*) { return false; });
-    const int before = view.refreshes;
-    QFile::remove(view.PreviewPageFile());
+    const int steps = doc.Model().UndoStack()->count();
     Choose(ui->cellColorBox, 0);
-    EXPECT_EQ(view.refreshes, before + 1);
+    EXPECT_EQ(dialog.GetTableCellColor(), 0x0000FFu);
+    EXPECT_EQ(doc.Model().UndoStack()->count(), steps);
     EXPECT_TRUE(view.Page().contains("<td bgcolor=\"#ff0000\">"));
 
     SetColorChooserHook([](COLORREF* c) {
@@ -168,7 +169,7 @@ TEST_F(TableProFixture, RapidEditsOfALargePageAreCoalesced) {
     QTest::qWait(200);
     ASSERT_GT(view.Page().size(), 1024 * 1024);
 
-    QSignalSpy written(&dialog, &TablePro::PageWritten);
+    QSignalSpy written(&writer, &PreviewPageWriter::Written);
     ui->widthEdit->selectAll();
     QTest::keyClicks(ui->widthEdit, QStringLiteral("3000"));
     // Four keystrokes in well under 150 ms: at most the first is written at
@@ -176,12 +177,12 @@ TEST_F(TableProFixture, RapidEditsOfALargePageAreCoalesced) {
     EXPECT_LE(written.count(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(view.Page().contains("width=\"3000\""), 2000);
     EXPECT_LE(written.count(), 2);
-    EXPECT_EQ(dialog.Table()->GetRows(), 400);
-    EXPECT_EQ(dialog.Table()->GetWidth(), 3000);
+    EXPECT_EQ(dialog.Table().GetRows(), 400);
+    EXPECT_EQ(dialog.Table().GetWidth(), 3000);
 }
 
 TEST_F(TableProFixture, SmallPagesAreWrittenAtEveryEdit) {
-    QSignalSpy written(&dialog, &TablePro::PageWritten);
+    QSignalSpy written(&writer, &PreviewPageWriter::Written);
     Retype(ui->widthEdit, QStringLiteral("321"));
     EXPECT_EQ(written.count(), 3);
     EXPECT_TRUE(view.Page().contains("width=\"321\""));

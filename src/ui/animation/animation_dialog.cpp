@@ -41,6 +41,22 @@ AnimationDialog::AnimationDialog(AnimationHost* host, int rendererType, QWidget*
     : QDialog(owner, Qt::Dialog), m_pHost(host), m_nType(rendererType) {
     setAttribute(Qt::WA_DeleteOnClose);
     m_pHost->CreateRenderer(rendererType);
+    if (VelmoraDocument* doc = m_pHost->Document()) {
+        // A pattern cut into the frames covers the whole table: the frames
+        // are the table's size, also after a pattern window resized it.
+        connect(doc, &VelmoraDocument::TableChanged, this, &AnimationDialog::FollowMergedPattern);
+        connect(doc, &VelmoraDocument::CellPatternChanged, this,
+                &AnimationDialog::FollowMergedPattern);
+        connect(doc, &VelmoraDocument::CellPatternChanged, this, &AnimationDialog::PreviewChanged);
+    }
+}
+
+void AnimationDialog::FollowMergedPattern() {
+    const VelmoraDocument* doc = m_pHost->Document();
+    if (!doc || doc->GetMaskMode() != MaskMode::MergedIntoFrames)
+        return;
+    SetWidthText(doc->Table().GetWidth());
+    SetHeightText(doc->Table().GetHeight());
 }
 
 AnimationRenderer* AnimationDialog::Renderer() const {
@@ -187,16 +203,27 @@ void AnimationDialog::OnCellPattern() {
     // The pattern is painted for this window's animation, on the table as
     // it is now.
     m_pHost->SetAnimationType(m_nType);
-    AnimationRenderer* renderer = Renderer();
-    if (!renderer)
+    VelmoraDocument* doc = m_pHost->Document();
+    if (!doc)
         return;
-    if (VelmoraDocument* doc = m_pHost->Document())
-        doc->CopyTableGeometryTo(*renderer);
-    CellPattern picker(m_pHost, m_nType, this, m_pHost->InstallationDirectory(), this);
+    CellPattern picker(doc, m_pHost->InstallationDirectory(), this);
+    // "Set Table to One Cell": the frame follows, as if typed.
+    connect(&picker, &CellPattern::OneCellSizeChosen, this, [this](QSize size) {
+        SetWidthText(size.width());
+        SetHeightText(size.height());
+    });
     if (picker.RunModal() != QDialog::Accepted)
         return;
-    std::unique_ptr<CellPatternDialog> dialog;
+    const MaskMode mode = picker.ChosenMode();
+    if (mode == MaskMode::None) {
+        if (Status s = doc->SetCellPattern(MaskMode::None, nullptr); !s)
+            ShowUserMessage(this, s.message(), MessageKind::Warning);
+        return;
+    }
     const int selection = picker.Selection();
+    if (AnimationRenderer* renderer = Renderer(); renderer && selection >= 4)
+        renderer->SetCellPicture(picker.Picture());
+    std::unique_ptr<CellPatternDialog> dialog;
     if (selection == 1)
         dialog = std::make_unique<RoundRectCellPattern>(m_pHost, m_nType, this);
     else if (selection == 2)
@@ -205,8 +232,16 @@ void AnimationDialog::OnCellPattern() {
         dialog = std::make_unique<CCraftCellPattern>(m_pHost, m_nType, this);
     else if (selection >= 4)
         dialog = std::make_unique<BitmapCellPattern>(m_pHost, m_nType, this);
-    if (dialog)
-        dialog->RunModal();
+    if (!dialog)
+        return;
+    dialog->SetChoice(mode, picker.Picture());
+    // The frames take the table's size as soon as the pattern is to be cut
+    // into them, so the next save covers the whole table.
+    if (mode == MaskMode::MergedIntoFrames) {
+        SetWidthText(doc->Table().GetWidth());
+        SetHeightText(doc->Table().GetHeight());
+    }
+    dialog->RunModal();
 }
 
 void AnimationDialog::BindSeed(QLabel* seedLabel, QCheckBox* sameSeed) {
@@ -414,6 +449,8 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
             main->statusBar()->showMessage(saved + QStringLiteral(": ") +
                                            summary.join(QLatin1Char(' ')));
         m_pHost->RefreshPreview();
+        if (VelmoraDocument* doc = m_pHost->Document())
+            doc->AnimationSaved();
     } else if (!progress->m_cancel) {
         ShowUserMessage(this, status.message(), MessageKind::Warning);
     }

@@ -105,6 +105,7 @@ protected:
 
 private:
     void EnsureLivePreview();
+    void FollowMergedPattern();
     void WatchEdits();
 
     AnimationHost* m_pHost;

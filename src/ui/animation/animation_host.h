@@ -1,12 +1,12 @@
-// What an animation window needs of the document it animates: its renderers,
-// its table, its preview and the main window it is placed against.
+// What an animation window needs of the document it animates: the document
+// (its table, renderers and cell pattern), its preview and the main window it
+// is placed against.
 #pragma once
 
 #include <QString>
 
 class AnimationRenderer;
 class QMainWindow;
-class TablePro;
 class VelmoraDocument;
 
 // Renderer numbering: 1 Moving Stripes, 2 Rotating Stripes, 3 Flowing
@@ -20,9 +20,8 @@ public:
     virtual AnimationRenderer* Renderer(int type) const = 0;
     virtual void SetAnimationType(int type) = 0;
     virtual void RefreshPreview() = 0;
-    virtual TablePro* GetTablePro() const = 0;
     // The document the windows edit: its table, page sets and cell mask.
-    virtual VelmoraDocument* Document() const { return nullptr; }
+    virtual VelmoraDocument* Document() const = 0;
     virtual QMainWindow* MainWindow() const = 0;
     // The installation folder (ending with a separator), where the bitmap
     // cell patterns are; empty when there is none.

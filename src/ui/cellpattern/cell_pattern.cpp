@@ -1,13 +1,6 @@
 #include "ui/cellpattern/cell_pattern.h"
 
-#include "core/animation/animation_renderer.h"
 #include "core/document/cell_pattern_painter.h"
-#include "core/document/velmora_document.h"
-#include "core/page/html_table.h"
-#include "ui/animation/animation_dialog.h"
-#include "ui/animation/animation_host.h"
-#include "ui/cellpattern/table_resize.h"
-#include "ui/controls/user_messages.h"
 #include "ui_cell_pattern.h"
 
 #include <QDir>
@@ -35,19 +28,14 @@ constexpr int kSampleHeight = 158;
 
 } // namespace
 
-CellPattern::CellPattern(AnimationHost* host, int rendererType, AnimationDialog* animationWindow,
-                         QString directory, QWidget* parent)
-    : QDialog(parent, Qt::Dialog), m_ui(std::make_unique<Ui::CellPattern>()), m_pHost(host),
-      m_nType(rendererType), m_pAnimationWindow(animationWindow),
+CellPattern::CellPattern(VelmoraDocument* doc, QString directory, QWidget* parent)
+    : QDialog(parent, Qt::Dialog), m_ui(std::make_unique<Ui::CellPattern>()), m_pDoc(doc),
       m_strDirectory(std::move(directory)) {
     m_ui->setupUi(this);
     QListWidget* list = m_ui->patternList;
     list->addItems({tr("No Cell Pattern"), tr("Rounded Rectangle..."), tr("Rectangle..."),
                     tr("Craft Scissors...")});
     m_ui->saveCheck->setChecked(false);
-    // The page loses its cell layer until a choice says otherwise.
-    if (CHtmlTable* table = HostTable(m_pHost))
-        table->SetCellPattern(false);
     if (!m_strDirectory.isEmpty()) {
         QDir folder(m_strDirectory + QStringLiteral("CellPattern"));
         const QStringList files =
@@ -93,8 +81,10 @@ int CellPattern::RunModal() {
     return exec();
 }
 
-AnimationRenderer* CellPattern::Renderer() const {
-    return m_pHost->Renderer(m_nType);
+MaskMode CellPattern::ChosenMode() const {
+    if (m_ui->patternList->currentRow() <= 0)
+        return MaskMode::None;
+    return m_ui->saveCheck->isChecked() ? MaskMode::SeparateLayer : MaskMode::MergedIntoFrames;
 }
 
 QString CellPattern::BitmapPath(int row) const {
@@ -197,56 +187,13 @@ void CellPattern::UpdatePreview() {
         m_ui->previewLabel->setPixmap(QPixmap::fromImage(m_preview));
 }
 
-void CellPattern::RewritePage() {
-    if (VelmoraDocument* doc = m_pHost->Document()) {
-        if (Status s = doc->WritePreviewPage(); !s)
-            ShowUserMessage(this, s.message(), MessageKind::Warning);
-    }
-    m_pHost->RefreshPreview();
-}
-
-void CellPattern::accept() {
-    const int s = m_ui->patternList->currentRow();
-    AnimationRenderer* renderer = Renderer();
-    CHtmlTable* table = HostTable(m_pHost);
-    if (s > 0) {
-        const bool separate = m_ui->saveCheck->isChecked();
-        if (table)
-            table->SetCellPattern(separate);
-        if (renderer) {
-            // Merged into the animation unless written as its own GIF.
-            renderer->SetCellPatternFlag(!separate);
-            if (s >= kFixedItems)
-                renderer->SetCellPicture(QImage(BitmapPath(s), "BMP"));
-        }
-    } else if (s == 0) {
-        if (table)
-            table->SetCellPattern(false);
-        if (renderer)
-            renderer->SetCellPatternFlag(false);
-        RewritePage();
-    }
-    QDialog::accept();
-}
-
 void CellPattern::OnSetTableToOneCell() {
-    if (m_nSelection < kFixedItems || m_picture.isNull())
+    if (m_nSelection < kFixedItems || m_picture.isNull() || !m_pDoc)
         return;
-    const int w = m_picture.width();
-    const int h = m_picture.height();
     TableResize size;
-    size.width = w;
-    size.height = h;
+    size.width = m_picture.width();
+    size.height = m_picture.height();
     size.cells = 1;
-    AnimationRenderer* renderer = Renderer();
-    if (m_pAnimationWindow) {
-        // The animation's frame follows, as if typed in its size boxes.
-        m_pAnimationWindow->SetWidthText(w);
-        m_pAnimationWindow->SetHeightText(h);
-    } else if (renderer) {
-        renderer->SetFrameWidth(w);
-        renderer->SetFrameHeight(h);
-    }
-    ResizeHostTable(m_pHost, size, renderer);
-    RewritePage();
+    m_pDoc->ResizeTable(size);
+    Q_EMIT OneCellSizeChosen(m_picture.size());
 }

@@ -2,8 +2,11 @@
 // one of the three drawn shapes or a bitmap of the installation's
 // CellPattern folder — with a preview, whether the mask becomes the page's
 // own cell GIF or goes into the animation, and the table resized to one
-// cell of a bitmap's size.
+// cell of a bitmap's size. OK only records the choice: whoever ran the
+// window applies it to the document.
 #pragma once
+
+#include "core/document/velmora_document.h"
 
 #include <QDialog>
 #include <QImage>
@@ -14,17 +17,13 @@
 namespace Ui {
 class CellPattern;
 }
-class AnimationDialog;
-class AnimationHost;
-class AnimationRenderer;
 
 class CellPattern : public QDialog {
     Q_OBJECT
 public:
-    // Chooses for the renderer of `rendererType`; `animationWindow` (may be
-    // null) shows a new frame size; `directory` is the installation folder.
-    CellPattern(AnimationHost* host, int rendererType, AnimationDialog* animationWindow,
-                QString directory, QWidget* parent = nullptr);
+    // Chooses a pattern for `doc`'s table; `directory` is the installation
+    // folder.
+    CellPattern(VelmoraDocument* doc, QString directory, QWidget* parent = nullptr);
     ~CellPattern() override;
 
     // The list index last chosen: 0 none, 1 rounded rectangles, 2
@@ -33,6 +32,10 @@ public:
     // The bitmap shown, null for the drawn shapes or a file that would not
     // load.
     const QImage& Picture() const { return m_picture; }
+    // What becomes of the mask: "Save Cell Pattern to a new Gif File" makes
+    // it a layer of its own, otherwise it is cut into the frames. None for
+    // "No Cell Pattern".
+    MaskMode ChosenMode() const;
     // What the preview shows now, at its own size.
     QImage PreviewImage() const { return m_preview; }
 
@@ -44,23 +47,23 @@ public:
     static void SetTestHook(TestHook hook);
     int RunModal();
 
-    void accept() override;
     void OnSetTableToOneCell();
 
     // The drawn shapes' samples as one cell (list index 1 to 3).
     static QImage ShapeSample(int index);
 
+Q_SIGNALS:
+    // The table was made one cell of the bitmap's size: the animation's
+    // frame follows.
+    void OneCellSizeChosen(QSize size);
+
 private:
     void OnSelectionChanged(int row);
     void UpdatePreview();
     QString BitmapPath(int row) const;
-    AnimationRenderer* Renderer() const;
-    void RewritePage();
 
     std::unique_ptr<Ui::CellPattern> m_ui;
-    AnimationHost* m_pHost;
-    int m_nType;
-    AnimationDialog* m_pAnimationWindow;
+    VelmoraDocument* m_pDoc;
     QString m_strDirectory;
     int m_nSelection = 1;
     QImage m_picture;

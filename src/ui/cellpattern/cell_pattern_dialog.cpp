@@ -1,8 +1,6 @@
 #include "ui/cellpattern/cell_pattern_dialog.h"
 
-#include "core/animation/animation_renderer.h"
 #include "core/document/cell_pattern_painter.h"
-#include "core/document/velmora_document.h"
 #include "ui/animation/animation_host.h"
 #include "ui/controls/dialog_text.h"
 #include "ui/controls/user_messages.h"
@@ -16,9 +14,9 @@ CellPatternDialog::TestHook& Hook() {
 }
 } // namespace
 
-CellPatternDialog::CellPatternDialog(AnimationHost* host, int rendererType, CellPatternKind kind,
+CellPatternDialog::CellPatternDialog(AnimationHost* host, int, CellPatternKind kind,
                                      QWidget* parent)
-    : QDialog(parent, Qt::Dialog), m_pHost(host), m_nType(rendererType), m_kind(kind) {}
+    : QDialog(parent, Qt::Dialog), m_pHost(host), m_kind(kind) {}
 
 void CellPatternDialog::SetTestHook(TestHook hook) {
     Hook() = std::move(hook);
@@ -43,40 +41,43 @@ CellPatternParameters CellPatternDialog::Parameters() const {
     return p;
 }
 
-AnimationRenderer* CellPatternDialog::CurrentRenderer() const {
-    return m_pHost->Renderer(m_nType);
+void CellPatternDialog::SetChoice(MaskMode mode, const QImage& picture) {
+    m_mode = mode == MaskMode::None ? MaskMode::MergedIntoFrames : mode;
+    m_picture = picture;
 }
 
-Status CellPatternDialog::BeforePaint(AnimationRenderer&, const CellPatternParameters&) {
+TableGeometry CellPatternDialog::Geometry() const {
+    TableGeometry g;
+    if (const VelmoraDocument* doc = m_pHost->Document()) {
+        const CHtmlTable& table = doc->Table();
+        g.width = table.GetWidth();
+        g.height = table.GetHeight();
+        g.rows = table.GetRows();
+        g.columns = table.GetColumns();
+        g.border = table.GetBorder();
+        g.cellColor = table.GetCellColor();
+    }
+    return g;
+}
+
+Status CellPatternDialog::BeforePaint(VelmoraDocument&, const CellPatternParameters&) {
     return Status::Ok();
 }
 
-Status CellPatternDialog::RewritePage() {
-    Status status;
-    if (VelmoraDocument* doc = m_pHost->Document())
-        status = doc->WritePreviewPage();
-    m_pHost->RefreshPreview();
-    return status;
-}
-
 Status CellPatternDialog::Apply() {
-    AnimationRenderer* renderer = CurrentRenderer();
-    // Without an animation there is nothing to paint for; the page still
-    // follows the table.
-    if (!renderer)
-        return RewritePage();
+    VelmoraDocument* doc = m_pHost->Document();
+    if (!doc)
+        return Status::Error(tr("There is no table to paint the cell pattern for."));
     const CellPatternParameters p = Parameters();
     // Checked before anything changes, so a bad value leaves the table too.
     if (Status s = CheckCellPatternParameters(p); !s)
         return s;
-    if (Status s = BeforePaint(*renderer, p); !s)
+    if (Status s = BeforePaint(*doc, p); !s)
         return s;
-    CellPatternResult result;
-    Status painted = ApplyCellPattern(*renderer, p, &result);
-    if (VelmoraDocument* doc = m_pHost->Document(); doc && result.mask)
-        doc->SetCellMask(result.mask);
-    Status written = RewritePage();
-    return !painted ? painted : written;
+    auto mask = std::make_shared<CellMask>();
+    if (Status s = PaintCellMask(Geometry(), m_picture, p, mask.get()); !s)
+        return s;
+    return doc->SetCellPattern(m_mode, std::move(mask));
 }
 
 void CellPatternDialog::accept() {

@@ -1,9 +1,8 @@
 #include "ui/cellpattern/craft_cell_pattern_dialog.h"
 
-#include "core/animation/animation_renderer.h"
 #include "core/cellmask/mask_painters.h"
 #include "core/document/cell_pattern_painter.h"
-#include "ui/cellpattern/table_resize.h"
+#include "ui/animation/animation_host.h"
 #include "ui_craft_cell_pattern.h"
 
 #include <QPushButton>
@@ -52,10 +51,9 @@ CCraftCellPattern::CCraftCellPattern(AnimationHost* host, int rendererType, QWid
 CCraftCellPattern::~CCraftCellPattern() = default;
 
 QSize CCraftCellPattern::FittedPhotoSize() const {
-    AnimationRenderer* renderer = CurrentRenderer();
-    if (!renderer)
+    if (!Host()->Document())
         return {};
-    return RendererPhotoSize(*renderer, kFitBumpsY, kFitLineWidth, kFitMargin);
+    return PhotoSizeForTable(Geometry(), kFitBumpsY, kFitLineWidth, kFitMargin);
 }
 
 void CCraftCellPattern::OnPresetChosen(int index) {
@@ -76,20 +74,16 @@ void CCraftCellPattern::ReadExtra(CellPatternParameters& p) const {
     p.flatInner = m_ui->flatInnerCheck->isChecked();
 }
 
-Status CCraftCellPattern::BeforePaint(AnimationRenderer& renderer, const CellPatternParameters& p) {
+Status CCraftCellPattern::BeforePaint(VelmoraDocument& doc, const CellPatternParameters& p) {
     // A table too large for its mask is refused before anything is resized.
-    const TableGeometry fitted = FitTableToPhoto(TableGeometryOf(renderer), p.photoWidth,
-                                                 p.photoHeight, p.bumpsY, p.lineWidth, p.margin);
+    const TableGeometry fitted =
+        FitTableToPhoto(Geometry(), p.photoWidth, p.photoHeight, p.bumpsY, p.lineWidth, p.margin);
     if (Status s = CheckCellMaskSize(fitted); !s)
         return s;
-    FitRendererTableToPhoto(renderer, p.photoWidth, p.photoHeight, p.bumpsY, p.lineWidth, p.margin);
     TableResize size;
-    size.width = renderer.GetTableWidth();
-    size.height = renderer.GetTableHeight();
-    size.border = renderer.GetBorder();
-    ResizeHostTable(Host(), size, nullptr);
-    // The page follows the new size even if the painting fails; a page that
-    // cannot be written is reported once, after the painting.
-    RewritePage();
+    size.width = fitted.width;
+    size.height = fitted.height;
+    size.border = fitted.border;
+    doc.ResizeTable(size);
     return Status::Ok();
 }

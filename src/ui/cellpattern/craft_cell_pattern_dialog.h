@@ -26,7 +26,7 @@ public:
     void OnPresetChosen(int index);
 
 protected:
-    Status BeforePaint(AnimationRenderer& renderer, const CellPatternParameters& p) override;
+    Status BeforePaint(VelmoraDocument& doc, const CellPatternParameters& p) override;
     void ReadExtra(CellPatternParameters& p) const override;
 
 private:

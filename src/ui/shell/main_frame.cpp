@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoGroup>
 #include <QWebEnginePage>
 #include <cstdlib>
 
@@ -30,7 +31,8 @@ constexpr int kRecentFiles = 4;
 
 } // namespace
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdiArea(new QMdiArea(this)) {
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent), m_pMdiArea(new QMdiArea(this)), m_pUndoGroup(new QUndoGroup(this)) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(tr("Velmora"));
     setWindowIcon(ApplicationIcon());
@@ -80,6 +82,7 @@ void CMainFrame::CreateActions() {
          QKeySequence()},
         {"appExit", "E&xit", "Quit the application", nullptr, QKeySequence::Quit},
         {"editUndo", "&Undo", "Undo the last action", "edit-undo", QKeySequence::Undo},
+        {"editRedo", "&Redo", "Redo the previously undone action", "edit-redo", QKeySequence::Redo},
         {"editCut", "Cu&t", "Cut the selection and put it on the Clipboard", "edit-cut",
          QKeySequence::Cut},
         {"editCopy", "&Copy", "Copy the selection and put it on the Clipboard", "edit-copy",
@@ -127,8 +130,23 @@ void CMainFrame::CreateActions() {
         ->setShortcuts({QKeySequence::Copy, QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     Action(QStringLiteral("editPaste"))
         ->setShortcuts({QKeySequence::Paste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    // Nothing can be undone: every edit is written at once.
-    Action(QStringLiteral("editUndo"))->setEnabled(false);
+    Action(QStringLiteral("editRedo"))
+        ->setShortcuts({QKeySequence::Redo, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // Table Properties and the animation windows are windows of their own:
+    // the keys work there too.
+    for (const char* name : {"editUndo", "editRedo"}) {
+        QAction* action = Action(QLatin1String(name));
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        action->setEnabled(false);
+    }
+    connect(m_pUndoGroup, &QUndoGroup::canUndoChanged, Action(QStringLiteral("editUndo")),
+            &QAction::setEnabled);
+    connect(m_pUndoGroup, &QUndoGroup::canRedoChanged, Action(QStringLiteral("editRedo")),
+            &QAction::setEnabled);
+    connect(Action(QStringLiteral("editUndo")), &QAction::triggered, m_pUndoGroup,
+            &QUndoGroup::undo);
+    connect(Action(QStringLiteral("editRedo")), &QAction::triggered, m_pUndoGroup,
+            &QUndoGroup::redo);
     Action(QStringLiteral("windowNew"))->setEnabled(false);
 
     auto on = [this](const char* name, auto slot) {
@@ -193,7 +211,7 @@ void CMainFrame::CreateMenus() {
     m_pFileMenu->addAction(a("appExit"));
 
     m_pEditMenu = menuBar()->addMenu(tr("&Edit"));
-    m_pEditMenu->addActions({a("editUndo")});
+    m_pEditMenu->addActions({a("editUndo"), a("editRedo")});
     m_pEditMenu->addSeparator();
     m_pEditMenu->addActions({a("editCut"), a("editCopy"), a("editPaste")});
     m_pEditMenu->addSeparator();
@@ -299,8 +317,14 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
     // its Table Properties exists.
     if (m_pActiveView)
         m_pActiveView->OnActivateView(true);
+    QUndoStack* stack = m_pActiveView ? m_pActiveView->GetDocument()->Model().UndoStack() : nullptr;
+    if (stack && !m_pUndoGroup->stacks().contains(stack))
+        m_pUndoGroup->addStack(stack);
+    m_pUndoGroup->setActiveStack(stack);
+    Action(QStringLiteral("editUndo"))->setEnabled(m_pUndoGroup->canUndo());
+    Action(QStringLiteral("editRedo"))->setEnabled(m_pUndoGroup->canRedo());
     if (m_pActiveView)
-        setWindowTitle(tr("Velmora - [%1]").arg(m_pActiveView->GetDocument()->GetTitle()));
+        setWindowTitle(tr("Velmora - [%1]").arg(m_pActiveView->GetDocument()->DisplayTitle()));
     else
         setWindowTitle(tr("Velmora"));
     UpdateMenus();
@@ -398,9 +422,15 @@ void CMainFrame::SavePlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Each changed document asks once; a Cancel keeps the program open with
+    // the documents not yet closed.
+    m_pMdiArea->closeAllSubWindows();
+    if (!m_pMdiArea->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
     SavePlacement();
     Q_EMIT Closing();
-    m_pMdiArea->closeAllSubWindows();
     event->accept();
 }
 
@@ -419,6 +449,16 @@ void CMainFrame::AddRecentFile(const QString& path) {
     QStringList files = RecentFiles();
     files.removeAll(path);
     files.prepend(path);
+    WriteRecentFiles(files);
+}
+
+void CMainFrame::RemoveRecentFile(const QString& path) {
+    QStringList files = RecentFiles();
+    if (files.removeAll(path) > 0)
+        WriteRecentFiles(files);
+}
+
+void CMainFrame::WriteRecentFiles(const QStringList& files) {
     const auto settings = RecentFileSettings();
     for (int i = 0; i < kRecentFiles; ++i) {
         const QString key = QStringLiteral("File%1").arg(i + 1);

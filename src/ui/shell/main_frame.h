@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class QAction;
+class QUndoGroup;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -39,6 +40,7 @@ public:
     void UpdateMenus();
 
     void AddRecentFile(const QString& path);
+    void RemoveRecentFile(const QString& path);
     QStringList RecentFiles() const;
 
 Q_SIGNALS:
@@ -61,6 +63,7 @@ private:
     void OnPrintSetup();
     void OnAbout();
     void UpdateRecentMenu();
+    void WriteRecentFiles(const QStringList& files);
 
     QMdiArea* m_pMdiArea;
     QPointer<CVelmoraView> m_pActiveView;
@@ -71,6 +74,8 @@ private:
     QList<QAction*> m_recentActions;
     QAction* m_pRecentSeparator = nullptr;
     QPrinter* m_pPrinter = nullptr;
+    // The active document's undo stack drives Edit > Undo and Redo.
+    QUndoGroup* m_pUndoGroup;
     bool m_bPlacementSaved = false;
     bool m_bStartMaximized = false;
 };

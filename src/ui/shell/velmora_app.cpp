@@ -1,6 +1,7 @@
 #include "ui/shell/velmora_app.h"
 
 #include "core/page/page_reader.h"
+#include "ui/controls/user_messages.h"
 #include "ui/shell/installation.h"
 #include "ui/shell/main_frame.h"
 #include "ui/shell/table_pro.h"
@@ -73,8 +74,16 @@ CVelmoraView* CVelmoraApp::CreateDocument(const QString& title) {
         if (m_pMainFrame->MdiArea()->activeSubWindow() == frame)
             m_pMainFrame->setWindowTitle(tr("Velmora - [%1]").arg(t));
     });
+    connect(view, &CVelmoraView::StatusMessage, m_pMainFrame,
+            [this](const QString& message) { m_pMainFrame->statusBar()->showMessage(message); });
+    connect(view, &CVelmoraView::TablePropertiesVisibilityChanged, m_pMainFrame,
+            &CMainFrame::UpdateMenus);
+    connect(view, &CVelmoraView::SavedAs, m_pMainFrame, [this](const QString& page) {
+        m_pMainFrame->AddRecentFile(QFileInfo(page).absoluteFilePath());
+    });
     m_pMainFrame->MdiArea()->addSubWindow(frame);
     view->OnInitialUpdate();
+    view->PlaceTableProperties(m_pMainFrame->PlacementFrame());
     m_pMainFrame->MdiArea()->setActiveSubWindow(frame);
     if (m_pMainFrame->isVisible())
         m_pMainFrame->SyncActiveView();
@@ -86,7 +95,15 @@ CVelmoraView* CVelmoraApp::OnFileNew() {
 }
 
 CVelmoraView* CVelmoraApp::OpenDocument(const QString& path) {
-    m_pMainFrame->AddRecentFile(QFileInfo(path).absoluteFilePath());
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        // Nothing to open: no document is started in its name, and a recent
+        // entry that led here goes.
+        m_pMainFrame->RemoveRecentFile(file.absoluteFilePath());
+        ShowUserMessage(m_pMainFrame, tr("%1 was not found.").arg(path), MessageKind::Warning);
+        return nullptr;
+    }
+    m_pMainFrame->AddRecentFile(file.absoluteFilePath());
     CVelmoraView* view = CreateDocument(QFileInfo(path).fileName());
     // A page Velmora wrote comes back as it was; any other file only lends
     // the document its name, and the user is told so.

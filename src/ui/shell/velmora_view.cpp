@@ -3,6 +3,7 @@
 #include "core/animation/animation_record.h"
 #include "core/animation/animation_types.h"
 #include "core/base/atomic_write.h"
+#include "core/document/preview_page_writer.h"
 #include "core/imaging/gif_reader.h"
 #include "core/page/page_names.h"
 #include "core/page/page_reader.h"
@@ -10,13 +11,13 @@
 #include "ui/animation/animation_dialog_factory.h"
 #include "ui/animation/anm_type.h"
 #include "ui/controls/color_box.h"
-#include "ui/shell/main_frame.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/velmora_doc.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -40,6 +41,8 @@ namespace {
 CVelmoraView::SavePathChooser g_savePathChooser;
 CVelmoraView::MessageSink g_messageSink;
 CVelmoraView::QuestionSink g_questionSink;
+CVelmoraView::CloseQuestion g_closeQuestion;
+
 // Preview bases of the documents open in this process.
 QSet<QString> g_previewBasesInUse;
 
@@ -136,13 +139,83 @@ void CVelmoraView::SetMessageSink(MessageSink sink) {
 void CVelmoraView::SetQuestionSink(QuestionSink sink) {
     g_questionSink = std::move(sink);
 }
+void CVelmoraView::SetCloseQuestion(CloseQuestion question) {
+    g_closeQuestion = std::move(question);
+}
 
 CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString directory,
                            QWidget* parent)
     : QWebEngineView(parent), m_pDoc(doc), m_pMainWindow(mainWindow),
-      m_strDirectory(std::move(directory)) {
+      m_strDirectory(std::move(directory)),
+      m_pPageWriter(new PreviewPageWriter(&doc->Model(), this)) {
     setObjectName(QStringLiteral("preview"));
     connect(this, &QWebEngineView::loadFinished, this, &CVelmoraView::PreviewRefreshed);
+    VelmoraDocument* model = &doc->Model();
+    connect(m_pPageWriter, &PreviewPageWriter::Written, this, &CVelmoraView::OnPageWritten);
+    connect(m_pPageWriter, &PreviewPageWriter::Failed, this,
+            [this](const QString& message) { Report(Status::Error(message)); });
+    // A new cell layer file shows at the next load.
+    connect(model, &VelmoraDocument::CellPatternChanged, this, &CVelmoraView::RefreshPreview);
+    connect(model, &VelmoraDocument::AnimationStaleChanged, this, [this](bool stale) {
+        if (stale)
+            Q_EMIT StatusMessage(
+                tr("The animation does not match the cell pattern any more: save it again."));
+    });
+}
+
+void CVelmoraView::OnPageWritten(qint64 bytes) {
+    if (bytes > kLargestPreviewBytes) {
+        // The browser would take gigabytes on the way to a large grid typed
+        // digit by digit; the last page it could show stays.
+        Q_EMIT StatusMessage(tr("The page is %1 MB: the preview shows it again when it is under "
+                                "%2 MB.")
+                                 .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+                                 .arg(kLargestPreviewBytes / (1024 * 1024)));
+        return;
+    }
+    // A page this large is slow for the browser: say how large.
+    if (bytes > 1024 * 1024)
+        Q_EMIT StatusMessage(tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
+    RefreshPreview();
+}
+
+void CVelmoraView::FlushPendingWrite() {
+    m_pPageWriter->Flush();
+}
+
+void CVelmoraView::closeEvent(QCloseEvent* event) {
+    if (!MaySaveChanges()) {
+        event->ignore();
+        return;
+    }
+    QWebEngineView::closeEvent(event);
+}
+
+bool CVelmoraView::MaySaveChanges() {
+    FlushPendingWrite();
+    if (!m_pDoc->Model().IsModified())
+        return true;
+    const QString question = tr("Save changes to %1?").arg(m_pDoc->GetTitle());
+    CloseAnswer answer = CloseAnswer::Cancel;
+    if (g_closeQuestion) {
+        answer = g_closeQuestion(this, question);
+    } else {
+        const auto button = QMessageBox::question(
+            window(), tr("Velmora"), question,
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        answer = button == QMessageBox::Save      ? CloseAnswer::Save
+                 : button == QMessageBox::Discard ? CloseAnswer::Discard
+                                                  : CloseAnswer::Cancel;
+    }
+    switch (answer) {
+    case CloseAnswer::Save:
+        return bool(OnFileSave());
+    case CloseAnswer::Discard:
+        return true;
+    case CloseAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 CVelmoraView::~CVelmoraView() {
@@ -244,23 +317,18 @@ void CVelmoraView::OnInitialUpdate() {
 
     m_pTablePro = new TablePro(m_pDoc, this, m_pMainWindow);
     connect(m_pTablePro, &TablePro::AnimateTableRequested, this, [this] { OnAnimateTable(true); });
-    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow)) {
-        connect(m_pTablePro, &TablePro::VisibilityChanged, frame, &CMainFrame::UpdateMenus);
-        connect(m_pTablePro, &TablePro::PageWritten, frame, [frame](qint64 bytes) {
-            // A page this large is slow for the browser: say how large.
-            if (bytes > 1024 * 1024)
-                frame->statusBar()->showMessage(
-                    tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
-        });
-    }
-    QRect main = m_pMainWindow->frameGeometry();
-    if (auto* frame = qobject_cast<CMainFrame*>(m_pMainWindow))
-        main = frame->PlacementFrame();
-    const QSize size = m_pTablePro->sizeHint();
-    m_pTablePro->resize(size);
-    m_pTablePro->move(main.right() - m_pTablePro->frameGeometry().width() + 1, main.top() + 150);
-    m_pTablePro->SetStartingControls();
+    connect(m_pTablePro, &TablePro::VisibilityChanged, this,
+            &CVelmoraView::TablePropertiesVisibilityChanged);
+    m_pTablePro->resize(m_pTablePro->sizeHint());
+    PlaceTableProperties(m_pMainWindow->frameGeometry());
+    m_pPageWriter->WriteNow();
     setUrl(QUrl::fromLocalFile(PageFile()));
+}
+
+void CVelmoraView::PlaceTableProperties(const QRect& main) {
+    if (m_pTablePro)
+        m_pTablePro->move(main.right() - m_pTablePro->frameGeometry().width() + 1,
+                          main.top() + 150);
 }
 
 void CVelmoraView::OnActivateView(bool activate) {
@@ -334,9 +402,10 @@ Status CVelmoraView::Report(Status status) {
 }
 
 Status CVelmoraView::OnFileSave() {
-    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty())
+    if (m_pDoc->IsUntitled())
         return OnFileSaveAs();
-    return Report(m_pDoc->Model().SaveTo(m_pDoc->Model().Saved(), QString()));
+    FlushPendingWrite();
+    return Report(m_pDoc->Model().SaveAs(m_pDoc->Model().Saved()));
 }
 
 Status CVelmoraView::OnFileSaveAs() {
@@ -363,19 +432,26 @@ Status CVelmoraView::OnFileSaveAs() {
         if (!yes)
             return Status::Error(QString()); // declined: nothing to report
     }
-    const Status status = m_pDoc->Model().SaveTo(target, name);
+    FlushPendingWrite();
     // A failed save leaves the document as it was, so it does not look saved.
+    const Status status = m_pDoc->Model().SaveAs(target);
     if (status) {
-        m_pDoc->Model().SetSaved(target);
         m_pDoc->SetTitle(name);
+        Q_EMIT SavedAs(target.page);
     }
     return Report(status);
 }
 
 QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContents& page) {
     QStringList notes;
-    m_pDoc->Table() = page.table;
     const QString folder = FolderOf(pagePath);
+    // The document belongs to the set it was opened from: Save writes back
+    // there and the clipboard commands name its files.
+    m_pDoc->Model().SetSaved(
+        {pagePath, folder + page.animationName,
+         folder + (page.cellPatternName.isEmpty() ? page.imageBase + QStringLiteral("-cell.gif")
+                                                  : page.cellPatternName)});
+    m_pDoc->Model().ResetTable(page.table);
     const QString gif = folder + page.animationName;
     const bool haveGif = QFileInfo::exists(gif);
     if (!haveGif)
@@ -398,16 +474,11 @@ QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContent
             if (!info || !info->IsAvailable()) {
                 notes << tr("The animation type '%1' is not known.").arg(record->type);
             } else if (AnimationRenderer* r = m_pDoc->Model().CreateRenderer(info->rendererType)) {
-                m_pDoc->Model().CopyTableGeometryTo(*r);
                 if (Status s = ApplyAnimationRecord(*record, *r); !s)
                     notes << s.message();
             }
         }
     }
-    if (m_pTablePro)
-        m_pTablePro->SetControlsFromTable();
-    else if (Status s = m_pDoc->Model().WritePreviewPage(); !s)
-        notes << s.message();
     RefreshPreview();
     return notes;
 }
@@ -459,8 +530,7 @@ Status CVelmoraView::OnCopyCellPattern() {
 }
 
 Status CVelmoraView::OnCopyAll() {
-    if (m_pTablePro)
-        m_pTablePro->FlushPendingWrite();
+    FlushPendingWrite();
     if (!m_pDoc->IsUntitled()) {
         if (Status s = OnFileSave(); !s)
             return s;
@@ -470,23 +540,15 @@ Status CVelmoraView::OnCopyAll() {
 }
 
 Status CVelmoraView::OnCopyTableTag() {
-    if (m_pTablePro)
-        m_pTablePro->FlushPendingWrite();
-    const QString& pageFile = PageFile();
-    QFile file(pageFile);
-    if (!file.exists())
-        return Report(Status::Error(QStringLiteral("%1 was not found.").arg(pageFile)));
-    QByteArray page;
-    if (m_pDoc->IsUntitled() || SavedPageFile().isEmpty()) {
-        if (!file.open(QIODevice::ReadOnly))
-            return Report(Status::Error(
-                QStringLiteral("Cannot open %1: %2").arg(pageFile, file.errorString())));
-        page = file.readAll();
-    } else {
-        // After a save the tag goes with the saved set, so it names the
-        // images beside the saved page, not the preview's.
-        page = m_pDoc->Table().ComposePage(SavedPageFile(), BaseNameOf(SavedPageFile()));
-    }
+    // The tag goes with the document's own set once it has one, so it names
+    // the images beside that page, not the preview's.
+    const bool untitled = m_pDoc->IsUntitled();
+    const CHtmlTable& table = m_pDoc->Table();
+    const QString pageFile = untitled ? PageFile() : SavedPageFile();
+    const QString imageName = untitled ? QString() : m_pDoc->Model().ImageName();
+    if (Status s = table.CheckPageSize(pageFile, imageName); !s)
+        return Report(s);
+    const QByteArray page = table.ComposePage(pageFile, imageName);
     const qsizetype a = page.indexOf("<table");
     const qsizetype b = page.indexOf("/body");
     if (a < 0 || b < 0 || b - 2 - a < 0)

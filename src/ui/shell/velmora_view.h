@@ -19,6 +19,7 @@ class TablePro;
 struct PageContents;
 struct AnimationRecord;
 class QMainWindow;
+class PreviewPageWriter;
 
 class AnimationDialog;
 
@@ -32,6 +33,9 @@ public:
     // Builds the preview set from the title, creates Table Properties and
     // loads the page.
     void OnInitialUpdate();
+    // Puts Table Properties at the right edge of `mainFrame`, 150 pixels
+    // below its top.
+    void PlaceTableProperties(const QRect& mainFrame);
     void OnActivateView(bool activate);
     // View > Table Properties: shows and raises this document's window, or
     // hides it.
@@ -47,7 +51,7 @@ public:
     // AnimationHost: the document's renderers, one per type.
     AnimationRenderer* CreateRenderer(int type) override;
     AnimationRenderer* Renderer(int type) const override;
-    TablePro* GetTablePro() const override { return m_pTablePro; }
+    TablePro* GetTablePro() const { return m_pTablePro; }
     VelmoraDocument* Document() const override;
     QMainWindow* MainWindow() const override { return m_pMainWindow; }
     QString InstallationDirectory() const override { return m_strDirectory; }
@@ -66,6 +70,13 @@ public:
     const QString& SavedPageFile() const;
     const QString& SavedGifFile() const;
     const QString& SavedCellFile() const;
+
+    // Writes a table edit that is still waiting: edits of a large page are
+    // written at most every 150 ms while the user types.
+    void FlushPendingWrite();
+    // Pages larger than this are written but not shown while the table is
+    // edited: the browser would take gigabytes for them.
+    static constexpr qint64 kLargestPreviewBytes = 8 * 1024 * 1024;
 
     // Commands. They report failures in a message box and return them.
     Status OnFileSave();
@@ -89,6 +100,14 @@ public:
     // Yes/no questions (replacing files); tests replace them.
     using QuestionSink = std::function<bool(QWidget* parent, const QString& question)>;
     static void SetQuestionSink(QuestionSink sink);
+    // Save, Discard or Cancel for a changed document being closed; tests
+    // replace the question.
+    enum class CloseAnswer { Save, Discard, Cancel };
+    using CloseQuestion = std::function<CloseAnswer(QWidget* parent, const QString& question)>;
+    static void SetCloseQuestion(CloseQuestion question);
+    // Asks about unsaved changes and saves when told to. False when the
+    // document must stay open (Cancel, or a save that failed).
+    bool MaySaveChanges();
 
     // Takes a reopened page: its table, the GIFs beside it onto the preview,
     // and the animation its GIF records as the document's renderer. Returns
@@ -97,9 +116,19 @@ public:
 
 Q_SIGNALS:
     void PreviewRefreshed();
+    // For the main window's status bar.
+    void StatusMessage(const QString& message);
+    // Table Properties was shown or hidden.
+    void TablePropertiesVisibilityChanged(bool visible);
+    // Save As wrote the document's set under a new name: its page.
+    void SavedAs(const QString& pagePath);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     Status Report(Status status);
+    void OnPageWritten(qint64 bytes);
     void KeepAboveMainWindow();
     void PutFileList(const QStringList& paths);
 
@@ -109,6 +138,7 @@ private:
     QPointer<TablePro> m_pTablePro;
     std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
     QString m_strPreviewBase;
+    PreviewPageWriter* m_pPageWriter;
     bool m_bTiedToMainWindow = false;
     // The animation a reopened page's GIF records: the first window of its
     // type opens with these values instead of its starting ones.
