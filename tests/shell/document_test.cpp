@@ -22,7 +22,10 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
 
 namespace {
 
@@ -260,6 +263,63 @@ TEST_F(DocumentTest, AMissingRecentFileOpensNothingAndLeavesTheList) {
     EXPECT_FALSE(app->MainFrame()->RecentFiles().contains(gone));
     ASSERT_FALSE(messages.isEmpty());
     EXPECT_TRUE(messages.last().contains(QStringLiteral("gone.htm")));
+}
+
+TEST_F(DocumentTest, AHugeGridTypedIsNotLoadedIntoThePreview) {
+    CVelmoraView* view = View();
+    const auto pro = TablePropertiesControls(view->GetTablePro());
+    pro->rowsCombo->lineEdit()->selectAll();
+    QTest::keyClicks(pro->rowsCombo->lineEdit(), QStringLiteral("100000"));
+    view->FlushPendingWrite();
+    EXPECT_EQ(view->GetDocument()->Table().GetRows(), 100000);
+    // The page on its way (1000, 10000 rows) stopped at the last one a
+    // browser can take.
+    EXPECT_LT(QFileInfo(view->PageFile()).size(), 8 * 1024 * 1024);
+    EXPECT_TRUE(app->MainFrame()->statusBar()->currentMessage().contains(QStringLiteral("MB")))
+        << app->MainFrame()->statusBar()->currentMessage().toStdString();
+    pro->rowsCombo->lineEdit()->selectAll();
+    QTest::keyClicks(pro->rowsCombo->lineEdit(), QStringLiteral("2"));
+    view->FlushPendingWrite();
+    EXPECT_EQ(ReadAll(view->PageFile()).count("<tr>"), 3); // the outer row and two
+}
+
+TEST_F(DocumentTest, MenusAndToolBarFollowTheDocumentsAfterCloseNewAndTile) {
+    auto expectDocumentCommands = [this](bool shown, const char* when) {
+        for (const char* name : {"fileSave", "copyAll", "editCopy"})
+            EXPECT_EQ(Action(name)->isVisible(), shown) << name << ' ' << when;
+        for (QAction* menu : app->MainFrame()->menuBar()->actions()) {
+            const QString text = menu->text();
+            if (text == QLatin1String("&Edit") || text == QLatin1String("&Window") ||
+                text == QLatin1String("Animate Table")) {
+                EXPECT_EQ(menu->isVisible(), shown) << text.toStdString() << ' ' << when;
+            }
+        }
+    };
+    Action("fileClose")->trigger();
+    QTest::qWait(10);
+    expectDocumentCommands(false, "after Close");
+    Action("fileNew")->trigger();
+    QTest::qWait(10);
+    ASSERT_EQ(Area()->subWindowList().size(), 1);
+    expectDocumentCommands(true, "after Close and New");
+    // And the screen shows them: the window is still painted once a preview
+    // came back into it.
+    QMenuBar* bar = app->MainFrame()->menuBar();
+    const QImage own = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage shown;
+    for (int tries = 0; tries < 20 && shown != own; ++tries) {
+        QTest::qWait(100);
+        const QPoint at = bar->mapToGlobal(QPoint(0, 0));
+        shown = bar->screen()
+                    ->grabWindow(0, at.x(), at.y(), bar->width(), bar->height())
+                    .toImage()
+                    .convertToFormat(QImage::Format_RGB32);
+    }
+    EXPECT_EQ(shown, own) << "the menu bar on the screen is not the menu bar";
+    app->OnFileNew();
+    Action("windowTile")->trigger();
+    QTest::qWait(10);
+    expectDocumentCommands(true, "after Tile");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // GUI tests run under a display (xvfb-run in CI). Settings and the data
 // folder point at a temporary folder so a user's own files are never read.
+#include "ui/shell/velmora_app.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+    CVelmoraApp::PrepareEnvironment();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KRV"));

@@ -17,7 +17,7 @@ constexpr int kCoalesceMs = 150;
 PreviewPageWriter::PreviewPageWriter(VelmoraDocument* doc, QObject* parent)
     : QObject(parent), m_pDoc(doc), m_pTimer(new QTimer(this)) {
     m_pTimer->setSingleShot(true);
-    connect(m_pTimer, &QTimer::timeout, this, &PreviewPageWriter::WriteNow);
+    connect(m_pTimer, &QTimer::timeout, this, [this] { WriteNow(); });
     connect(doc, &VelmoraDocument::TableChanged, this, &PreviewPageWriter::OnTableChanged);
 }
 
@@ -38,9 +38,14 @@ void PreviewPageWriter::Flush() {
         WriteNow();
 }
 
-void PreviewPageWriter::WriteNow() {
+void PreviewPageWriter::WriteNow(bool evenIfLarge) {
     m_pTimer->stop();
     m_lastWrite.start();
+    const qint64 bytes = m_pDoc->Table().PageBytes(m_pDoc->Preview().page, QString());
+    if (bytes > kLargestPreviewBytes && !evenIfLarge) {
+        Q_EMIT HeldBack(bytes);
+        return;
+    }
     if (Status s = m_pDoc->WritePreviewPage(); !s) {
         Q_EMIT Failed(s.message());
         return;

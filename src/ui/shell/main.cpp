@@ -4,6 +4,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    CVelmoraApp::PrepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KRV"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));

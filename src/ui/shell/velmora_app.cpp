@@ -22,6 +22,16 @@
 
 CVelmoraApp::CVelmoraApp() = default;
 
+void CVelmoraApp::PrepareEnvironment() {
+    // The previews are drawn through OpenGL. A window whose last preview
+    // closed is flushed as plain pixels again, and when the next document
+    // brings a preview back (or Tile moves them) the window is no longer
+    // painted: the menu bar and tool bar keep their old image. Windows that
+    // always flush through the same OpenGL path do not switch at all.
+    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+        qputenv("QT_WIDGETS_RHI", "1");
+}
+
 CVelmoraApp::~CVelmoraApp() {
     delete m_pHelp.data();
     delete m_pMainFrame;

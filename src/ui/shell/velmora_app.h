@@ -15,6 +15,9 @@ public:
     CVelmoraApp();
     ~CVelmoraApp() override;
 
+    // Settings that must be made before the application object exists.
+    static void PrepareEnvironment();
+
     // Reads the settings, makes the main window and processes the command
     // line (a file argument opens a document titled after it). False when
     // start-up failed; the reason was shown.

@@ -152,6 +152,7 @@ CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString di
     connect(this, &QWebEngineView::loadFinished, this, &CVelmoraView::PreviewRefreshed);
     VelmoraDocument* model = &doc->Model();
     connect(m_pPageWriter, &PreviewPageWriter::Written, this, &CVelmoraView::OnPageWritten);
+    connect(m_pPageWriter, &PreviewPageWriter::HeldBack, this, &CVelmoraView::OnPageHeldBack);
     connect(m_pPageWriter, &PreviewPageWriter::Failed, this,
             [this](const QString& message) { Report(Status::Error(message)); });
     // A new cell layer file shows at the next load.
@@ -163,16 +164,16 @@ CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QMainWindow* mainWindow, QString di
     });
 }
 
+void CVelmoraView::OnPageHeldBack(qint64 bytes) {
+    // The browser would take gigabytes on the way to a large grid typed
+    // digit by digit; the last page it could show stays.
+    Q_EMIT StatusMessage(tr("The page would be %1 MB: the preview shows the last page under %2 MB "
+                            "until the table is smaller. Saving writes the whole page.")
+                             .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+                             .arg(PreviewPageWriter::kLargestPreviewBytes / (1024 * 1024)));
+}
+
 void CVelmoraView::OnPageWritten(qint64 bytes) {
-    if (bytes > kLargestPreviewBytes) {
-        // The browser would take gigabytes on the way to a large grid typed
-        // digit by digit; the last page it could show stays.
-        Q_EMIT StatusMessage(tr("The page is %1 MB: the preview shows it again when it is under "
-                                "%2 MB.")
-                                 .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
-                                 .arg(kLargestPreviewBytes / (1024 * 1024)));
-        return;
-    }
     // A page this large is slow for the browser: say how large.
     if (bytes > 1024 * 1024)
         Q_EMIT StatusMessage(tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
@@ -530,7 +531,10 @@ Status CVelmoraView::OnCopyCellPattern() {
 }
 
 Status CVelmoraView::OnCopyAll() {
-    FlushPendingWrite();
+    // The page goes on the clipboard as a file: it must be whole, however
+    // large.
+    if (m_pDoc->IsUntitled())
+        m_pPageWriter->WriteNow(true);
     if (!m_pDoc->IsUntitled()) {
         if (Status s = OnFileSave(); !s)
             return s;

@@ -74,10 +74,6 @@ public:
     // Writes a table edit that is still waiting: edits of a large page are
     // written at most every 150 ms while the user types.
     void FlushPendingWrite();
-    // Pages larger than this are written but not shown while the table is
-    // edited: the browser would take gigabytes for them.
-    static constexpr qint64 kLargestPreviewBytes = 8 * 1024 * 1024;
-
     // Commands. They report failures in a message box and return them.
     Status OnFileSave();
     Status OnFileSaveAs();
@@ -129,6 +125,7 @@ protected:
 private:
     Status Report(Status status);
     void OnPageWritten(qint64 bytes);
+    void OnPageHeldBack(qint64 bytes);
     void KeepAboveMainWindow();
     void PutFileList(const QStringList& paths);
 
