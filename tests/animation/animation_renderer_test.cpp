@@ -23,6 +23,7 @@ public:
     void PrepareSave() override {
         if (m_bFailPrepare)
             throw std::bad_alloc();
+        ChooseSeed();
     }
     int FrameCount() const override { return 3; }
     int FrameDelay(int index) const override { return index == 1 ? m_nDelay : 10; }
@@ -107,6 +108,27 @@ TEST_F(RendererBase, ShortDelaysAreNotedAfterTheTypesOwnNotes) {
     }
     m_renderer.m_nDelay = 2;
     EXPECT_EQ(m_renderer.AllSaveNotes().size(), 1);
+}
+
+TEST(RendererSeed, ACopyTakenBeforeASaveDrawsWhatTheSaveDraws) {
+    // The preview window draws a copy; the save that follows must take the
+    // same seed, and the save after it a new one, which copies taken then
+    // take too.
+    TestRenderer r;
+    std::uint32_t previous = 0;
+    for (int save = 0; save < 3; ++save) {
+        std::unique_ptr<AnimationRenderer> preview = r.Clone();
+        preview->PrepareSave();
+        r.PrepareSave();
+        EXPECT_EQ(preview->GetLastSeed(), r.GetLastSeed()) << "save " << save;
+        if (save > 0) {
+            EXPECT_NE(r.GetLastSeed(), previous) << "save " << save;
+        }
+        previous = r.GetLastSeed();
+    }
+    r.SetFixedSeed(7u);
+    r.PrepareSave();
+    EXPECT_EQ(r.GetLastSeed(), 7u);
 }
 
 } // namespace

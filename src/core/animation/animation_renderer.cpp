@@ -29,14 +29,21 @@ void AnimationRenderer::SetBorder(int border) {
     m_nBorder = std::max(border, 0);
 }
 
+std::uint32_t AnimationRenderer::ClockSeed() {
+    // Seconds, as the time-seeded look is defined, mixed with the
+    // milliseconds so that two saves in one second still differ.
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    return std::uint32_t(ms / 1000) ^ (std::uint32_t(ms % 1000) << 20);
+}
+
 std::uint32_t AnimationRenderer::ChooseSeed() {
     if (m_fixedSeed) {
         m_nLastSeed = *m_fixedSeed;
     } else {
-        // Seconds, as the time-seeded look is defined, mixed with the
-        // milliseconds so that two saves in one second still differ.
-        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
-        m_nLastSeed = std::uint32_t(ms / 1000) ^ (std::uint32_t(ms % 1000) << 20);
+        // The seed was drawn ahead, so that a copy made for a preview draws
+        // what this save draws; the save after this one gets a new one.
+        m_nLastSeed = m_nNextSeed;
+        m_nNextSeed = ClockSeed() ^ (m_nLastSeed * 2654435761u);
     }
     return m_nLastSeed;
 }

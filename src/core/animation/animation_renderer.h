@@ -134,7 +134,7 @@ public:
 
 protected:
     AnimationRenderer(int frameWidth, int frameHeight)
-        : m_nFrameWidth(frameWidth), m_nFrameHeight(frameHeight) {}
+        : m_nFrameWidth(frameWidth), m_nFrameHeight(frameHeight), m_nNextSeed(ClockSeed()) {}
     AnimationRenderer(const AnimationRenderer&) = default;
     AnimationRenderer& operator=(const AnimationRenderer&) = default;
 
@@ -148,9 +148,12 @@ protected:
     // Refuses frames of `size` that a GIF cannot hold or memory cannot.
     static Status CheckFrameSize(QSize size);
 
-    // The seed for this save: the fixed one, or one from the clock. Kept as
-    // the last seed. Call once per save, from PrepareSave().
+    // The seed for this save: the fixed one, or one from the clock drawn
+    // ahead (a copy of the renderer taken before the save, for a preview,
+    // chooses the same). Kept as the last seed. Call once per save, from
+    // PrepareSave().
     std::uint32_t ChooseSeed();
+    static std::uint32_t ClockSeed();
     bool CancelRequested() const { return m_pCancel && m_pCancel->load(std::memory_order_relaxed); }
 
 private:
@@ -170,5 +173,6 @@ private:
     bool m_bCellPattern = false;
     std::optional<std::uint32_t> m_fixedSeed;
     std::uint32_t m_nLastSeed = 0;
+    std::uint32_t m_nNextSeed;
     const std::atomic<bool>* m_pCancel = nullptr;
 };

@@ -84,8 +84,8 @@ void LivePreview::StartDrawing() {
     }
     if (!clone)
         return;
-    if (!clone->GetFixedSeed())
-        clone->SetFixedSeed(kPreviewSeed);
+    // Random types draw with the seed the next save will take (see
+    // ChooseSeed), so what the preview shows is what is saved.
     // The copy draws but never saves.
     clone->SetAnimationGifPath(QString());
     clone->SetCellGifPath(QString());

@@ -33,9 +33,6 @@ public:
     static constexpr int kMaxFrames = 60;
     static constexpr int kSettleMs = 250;
     static constexpr int kMinDelayMs = 20;
-    // Randomness without a fixed seed would give a different field at each
-    // redraw; the preview holds one still so that only the edit shows.
-    static constexpr std::uint32_t kPreviewSeed = 12345;
 
     // `source` makes the copy of the window's renderer to draw, or nullptr
     // when there is none; it runs on this thread.
