@@ -7,11 +7,17 @@
 //       hues move from frame to frame), scroll (a photograph-like picture
 //       panned under a fixed window)
 //   velmora_frame_tool psnr SOURCE.raw DECODED.raw WIDTH HEIGHT [--blur]
+//   velmora_frame_tool floor WIDTH HEIGHT FRAMES
+//       the memory-read floor: CPU nanoseconds per pixel to read and sum
+//       FRAMES frames of 32-bit pixels that do not fit in any cache, the
+//       least a save of that many pixels can cost
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -263,7 +269,33 @@ int main(int argc, char** argv) {
         std::printf("%.2f\n", mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse));
         return 0;
     }
-    std::fprintf(stderr,
-                 "usage: velmora_frame_tool make KIND FRAMES W H OUT | psnr A B W H [--blur]\n");
+    if (argc == 5 && std::string(argv[1]) == "floor") {
+        const std::size_t w = std::size_t(std::atoi(argv[2])), h = std::size_t(std::atoi(argv[3]));
+        const int frames = std::atoi(argv[4]);
+        // A ring of frames four times the size of a large last-level cache,
+        // touched once first so that page faults are not counted.
+        const std::size_t framePixels = std::max<std::size_t>(w * h, 1);
+        const std::size_t ring =
+            std::max<std::size_t>(1, (std::size_t(64) << 20) / 4 / framePixels);
+        std::vector<std::uint32_t> pixels(ring * framePixels);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = std::uint32_t(i * 2654435761u);
+        std::uint64_t sum = 0;
+        timespec start{}, end{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+        for (int f = 0; f < frames; ++f) {
+            const std::uint32_t* p = pixels.data() + (std::size_t(f) % ring) * framePixels;
+            for (std::size_t i = 0; i < framePixels; ++i)
+                sum += p[i];
+        }
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
+        const double ns =
+            double(end.tv_sec - start.tv_sec) * 1e9 + double(end.tv_nsec - start.tv_nsec);
+        std::printf("%.3f %llu\n", ns / (double(framePixels) * frames),
+                    (unsigned long long)(sum & 1));
+        return 0;
+    }
+    std::fprintf(stderr, "usage: velmora_frame_tool make KIND FRAMES W H OUT | psnr A B W H "
+                         "[--blur] | floor W H FRAMES\n");
     return 2;
 }

@@ -186,6 +186,35 @@ TEST(DynamicPicture, CellPatternCutsTheCellsAndAllOutsideTheTable) {
     EXPECT_TRUE(canvas->IsCell(89, 59));
 }
 
+// A photograph's dither pattern travels with it: every frame shows the
+// first one shifted, so nothing shimmers, and the pattern joins where the
+// tiles meet and where the frame wraps round.
+TEST(DynamicPicture, TheDitherPatternMovesWithThePicture) {
+    QTemporaryDir dir;
+    DynamicPictureRenderer r;
+    r.SetPicture(DynamicPictureSample(48, 36)); // smooth: thousands of colours
+    r.SetFrameWidth(90);
+    r.SetFrameHeight(60); // canvas 96 x 72
+    r.SetAngle(30);
+    r.SetSpeed(20);
+    r.SetAnimationGifPath(dir.filePath(QStringLiteral("d.gif")));
+    ASSERT_TRUE(r.SaveAnimatedGif());
+    GifAnimation gif;
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("d.gif")), &gif));
+    ASSERT_EQ(int(gif.composited.size()), r.FrameCount());
+    ASSERT_GT(r.FrameCount(), 5);
+    const QImage first = gif.composited[0].convertToFormat(QImage::Format_RGB32);
+    for (int k = 1; k < r.FrameCount(); k += 3) {
+        // Frame 0 is unshifted, so its 48 x 36 corner is the still as shown.
+        const QImage still = first.copy(0, 0, 48, 36);
+        QImage expected(first.size(), QImage::Format_RGB32);
+        const QPoint shift = r.Scroll().Offset(k);
+        DrawCyclicShift(still, shift.x(), shift.y(), &expected);
+        EXPECT_EQ(gif.composited[std::size_t(k)].convertToFormat(QImage::Format_RGB32), expected)
+            << "frame " << k;
+    }
+}
+
 TEST(DynamicPicture, SampleComesFromThePictureMadeInTheProgram) {
     const AnimationTypeInfo* info = AnimationTypeByName(QStringLiteral("dynamic-picture"));
     ASSERT_NE(info, nullptr);

@@ -1,7 +1,9 @@
 #include "cloud_checks.h"
 #include "core/animation/animation_types.h"
 #include "core/animation/flowing_clouds_renderer.h"
+#include "core/imaging/frame_encoder.h"
 #include "core/imaging/gif_reader.h"
+#include "file_contents.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -71,6 +73,58 @@ TEST(FlowingClouds, SameSeedSameBytes) {
     EXPECT_EQ(gif.frames.size(), 66u);
 
     EXPECT_NE(SaveWithSeed(r, 1235, b), first);
+}
+
+// A prepared renderer as the save sees it, for encoding with the encoder's
+// own options.
+class PreparedSource : public FrameSource {
+public:
+    explicit PreparedSource(const AnimationRenderer& r) : m_r(r) {}
+    int FrameCount() const override { return m_r.FrameCount(); }
+    QSize FrameSize() const override { return m_r.OutputSize(); }
+    int FrameDelay(int i) const override { return m_r.FrameDelay(i); }
+    Status DrawFrame(int i, QImage* frame) override {
+        *frame = QImage(m_r.OutputSize(), QImage::Format_RGB32);
+        m_r.DrawFrame(i, frame);
+        return Status::Ok();
+    }
+    QImage ScrollStill() const override { return m_r.ScrollStill(); }
+    QPoint ScrollShift(int i) const override { return m_r.ScrollShift(i); }
+
+private:
+    const AnimationRenderer& m_r;
+};
+
+// Mapping the still once and shifting its indices gives the bytes that
+// mapping every frame gives: the clouds' colours are all in the palette.
+TEST(FlowingClouds, ShiftedStillGivesTheBytesOfEveryFrameMapped) {
+    QTemporaryDir dir;
+    struct Case {
+        int colors, angle, gradient, seed;
+        QSize size;
+    };
+    for (const Case& c :
+         {Case{1, 315, 10, 5, QSize(200, 200)}, Case{5, 315, 10, 1234, QSize(200, 200)},
+          Case{3, 0, 25, 3, QSize(150, 90)}, Case{4, 100, 2, 9, QSize(90, 120)}}) {
+        FlowingCloudsRenderer r;
+        r.SetNumberOfColors(c.colors);
+        r.SetAngle(c.angle);
+        r.SetCloudGradient(c.gradient);
+        r.SetFrameWidth(c.size.width());
+        r.SetFrameHeight(c.size.height());
+        r.SetFixedSeed(std::uint32_t(c.seed));
+        r.PrepareSave();
+        PreparedSource source(r);
+        EncodeOptions options;
+        options.file = r.FileOptions();
+        options.disposal = r.Disposal();
+        const QString once = dir.filePath(QStringLiteral("once.gif")),
+                      each = dir.filePath(QStringLiteral("each.gif"));
+        ASSERT_TRUE(EncodeAnimatedGif(source, once, options));
+        options.remapStillOnce = false;
+        ASSERT_TRUE(EncodeAnimatedGif(source, each, options));
+        EXPECT_EQ(ReadAll(once), ReadAll(each)) << c.colors << " colours, seed " << c.seed;
+    }
 }
 
 TEST(FlowingClouds, ColoursByNumberOfColours) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTemporaryDir>
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -436,6 +437,54 @@ TEST(WideRingPainter, StrokesLikeARoundPen) {
         painter.drawLine(QPointF(10, 20), QPointF(90, 70));
     }
     EXPECT_LT(Mismatch(ours, theirs), 0.01);
+}
+
+// Rows whose free pixels all lie beside a stroke are passed over: that may
+// change no pixel. Strokes painted together, each only where none before it
+// lies, must give exactly what each paints alone, laid first over last.
+TEST(WideRingPainter, PassingOverTakenRowsChangesNoPixel) {
+    const int w = 170, h = 110;
+    std::uint32_t seed = 7;
+    auto wobble = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return double(seed >> 24) / 32.0 - 4.0; // -4 .. 4
+    };
+    // Bumpy rings 2 pixels apart, outermost first, some off the centre.
+    std::vector<std::array<WideRingPainter::Point, 25>> rings;
+    for (int radius = 130; radius > 0; radius -= 2) {
+        const double cx = 85 + (radius % 20 == 0 ? 9 : 0), cy = 55;
+        std::array<WideRingPainter::Point, 25> ring;
+        const double pi = 3.14159265358979, k = 0.2652;
+        for (int a = 0; a < 8; ++a) {
+            const double t = a * pi / 4, r = radius + wobble();
+            const WideRingPainter::Point anchor{cx + r * std::cos(t), cy + r * std::sin(t)};
+            const double tx = -std::sin(t) * r * k, ty = std::cos(t) * r * k;
+            ring[std::size_t(3 * a)] = anchor;
+            ring[std::size_t(3 * a + 1)] = {anchor.x + tx, anchor.y + ty};
+            if (a > 0)
+                ring[std::size_t(3 * a - 1)] = {anchor.x - tx, anchor.y - ty};
+        }
+        ring[23] = {ring[0].x + ring[0].x - ring[1].x, ring[0].y + ring[0].y - ring[1].y};
+        ring[24] = ring[0];
+        rings.push_back(ring);
+    }
+    QImage together(w, h, QImage::Format_RGB32), expected(w, h, QImage::Format_RGB32);
+    together.fill(0);
+    expected.fill(0);
+    WideRingPainter painter(&together, 50);
+    for (std::size_t k = 0; k < rings.size(); ++k) {
+        const QRgb color = qRgb(int(k) + 1, 0, 0);
+        painter.StrokeBeziers(rings[k].data(), 25, color);
+        QImage alone(w, h, QImage::Format_RGB32);
+        alone.fill(0);
+        WideRingPainter single(&alone, 50);
+        single.StrokeBeziers(rings[k].data(), 25, color);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if ((expected.pixel(x, y) & 0xFFFFFF) == 0 && (alone.pixel(x, y) & 0xFFFFFF) != 0)
+                    expected.setPixel(x, y, color);
+    }
+    EXPECT_EQ(together, expected);
 }
 
 TEST(WideRingPainter, KnowsWhenTheFrameIsCovered) {

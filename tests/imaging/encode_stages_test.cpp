@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <new>
 #include <thread>
@@ -122,6 +123,29 @@ TEST(EncodeControl, SinkCancelsOnceAndTimesAddUp) {
     control.CopyTimes(&stats);
     EXPECT_NEAR(stats.paletteSeconds, 4.0, 1e-9);
     EXPECT_EQ(stats.drawSeconds, 0);
+}
+
+// A stage's time is the CPU its threads spend in it: a worker that waits
+// for the frame before it (or for a core) adds nothing, so the figures do
+// not grow with the thread count.
+TEST(EncodeControl, StageTimesCountWorkNotWaiting) {
+    EncodeControl control(nullptr, 1);
+    {
+        EncodeControl::Timer timer(control, EncodeControl::Stage::Write);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    {
+        EncodeControl::Timer timer(control, EncodeControl::Stage::Remap);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+        volatile std::uint64_t n = 0;
+        while (std::chrono::steady_clock::now() < until)
+            n = n + 1;
+    }
+    EncodeStats stats;
+    control.CopyTimes(&stats);
+    EXPECT_LT(stats.writeSeconds, 0.1);
+    EXPECT_GT(stats.remapSeconds, 0.0);
+    EXPECT_LT(stats.remapSeconds, 0.1);
 }
 
 TEST(OrderedWriter, WritesFramesInOrderWhateverOrderTheyFinish) {

@@ -96,6 +96,7 @@ TEST(LzwEncoder, RandomStreamsSurviveTheStrictDecoder) {
             for (std::size_t i = 0; i < n; ++i)
                 in[i] = i > 0 && next(runs) != 0 ? in[i - 1] : std::uint8_t(next(alphabet));
             std::vector<std::uint8_t> data = LzwEncode(in.data(), in.size(), minCodeSize);
+            ASSERT_EQ(data, LzwEncodeHashed(in.data(), in.size(), minCodeSize));
             data.push_back(0); // the terminator the writer adds
             std::vector<std::uint8_t> out;
             std::size_t consumed = 0;
@@ -109,6 +110,25 @@ TEST(LzwEncoder, RandomStreamsSurviveTheStrictDecoder) {
         }
     }
     EXPECT_EQ(checked, 7 * 3000);
+}
+
+// The direct dictionary of small palettes must give the hashed one's bytes
+// exactly, over streams long enough to fill and reset the table many times
+// and across every way the codes reach their widths.
+TEST(LzwEncoder, DirectDictionaryGivesTheHashedBytes) {
+    for (int minCodeSize = 2; minCodeSize <= 4; ++minCodeSize) {
+        const int colors = 1 << minCodeSize;
+        for (int kind = 0; kind < 4; ++kind) {
+            for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(4093),
+                                  std::size_t(90000), std::size_t(600000)}) {
+                const std::vector<std::uint8_t> in =
+                    Pattern(n, colors, kind, std::uint32_t(n * 7 + kind));
+                ASSERT_EQ(LzwEncode(in.data(), in.size(), minCodeSize),
+                          LzwEncodeHashed(in.data(), in.size(), minCodeSize))
+                    << "code size " << minCodeSize << ", kind " << kind << ", " << n << " indices";
+            }
+        }
+    }
 }
 
 } // namespace

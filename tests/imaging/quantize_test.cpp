@@ -134,6 +134,49 @@ TEST(Palette, HistogramMergesBeyondItsExactLimit) {
     EXPECT_EQ(total, ColorHistogram::kExactLimit + 10);
 }
 
+// The encoder's threads count frames in whatever order they finish and merge
+// their counts in whatever order they end: neither may change what the
+// histogram gives out, nor the palette chosen from it.
+TEST(Palette, CountingOrderChangesNeitherEntriesNorPalette) {
+    std::vector<ColorHistogram::Entry> colors;
+    std::uint32_t seed = 99;
+    for (int i = 0; i < 6000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        colors.push_back({seed >> 8, 1 + (seed >> 28)});
+    }
+    std::vector<ColorHistogram::Entry> firstEntries;
+    PaletteColors firstPalette;
+    for (int order = 0; order < 4; ++order) {
+        // Forward, backward, interleaved into two merged halves, and the
+        // halves merged the other way round.
+        ColorHistogram whole, a, b;
+        for (std::size_t k = 0; k < colors.size(); ++k) {
+            const auto& c = colors[order == 1 ? colors.size() - 1 - k : k];
+            if (order < 2)
+                whole.Add(c.color, c.count);
+            else
+                (k % 2 ? a : b).Add(c.color, c.count);
+        }
+        if (order == 2)
+            whole.Merge(a), whole.Merge(b);
+        else if (order == 3)
+            whole.Merge(b), whole.Merge(a);
+        const auto entries = whole.Entries();
+        PaletteColors palette;
+        ASSERT_TRUE(ChoosePalette(whole, 64, false, 0, &palette, order % 2 + 1));
+        if (order == 0) {
+            firstEntries = entries, firstPalette = palette;
+            continue;
+        }
+        ASSERT_EQ(entries.size(), firstEntries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            ASSERT_EQ(entries[k].color, firstEntries[k].color) << "order " << order;
+            ASSERT_EQ(entries[k].count, firstEntries[k].count) << "order " << order;
+        }
+        EXPECT_EQ(palette, firstPalette) << "order " << order;
+    }
+}
+
 TEST(Remap, GradientKeepsItsMeanAndDetail) {
     const QImage image = Gradient(256, 128);
     ColorHistogram histogram;

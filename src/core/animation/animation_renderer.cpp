@@ -75,6 +75,8 @@ public:
     bool IsRandomAccess() const override { return !m_pRenderer->IsSequential(); }
     void Restart() override { m_pRenderer->Restart(); }
     int FrameDelay(int index) const override { return m_pRenderer->FrameDelay(index); }
+    QImage ScrollStill() const override { return m_pRenderer->ScrollStill(); }
+    QPoint ScrollShift(int index) const override { return m_pRenderer->ScrollShift(index); }
     // Called from the pipeline's threads: nothing may escape.
     Status DrawFrame(int index, QImage* frame) override {
         const QSize size = m_pRenderer->OutputSize();

@@ -94,6 +94,10 @@ public:
     // unless IsSequential().
     virtual void DrawFrame(int index, QImage* frame) const = 0;
     virtual bool IsSequential() const { return false; }
+    // Types whose frames are cyclic shifts of one still say so (see
+    // FrameSource::ScrollStill), so the save maps the still only once.
+    virtual QImage ScrollStill() const { return QImage(); }
+    virtual QPoint ScrollShift(int) const { return QPoint(); }
     virtual void Restart() {}
 
     // What the user should know about the prepared save that is particular

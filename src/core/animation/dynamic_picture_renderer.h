@@ -41,6 +41,8 @@ public:
     QSize OutputSize() const override { return m_canvasSize; }
     void DrawFrame(int index, QImage* frame) const override;
     QStringList SaveNotes() const override;
+    QImage ScrollStill() const override { return m_tile; }
+    QPoint ScrollShift(int index) const override { return m_scroll.Offset(index); }
     const CellMask* FrameMask() const override { return m_pCanvasMask.get(); }
 
     // After PrepareSave():

@@ -57,6 +57,8 @@ public:
     void DrawFrame(int index, QImage* frame) const override;
     bool UsesRandomness() const override { return true; }
     QStringList SaveNotes() const override;
+    QImage ScrollStill() const override { return Still(); }
+    QPoint ScrollShift(int index) const override { return m_scroll.Offset(index); }
 
     // After PrepareSave():
     const CyclicScroll& Scroll() const { return m_scroll; }

@@ -23,7 +23,9 @@ WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
     : m_pBits(frame->bits()), m_nStride(frame->bytesPerLine()), m_nWidth(frame->width()),
       m_nHeight(frame->height()), m_dRadius(penWidth / 2),
       m_nUncovered(std::int64_t(frame->width()) * frame->height()),
-      m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()) {
+      m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()),
+      m_freeFirst(std::size_t(frame->height()), 0),
+      m_freeLast(std::size_t(frame->height()), frame->width() - 1) {
     // Lengthened bands reach r (1 / cos(t / 2) - 1) beyond the round join of
     // a turn of t; as the cosine of t, the turns where that stays within
     // kJoinDepth are those above m_dJoinCosine.
@@ -109,6 +111,12 @@ void WideRingPainter::StrokeChain() {
     m_chain.clear();
 }
 
+std::pair<int, int> WideRingPainter::Columns(double x0, double x1) const {
+    const double lo = std::clamp(std::floor(x0) - 1, -2.0, double(m_nWidth) + 1);
+    const double hi = std::clamp(std::ceil(x1) + 1, -2.0, double(m_nWidth) + 1);
+    return {int(lo), int(hi)};
+}
+
 void WideRingPainter::StrokeDisc(Point p, QRgb color) {
     const double r = m_dRadius;
     // Pixel (x, y) is sampled at its centre (x + 0.5, y + 0.5).
@@ -118,8 +126,9 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
         return;
     const int y0 = std::max(int(std::ceil(top)), 0);
     const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
+    const auto [c0, c1] = Columns(p.x - r, p.x + r);
     for (int y = y0; y <= y1; ++y) {
-        if (m_free[std::size_t(y)] == 0)
+        if (!MayPaint(y, c0, c1))
             continue;
         const double t = y + 0.5 - p.y;
         const double h = std::sqrt(std::max(r * r - t * t, 0.0));
@@ -154,8 +163,12 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
     const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
     const double rl = r * std::sqrt(l2);
     const double invDx = dx != 0 ? 1 / dx : 0, invDy = dy != 0 ? 1 / dy : 0;
+    // The band's corners are its ends moved by r across it: no row of it
+    // reaches beyond these columns.
+    const double ey0 = r * std::abs(uy);
+    const auto [c0, c1] = Columns(std::min(a.x, b.x) - ey0, std::max(a.x, b.x) + ey0);
     for (int y = y0; y <= y1; ++y) {
-        if (m_free[std::size_t(y)] == 0)
+        if (!MayPaint(y, c0, c1))
             continue;
         // Points (x, Y) whose projection falls on the segment, within r of
         // its line.
@@ -218,4 +231,9 @@ void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     }
     m_free[std::size_t(y)] -= painted;
     m_nUncovered -= painted;
+    // Spans never touch, so the pixel after a span from the left edge is
+    // free (and the one before a span to the right edge).
+    m_freeFirst[std::size_t(y)] = spans.front().first == 0 ? spans.front().last + 1 : 0;
+    m_freeLast[std::size_t(y)] =
+        spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
 }

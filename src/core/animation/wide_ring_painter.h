@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class WideRingPainter {
@@ -58,6 +59,19 @@ private:
     // Per row: the taken pixels as sorted, disjoint, non-touching spans.
     std::vector<std::vector<Span>> m_taken;
     std::vector<int> m_free; // free pixels per row
+    // Per row, the first and last free pixel: rings taken outside in leave
+    // each row's free pixels between the two, so most rows of a band that
+    // lies over taken pixels are passed over with two comparisons.
+    std::vector<int> m_freeFirst;
+    std::vector<int> m_freeLast;
+    // Whether a shape reaching from x0 to x1 (inclusive) may find a free
+    // pixel in row y.
+    bool MayPaint(int y, int x0, int x1) const {
+        return m_free[std::size_t(y)] != 0 && x1 >= m_freeFirst[std::size_t(y)] &&
+               x0 <= m_freeLast[std::size_t(y)];
+    }
+    // The columns from x0 - 1 to x1 + 1, clamped to just outside the frame.
+    std::pair<int, int> Columns(double x0, double x1) const;
     std::vector<Point> m_chain;
     std::vector<double> m_extend;
     QRgb m_color = 0;

@@ -157,5 +157,11 @@ std::vector<ColorHistogram::Entry> ColorHistogram::Entries() const {
         if (m_keys[i] != kEmpty)
             entries.push_back({m_keys[i], m_counts[i]});
     }
+    // A colour's slot depends on the order the colours came in, which with
+    // several threads is the order their frames happened to finish; the
+    // quantiser and the refinement break ties by position, so the entries
+    // go out in colour order whatever the order of counting.
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.color < b.color; });
     return entries;
 }

@@ -34,6 +34,8 @@ public:
         QRgb color; // 0x00RRGGBB
         std::uint32_t count;
     };
+    // In ascending colour (or cell) order, the same for any order of
+    // counting.
     std::vector<Entry> Entries() const;
 
 private:

@@ -8,8 +8,8 @@
 #include "core/imaging/frame_encoder.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -62,23 +62,26 @@ public:
     void AddTime(Stage stage, double seconds);
     void CopyTimes(EncodeStats* stats) const;
 
-    // Adds the time from its construction to its destruction to a stage.
+    // Adds the CPU time its thread spends from its construction to its
+    // destruction to a stage: a worker waiting for the frame before it, or
+    // for a core, adds nothing, so the figures do not grow with the threads.
     class Timer {
     public:
         Timer(EncodeControl& control, Stage stage)
-            : m_control(control), m_stage(stage), m_start(std::chrono::steady_clock::now()) {}
-        ~Timer() {
-            m_control.AddTime(
-                m_stage,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count());
-        }
+            : m_control(control), m_stage(stage), m_dStart(ThreadSeconds()) {}
+        ~Timer() { m_control.AddTime(m_stage, ThreadSeconds() - m_dStart); }
         Timer(const Timer&) = delete;
         Timer& operator=(const Timer&) = delete;
 
     private:
+        static double ThreadSeconds() {
+            timespec t{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+        }
         EncodeControl& m_control;
         Stage m_stage;
-        std::chrono::steady_clock::time_point m_start;
+        double m_dStart;
     };
 
 private:

@@ -9,6 +9,7 @@
 #include "core/imaging/gif_writer.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <array>
@@ -27,6 +28,13 @@ public:
     // Fills *frame (FrameSize(), RGB32) with frame i.
     virtual Status DrawFrame(int index, QImage* frame) = 0;
     virtual int FrameDelay(int index) const = 0;
+    // A source whose every frame is one still picture repeated across the
+    // frame and shifted cyclically (frame pixel (x, y) shows still pixel
+    // ((x - u) mod width, (y - v) mod height)) returns the still, RGB32, and
+    // frame i's (u, v): the save then maps the still to the palette once
+    // and shifts its indices instead of mapping every frame. Null: none.
+    virtual QImage ScrollStill() const { return QImage(); }
+    virtual QPoint ScrollShift(int) const { return QPoint(); }
 };
 
 // Receives progress; returning false cancels the save.
@@ -60,6 +68,10 @@ struct EncodeOptions {
     // evenly. Sampled frames are kept for the second pass when all of them
     // are sampled.
     std::size_t paletteSamplePixels = std::size_t(16) << 20;
+    // Frames of a source with a scroll still take the still's indices,
+    // shifted, so a dither pattern moves with the picture instead of
+    // shimmering; off, every frame is mapped (and dithered) by itself.
+    bool remapStillOnce = true;
 };
 
 struct EncodeStats {

@@ -87,8 +87,8 @@ constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
 } // namespace
 
-std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t count,
-                                    int minCodeSize) {
+std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size_t count,
+                                          int minCodeSize) {
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
     CodeWriter out(count / 2 + 64);
@@ -141,4 +141,70 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
         ++size;
     out.Put(end, size);
     return out.Finish();
+}
+
+namespace {
+
+// With 16 colours or fewer a code's children fit a row of a table indexed
+// directly by (code, next index): no hashing and no probing, and the whole
+// table (at most 128 KiB) stays in the second-level cache. The dictionary is
+// the same as the hashed one's, so the code stream is too.
+template <int kBits>
+std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size_t count) {
+    constexpr unsigned kWidth = 1u << kBits;
+    const unsigned clear = kWidth;
+    const unsigned end = clear + 1;
+    CodeWriter out(count / 2 + 64);
+    // 0 is no child: every child code is above the end code.
+    std::vector<std::uint16_t> child(std::size_t(kMaxCode + 1) * kWidth, 0);
+
+    int size = kBits + 1;
+    unsigned maxCode = end;
+    out.Put(clear, size);
+    if (count == 0) {
+        out.Put(end, size);
+        return out.Finish();
+    }
+    unsigned prefix = indices[0];
+    for (std::size_t i = 1; i < count; ++i) {
+        const unsigned next = indices[i];
+        std::uint16_t& slot = child[prefix * kWidth + next];
+        if (slot != 0) {
+            prefix = slot;
+            continue;
+        }
+        out.Put(prefix, size);
+        slot = std::uint16_t(++maxCode);
+        if (maxCode >= (1u << size) && size < 12)
+            ++size;
+        if (maxCode == kMaxCode) {
+            out.Put(clear, size);
+            std::fill(child.begin(), child.end(), std::uint16_t(0));
+            size = kBits + 1;
+            maxCode = end;
+        }
+        prefix = next;
+    }
+    out.Put(prefix, size);
+    out.MarkLastPixel();
+    if (maxCode + 1 >= (1u << size) && size < 12)
+        ++size;
+    out.Put(end, size);
+    return out.Finish();
+}
+
+} // namespace
+
+std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t count,
+                                    int minCodeSize) {
+    switch (minCodeSize) {
+    case 2:
+        return LzwEncodeDirect<2>(indices, count);
+    case 3:
+        return LzwEncodeDirect<3>(indices, count);
+    case 4:
+        return LzwEncodeDirect<4>(indices, count);
+    default:
+        return LzwEncodeHashed(indices, count, minCodeSize);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include "core/imaging/lzw_encoder.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Share of unchanged pixels in a frame's changed rectangle from which they
@@ -39,7 +42,74 @@ RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
                            int minCodeSize)
     : m_source(source), m_control(control), m_options(options), m_plan(plan), m_kept(kept),
       m_writer(writer), m_bInterframe(interframe), m_nMinCodeSize(minCodeSize),
-      m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()) {}
+      m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()) {
+    if (options.remapStillOnce && source.IsRandomAccess()) {
+        m_still = source.ScrollStill();
+        if (!m_still.isNull() && m_still.format() != QImage::Format_RGB32 &&
+            m_still.format() != QImage::Format_ARGB32)
+            m_still = m_still.convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+namespace {
+
+// The still is dithered inside a 2 x 2 mosaic of itself and the last tile
+// kept, so that the error reaching its top and left edges is the error its
+// own bottom and right edges pass on: where the frames wrap the still
+// round, the pattern joins without a seam. Above this size the still alone.
+constexpr std::size_t kMosaicPixels = std::size_t(4) << 20;
+
+} // namespace
+
+bool RemapWorkers::StillIndices() {
+    std::call_once(m_stillOnce, [this] {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+        const int w = m_still.width(), h = m_still.height();
+        const Remapper& remapper = m_plan.GlobalRemapper();
+        const bool mosaic = m_plan.Dither() && std::size_t(w) * std::size_t(h) * 4 <= kMosaicPixels;
+        if (!mosaic) {
+            m_stillIndices.resize(std::size_t(w) * std::size_t(h));
+            m_bStillMapped = remapper.Remap(m_still, m_plan.Dither(), m_stillIndices.data());
+            return;
+        }
+        QImage tiled(w * 2, h * 2, QImage::Format_RGB32);
+        if (tiled.isNull())
+            return;
+        for (int y = 0; y < 2 * h; ++y) {
+            const uchar* src = m_still.constScanLine(y % h);
+            uchar* dst = tiled.scanLine(y);
+            std::memcpy(dst, src, std::size_t(w) * 4);
+            std::memcpy(dst + std::size_t(w) * 4, src, std::size_t(w) * 4);
+        }
+        std::vector<std::uint8_t> all(std::size_t(w) * 2 * std::size_t(h) * 2);
+        if (!remapper.Remap(tiled, true, all.data()))
+            return;
+        m_stillIndices.resize(std::size_t(w) * std::size_t(h));
+        for (int y = 0; y < h; ++y)
+            std::memcpy(m_stillIndices.data() + std::size_t(y) * w,
+                        all.data() + (std::size_t(y + h) * 2 * w + std::size_t(w)), std::size_t(w));
+        m_bStillMapped = true;
+    });
+    return m_bStillMapped;
+}
+
+void RemapWorkers::ShiftStill(const QPoint& shift, IndexedImage* indexed) const {
+    const int sw = m_still.width(), sh = m_still.height();
+    const int W = indexed->width, H = indexed->height;
+    const int x0 = ((-shift.x()) % sw + sw) % sw;
+    for (int y = 0; y < H; ++y) {
+        const int sy = ((y - shift.y()) % sh + sh) % sh;
+        const std::uint8_t* src = m_stillIndices.data() + std::size_t(sy) * sw;
+        std::uint8_t* dst = indexed->Row(y);
+        int x = 0, sx = x0;
+        while (x < W) {
+            const int n = std::min(W - x, sw - sx);
+            std::memcpy(dst + x, src + sx, std::size_t(n));
+            x += n;
+            sx = 0;
+        }
+    }
+}
 
 RemapWorkers::~RemapWorkers() {
     Join();
@@ -119,10 +189,28 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
 bool RemapWorkers::Encode(int i, QImage& frame) {
     // The chain is done with a frame once its palette is chosen.
     const std::shared_ptr<const PaletteColors> local = m_plan.LocalPalette(i);
-    if (!Draw(i, frame) || m_control.Aborted())
+    const bool shifted = !local && !m_still.isNull();
+    if (shifted && !m_kept.empty()) {
+        auto lock = m_control.Lock(); // a kept frame is not needed
+        m_kept[std::size_t(i)] = QImage();
+    }
+    if (shifted && !StillIndices()) {
+        m_control.FailOutOfMemory(
+            QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+        return false;
+    }
+    if ((!shifted && !Draw(i, frame)) || m_control.Aborted())
         return false;
     IndexedImage indexed;
-    {
+    if (shifted) {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+        indexed = IndexedImage(m_size.width(), m_size.height());
+        ShiftStill(m_source.ScrollShift(i), &indexed);
+        if (m_bMasked)
+            MergeCellMask(indexed, *m_options.mask);
+        indexed.delay = m_source.FrameDelay(i);
+        indexed.disposal = m_options.disposal;
+    } else {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
         indexed = IndexedImage(m_size.width(), m_size.height());
         std::unique_ptr<Remapper> own;

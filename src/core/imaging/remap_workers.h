@@ -13,6 +13,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -45,6 +46,11 @@ private:
     void TranslateIndices(const PaletteColors& before, const PaletteColors& now,
                           std::array<int, 256>* translate) const;
 
+    // The scroll still's indices, mapped by the first frame that needs
+    // them; false when memory ran out.
+    bool StillIndices();
+    void ShiftStill(const QPoint& shift, IndexedImage* indexed) const;
+
     FrameSource& m_source;
     EncodeControl& m_control;
     const EncodeOptions& m_options;
@@ -56,6 +62,10 @@ private:
     const bool m_bMasked;
     const QSize m_size;
     std::vector<std::thread> m_threads;
+    QImage m_still; // null unless frames are shifts of it
+    std::once_flag m_stillOnce;
+    std::vector<std::uint8_t> m_stillIndices;
+    bool m_bStillMapped = false;
     // Under the control's lock:
     std::map<int, std::shared_ptr<const Shown>> m_shown;
     int m_nNextDraw = 0; // sequential sources draw in order
