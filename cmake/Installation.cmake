@@ -6,6 +6,9 @@
 #   make install PREFIX=/usr DESTDIR=/tmp/stage    (cmake --install)
 #   make package                                   (cpack -G DEB)
 
+# Installing (and cpack's preinstall step) builds only what is installed, not
+# the tests: the Makefile's install and package rules build those targets.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(VELMORA_APP_ID org.krv.Velmora)
 set(VELMORA_SHARE ${PROJECT_BINARY_DIR}/share)
 
