@@ -118,15 +118,16 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR KRV)
 set(CPACK_PACKAGE_CONTACT "KRV <velmora@krv.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "web page table designer with animated GIF backgrounds")
+# The long description under the summary; CPack indents it and turns the
+# empty line into the paragraph mark.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "web page table designer with animated GIF backgrounds
- Velmora designs a web page that holds one HTML table with an animated
- background: set the table, pick and tune one of six procedural animations
- (Moving Stripes, Rotating Stripes, Blinking Clouds, Flowing Clouds, Rubber
- Clouds, Dynamic Picture), save it as an animated GIF, cut a cell pattern
- so the animation shows only along the cell borders, and save the page set.
- .
- velmora-cli does the same work without a display.")
+  "Velmora designs a web page that holds one HTML table with an animated
+background: set the table, pick and tune one of six procedural animations
+(Moving Stripes, Rotating Stripes, Blinking Clouds, Flowing Clouds, Rubber
+Clouds, Dynamic Picture), save it as an animated GIF, cut a cell pattern
+so the animation shows only along the cell borders, and save the page set.
+
+velmora-cli does the same work without a display.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
