@@ -8,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DVELMORA_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test bench clean fuzz asan tsan
+.PHONY: all deps configure build build-programs run test install package bench clean fuzz asan tsan
 
 all: build
 
@@ -21,11 +21,31 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# `make run` needs the two programs, not the tests, benchmarks, manual pages
+# or icons: on a clean clone that is most of the compile time saved.
+build-programs: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target velmora velmora-cli
+
+run: build-programs
 	@scripts/run-velmora $(BUILD_DIR)
 
 test: build
 	@scripts/run-tests $(BUILD_DIR)
+
+# Installs into PREFIX (default /usr/local); DESTDIR stages the tree
+# elsewhere, as packagers do: make install PREFIX=/usr DESTDIR=/tmp/stage
+# Only what is installed is built for it: the programs, manual pages, icons
+# and completion (velmora_installed_files), not the tests.
+PREFIX ?= /usr/local
+INSTALLED_TARGETS = velmora velmora-cli velmora_installed_files
+install: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(INSTALLED_TARGETS)
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package (velmora_VERSION_ARCH.deb) in the build folder.
+package: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(INSTALLED_TARGETS)
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 bench:
 	@scripts/install-deps --bench

@@ -59,6 +59,8 @@ QString DescribeGif(const QString& path, const QString& indent, Status* status) 
         lines << QStringLiteral("animation: not recorded (not saved by Velmora)");
     } else {
         lines << QStringLiteral("animation: %1").arg(record->type);
+        if (!record->version.isEmpty())
+            lines << QStringLiteral("  saved by: Velmora %1").arg(record->version);
         for (const auto& [name, value] : record->values)
             lines << QStringLiteral("  %1: %2").arg(name, value);
         lines << QStringLiteral("  seed: %1")

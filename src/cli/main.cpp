@@ -6,6 +6,7 @@
 #include "cli/page_command.h"
 #include "cli/render_command.h"
 #include "core/base/limits.h"
+#include "core/base/version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -30,6 +31,8 @@ Commands:
   demo     write an example page set into a folder
   info     show what a GIF or a page holds, and the animation a GIF was saved from
   help     show this text
+  --version
+           show Velmora's version
 
 'velmora-cli COMMAND --help' describes a command.
 Limits (each refused with a clear message before any work starts):
@@ -75,6 +78,10 @@ int RunCommand(const QString& command, const QStringList& args) {
     if (command == QLatin1String("help") || command == QLatin1String("--help") ||
         command == QLatin1String("-h")) {
         PrintOut(QString::fromUtf8(kHelp).trimmed());
+        return kExitOk;
+    }
+    if (command == QLatin1String("--version")) {
+        PrintOut(QStringLiteral("velmora-cli (Velmora) %1").arg(VelmoraVersion()));
         return kExitOk;
     }
     PrintError(QStringLiteral("velmora-cli: unknown command '%1'\nTry 'velmora-cli --help'.")

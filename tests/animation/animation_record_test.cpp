@@ -4,6 +4,7 @@
 #include "core/animation/animation_record.h"
 #include "core/animation/animation_types.h"
 #include "core/animation/renderer_parameters.h"
+#include "core/base/version.h"
 #include "core/imaging/gif_reader.h"
 #include "core/imaging/gif_writer.h"
 #include "file_contents.h"
@@ -60,6 +61,7 @@ TEST(AnimationRecord, EveryTypeRepeatsItsSaveFromTheRecord) {
         const std::optional<AnimationRecord> record = FindAnimationRecord(gif);
         ASSERT_TRUE(record.has_value());
         EXPECT_EQ(record->type, type);
+        EXPECT_EQ(record->version, VelmoraVersion());
         EXPECT_EQ(record->seed.has_value(), first->UsesRandomness());
         if (first->UsesRandomness()) {
             EXPECT_EQ(*record->seed, 4711u);
@@ -129,6 +131,7 @@ TEST(AnimationRecord, ParsingRefusesMalformedDataAndReportsUnknownValues) {
     const auto record =
         ParseAnimationRecord("type=moving-stripes\nspeed=77\ncolor1=#102030\nbogus=1\nangle=x\n");
     ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(record->version.isEmpty()); // written before versions were kept
     Status status;
     auto r = CreateRendererFromRecord(*record, &status);
     ASSERT_TRUE(r);
@@ -137,6 +140,15 @@ TEST(AnimationRecord, ParsingRefusesMalformedDataAndReportsUnknownValues) {
     EXPECT_TRUE(status.message().contains(QStringLiteral("angle")));
     EXPECT_EQ(ComposeAnimationRecord(*r).contains("speed=77\n"), true);
     EXPECT_EQ(ComposeAnimationRecord(*r).contains("color1=#102030\n"), true);
+    // A newer version's value is reported with the version that wrote it.
+    const auto newer = ParseAnimationRecord("type=moving-stripes\nversion=9.4\nsparkle=3\n");
+    ASSERT_TRUE(newer.has_value());
+    EXPECT_EQ(newer->version, QStringLiteral("9.4"));
+    Status fromNewer;
+    ASSERT_TRUE(CreateRendererFromRecord(*newer, &fromNewer));
+    EXPECT_TRUE(
+        fromNewer.message().contains(QStringLiteral("(it was saved by Velmora 9.4): sparkle")))
+        << fromNewer.message().toStdString();
     Status unknown;
     EXPECT_FALSE(CreateRendererFromRecord(*ParseAnimationRecord("type=nothing\n"), &unknown));
     EXPECT_FALSE(unknown.ok());

@@ -4,6 +4,7 @@
 #include "app_fixture.h"
 #include "core/animation/animation_renderer.h"
 #include "core/animation/renderer_parameters.h"
+#include "core/base/version.h"
 #include "file_contents.h"
 #include "ui/animation/animation_dialog.h"
 #include "ui/animation/anm_type.h"
@@ -86,6 +87,10 @@ TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
             EXPECT_EQ(p.get(*restored), 77);
         }
     EXPECT_FALSE(app->MainFrame()->statusBar()->currentMessage().contains("not made"));
+    // It knows which version saved it.
+    EXPECT_EQ(reopened->SavedByVersion(), VelmoraVersion());
+    EXPECT_TRUE(app->MainFrame()->statusBar()->currentMessage().contains(
+        QStringLiteral("saved by Velmora %1").arg(VelmoraVersion())));
 }
 
 TEST_F(ReopenTest, ForeignPageStartsANewTableAndSaysSo) {

@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -25,6 +26,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -294,6 +296,41 @@ TEST_F(AppTest, EmptyDirectorySettingIsTreatedAsMissing) {
     const QString page = View()->PageFile();
     EXPECT_FALSE(page.startsWith(QDir::currentPath() + QStringLiteral("/Untitled")));
     EXPECT_TRUE(QDir::isAbsolutePath(page));
+}
+
+// A "directory" setting that names no usable folder would leave every
+// preview unwritable: the per-user folder serves instead, and the user is
+// told why.
+TEST_F(AppTest, UnusableDirectorySettingFallsBackToThePerUserFolder) {
+    const QString aFile = out.filePath(QStringLiteral("a-file"));
+    ASSERT_TRUE(QFile(aFile).open(QIODevice::WriteOnly));
+    const QString locked = out.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    QStringList settings{out.filePath(QStringLiteral("missing/")), aFile + QLatin1Char('/')};
+    // Root reads and writes any folder: the locked one is usable then.
+    if (!QFileInfo(locked).isReadable())
+        settings << locked + QLatin1Char('/');
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    for (const QString& setting : settings) {
+        SCOPED_TRACE(setting.toStdString());
+        app->MainFrame()->close();
+        app.reset();
+        messages.clear();
+        VelmoraSettings()->setValue(QStringLiteral("directory"), setting);
+        app = std::make_unique<CVelmoraApp>();
+        ASSERT_TRUE(app->InitInstance({QStringLiteral("velmora")}));
+        QTest::qWait(20);
+        const QString page = View()->PageFile();
+        EXPECT_TRUE(page.startsWith(perUser + QLatin1Char('/'))) << page.toStdString();
+        EXPECT_TRUE(QFileInfo(page).isFile());
+        EXPECT_TRUE(QFileInfo(View()->GifFile()).size() > 0);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(setting)));
+        EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(perUser)));
+    }
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(AppTest, TablePropertiesCannotBeLost) {

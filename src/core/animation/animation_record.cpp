@@ -3,6 +3,7 @@
 #include "core/animation/animation_types.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/base/color_ref.h"
+#include "core/base/version.h"
 
 #include <QStringList>
 #include <typeindex>
@@ -94,7 +95,8 @@ QByteArray ComposeAnimationRecord(const AnimationRenderer& renderer) {
     const QString type = RendererTypeName(renderer);
     if (type.isEmpty())
         return QByteArray();
-    QString text = QStringLiteral("type=") + type + QLatin1Char('\n');
+    QString text = QStringLiteral("type=") + type + QLatin1Char('\n') + QStringLiteral("version=") +
+                   VelmoraVersion() + QLatin1Char('\n');
     for (const RendererParameter& p : RendererParameters(type)) {
         // Tile is an operation done before the save, not a value.
         if (p.deferred)
@@ -117,6 +119,8 @@ std::optional<AnimationRecord> ParseAnimationRecord(const QByteArray& data) {
         const QString value = line.mid(equals + 1);
         if (key == QLatin1String("type")) {
             record.type = value;
+        } else if (key == QLatin1String("version")) {
+            record.version = value;
         } else if (key == QLatin1String("seed")) {
             bool ok = false;
             const uint seed = value.toUInt(&ok);
@@ -175,10 +179,16 @@ Status ApplyAnimationRecord(const AnimationRecord& record, AnimationRenderer& re
     }
     if (record.seed)
         renderer.SetFixedSeed(record.seed);
-    if (!skipped.isEmpty())
+    if (!skipped.isEmpty()) {
+        // Values from another version are the likely cause: say which one.
+        const QString from =
+            record.version.isEmpty() || record.version == VelmoraVersion()
+                ? QString()
+                : QStringLiteral(" (it was saved by Velmora %1)").arg(record.version);
         return Status::Error(QStringLiteral("These values of the %1 animation could not be "
-                                            "restored: %2")
-                                 .arg(record.type, skipped.join(QStringLiteral(", "))));
+                                            "restored%2: %3")
+                                 .arg(record.type, from, skipped.join(QStringLiteral(", "))));
+    }
     return Status::Ok();
 }
 

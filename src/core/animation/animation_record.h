@@ -1,7 +1,8 @@
 // The animation a GIF was saved from, carried in the GIF itself: a private
 // application extension ("VELMORA 1.0") whose data is UTF-8 "key=value"
-// lines: the type's command-line name, every parameter the type has by name,
-// and the seed of a type that draws random numbers. Applied to a fresh
+// lines: the type's command-line name, the Velmora version that saved it,
+// every parameter the type has by name, and the seed of a type that draws
+// random numbers. Applied to a fresh
 // renderer of the type, it repeats the save byte for byte.
 #pragma once
 
@@ -21,7 +22,8 @@
 QByteArray AnimationRecordId();
 
 struct AnimationRecord {
-    QString type;                                    // "moving-stripes"
+    QString type;    // "moving-stripes"
+    QString version; // Velmora's that saved it; empty in records from before 1.1
     std::vector<std::pair<QString, QString>> values; // in the type's parameter order
     std::optional<std::uint32_t> seed;
 

@@ -1,5 +1,6 @@
 #include "ui/shell/main_frame.h"
 
+#include "core/base/version.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/tool_icons.h"
 #include "ui/shell/velmora_doc.h"
@@ -360,6 +361,7 @@ void CMainFrame::OnAbout() {
     Ui::AboutDialog ui;
     ui.setupUi(&dialog);
     ui.iconLabel->setPixmap(ApplicationIcon().pixmap(48, 48));
+    ui.versionLabel->setText(tr("Velmora Version %1").arg(VelmoraVersion()));
     dialog.exec();
 }
 

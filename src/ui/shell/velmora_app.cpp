@@ -38,11 +38,12 @@ CVelmoraApp::~CVelmoraApp() {
 }
 
 bool CVelmoraApp::InitInstance(const QStringList& arguments) {
+    QString note; // why the "directory" setting was passed over
     {
         const auto settings = VelmoraSettings();
         const bool have = settings->contains(QStringLiteral("directory"));
         const Status s = ResolveInstallationDirectory(
-            settings->value(QStringLiteral("directory")).toString(), have, &m_strDirectory);
+            settings->value(QStringLiteral("directory")).toString(), have, &m_strDirectory, &note);
         if (!s) {
             QMessageBox::critical(nullptr, tr("Velmora"), s.message());
             return false;
@@ -67,6 +68,10 @@ bool CVelmoraApp::InitInstance(const QStringList& arguments) {
     // Table Properties follows its document's window onto the screen, once
     // that window is there to be stacked above.
     QTimer::singleShot(0, m_pMainFrame, &CMainFrame::SyncActiveView);
+    if (!note.isEmpty())
+        QTimer::singleShot(0, m_pMainFrame, [this, note] {
+            ShowUserMessage(m_pMainFrame, note, MessageKind::Warning);
+        });
     return true;
 }
 
@@ -129,8 +134,11 @@ CVelmoraView* CVelmoraApp::OpenDocument(const QString& path) {
         return view;
     }
     const QStringList notes = view->RestorePage(path, *page);
+    const QString savedBy = view->SavedByVersion().isEmpty()
+                                ? QString()
+                                : tr(" (saved by Velmora %1)").arg(view->SavedByVersion());
     m_pMainFrame->statusBar()->showMessage(
-        notes.isEmpty() ? tr("Reopened %1.").arg(QDir::toNativeSeparators(path))
+        notes.isEmpty() ? tr("Reopened %1%2.").arg(QDir::toNativeSeparators(path), savedBy)
                         : notes.join(QLatin1Char(' ')));
     return view;
 }

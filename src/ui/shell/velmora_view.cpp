@@ -471,6 +471,7 @@ QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContent
     if (haveGif && ReadGif(gif, &animation)) {
         if (const std::optional<AnimationRecord> record = FindAnimationRecord(animation)) {
             m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
+            m_strSavedByVersion = record->version;
             const AnimationTypeInfo* info = AnimationTypeByName(record->type);
             if (!info || !info->IsAvailable()) {
                 notes << tr("The animation type '%1' is not known.").arg(record->type);

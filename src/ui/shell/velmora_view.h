@@ -109,6 +109,9 @@ public:
     // and the animation its GIF records as the document's renderer. Returns
     // what could not be restored, one sentence each.
     QStringList RestorePage(const QString& pagePath, const PageContents& page);
+    // The Velmora version that saved the reopened page's animation; empty
+    // when its GIF does not say.
+    QString SavedByVersion() const { return m_strSavedByVersion; }
 
 Q_SIGNALS:
     void PreviewRefreshed();
@@ -140,4 +143,5 @@ private:
     // The animation a reopened page's GIF records: the first window of its
     // type opens with these values instead of its starting ones.
     std::shared_ptr<const AnimationRecord> m_pRestoredAnimation;
+    QString m_strSavedByVersion;
 };
