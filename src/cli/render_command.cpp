@@ -5,6 +5,7 @@
 #include "core/animation/renderer_parameters.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/base/staged_file_set.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -240,8 +241,23 @@ int RunRenderCommand(const QStringList& args) {
         }
     }
 
+    // With a frame dump, both files are complete before either replaces
+    // anything: a dump that fails keeps the previous GIF too.
+    StagedFileSet files;
+    QString gifPath = out;
+    QString dumpPath;
+    if (!dump.isEmpty()) {
+        Status staged;
+        gifPath = files.Stage(out, &staged);
+        if (staged)
+            dumpPath = files.Stage(dump, &staged);
+        if (!staged) {
+            PrintError(staged.message());
+            return kExitFailure;
+        }
+    }
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(type);
-    renderer->SetAnimationGifPath(out);
+    renderer->SetAnimationGifPath(gifPath);
     for (const auto& [parameter, text] : texts)
         parameter->setText(*renderer, text);
     for (const auto& [parameter, value] : values)
@@ -266,12 +282,15 @@ int RunRenderCommand(const QStringList& args) {
     options.threads = threads;
     options.palette = paletteMode;
     if (Status s = renderer->WriteAnimatedGif(options); !s) {
-        PrintError(s.message());
+        PrintError(files.Named(s).message());
         return kExitFailure;
     }
     if (!dump.isEmpty()) {
-        if (Status s = DumpFrames(*renderer, dump); !s) {
-            PrintError(s.message());
+        Status s = DumpFrames(*renderer, dumpPath);
+        if (s)
+            s = files.Commit();
+        if (!s) {
+            PrintError(files.Named(s).message());
             return kExitFailure;
         }
     }

@@ -154,4 +154,16 @@ TEST(CliHostileInputs, AGifWithoutItsTrailerIsShownWithANote) {
     EXPECT_TRUE(r.out.contains(QStringLiteral("without its trailer"))) << r.out.toStdString();
 }
 
+TEST(CliHostileInputs, ABaseSplitsAtBothSeparatorsLikeThePage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("site")));
+    const CliResult r = RunCli({"page", "--out", dir.filePath(QStringLiteral("site/..\\evil"))});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // The files go where the page's own names lead: beside site.
+    EXPECT_EQ(FilesIn(dir.path()), (QStringList{"evil.gif", "evil.htm"}));
+    EXPECT_TRUE(FilesIn(dir.filePath(QStringLiteral("site"))).isEmpty());
+    EXPECT_TRUE(ReadFileBytes(dir.filePath(QStringLiteral("evil.htm")))
+                    .contains("background=\"evil.gif\""));
+}
+
 } // namespace

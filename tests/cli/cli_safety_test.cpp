@@ -92,6 +92,29 @@ TEST_F(FullDisk, EveryCommandKeepsThePreviousFilesAndSaysWhy) {
     EXPECT_EQ(FilesIn(Path("demo")), QStringList{"demo.gif"});
 }
 
+// Commands that write several files write all of them or none: here the
+// first file fits and the second does not.
+TEST_F(FullDisk, ASetOfFilesIsNeverHalfReplaced) {
+    ASSERT_EQ(RunCli({"render", "moving-stripes", "--out", Path("r.gif"), "--set", "width=60",
+                      "--set", "height=60"})
+                  .exitCode,
+              0);
+    const QByteArray gif = ReadFileBytes(Path("r.gif"));
+    // The GIF fits; its raw frames (10 KB each) do not.
+    CliResult r =
+        RunCli({"render", "moving-stripes", "--out", Path("r.gif"), "--set", "width=60", "--set",
+                "height=60", "--set", "colors=3", "--dump-frames", Path("d.raw")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(Path("d.raw"))) << r.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(Path("r.gif")), gif);
+    // The default animation fits; a page of 2000 rows does not.
+    r = RunCli({"page", "--out", Path("new"), "--rows", "2000", "--columns", "10"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"r.gif"});
+}
+
 TEST(CliMemory, RunningOutEndsWithAMessageNotAnAbort) {
     if (kSanitizedBuild)
         GTEST_SKIP() << "sanitizers reserve more address space than the limit";
