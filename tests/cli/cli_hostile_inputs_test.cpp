@@ -166,4 +166,38 @@ TEST(CliHostileInputs, ABaseSplitsAtBothSeparatorsLikeThePage) {
                     .contains("background=\"evil.gif\""));
 }
 
+// Values beyond what a save or a pattern can take are wrong values: exit 2,
+// nothing written, the limit named, and no work spent first.
+TEST(CliHostileInputs, ValuesBeyondTheLimitsAreUsageErrors) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("o.gif"));
+    struct Case {
+        QStringList args;
+        const char* says;
+    };
+    const QList<Case> cases = {
+        {{"render", "moving-stripes", "--out", out, "--set", "width=65536"}, "65535"},
+        {{"render", "blinking-clouds", "--out", out, "--set", "length=2147483647"}, "more than"},
+        // Fit to Cell names the border given, not the even one it uses.
+        {{"render", "rotating-stripes", "--out", out, "--set", "fit-to-cell=1", "--table",
+          "10,10,10,3,5"},
+         "a border of 5 "},
+        // One rule for a table, whichever command takes it.
+        {{"cell-pattern", "rect", "--out", out, "--table", "450,200,201,3,5"}, "out of range"},
+        {{"render", "moving-stripes", "--out", out, "--table", "450,200,201,3,5"}, "out of range"},
+        // Work that grows with the cells is bounded by them.
+        {{"cell-pattern", "rect", "--out", out, "--table", "8192,8192,8192,8192,0"}, "250000"},
+        {{"cell-pattern", "round", "--out", out, "--table", "8192,8192,1024,1024,0"}, "250000"},
+        {{"render", "moving-stripes", "--out", out, "--cell-pattern", "craft", "--table",
+          "8192,8192,4096,4096,0"},
+         "250000"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = RunCli(c.args, Bounded);
+        EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << r.err.toStdString();
+    }
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+}
+
 } // namespace

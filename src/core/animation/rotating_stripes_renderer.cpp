@@ -172,6 +172,7 @@ void RotatingStripesRenderer::PrepareSave() {
 void RotatingStripesRenderer::PrepareFitToCell() {
     // 64-bit: the border may be the largest int, which has no even int above.
     std::int64_t b = GetBorder();
+    m_nGivenBorder = b;
     if (b % 2 != 0 && ++b <= INT_MAX)
         StoreBorder(int(b));
     const double cx = std::floor(double(GetTableWidth() - b) / GetColumns() + 0.5);
@@ -199,7 +200,7 @@ Status RotatingStripesRenderer::CheckPreparedSave() const {
                 "table.")
                 .arg(GetColumns())
                 .arg(GetRows())
-                .arg(GetBorder())
+                .arg(m_nGivenBorder)
                 .arg(GetTableWidth())
                 .arg(GetTableHeight()));
     if (Status s = AnimationRenderer::CheckPreparedSave(); !s)
