@@ -84,6 +84,15 @@ TEST(PageReader, PagesWeDidNotWriteAreRefused) {
     CHtmlTable t;
     const QByteArray ours = t.ComposePage(QStringLiteral("p.htm"), QString());
     ASSERT_TRUE(ParsePage(ours).has_value());
+    // Images outside the page's folder: our pages name only files beside
+    // them, so such a page is not read, nor are its images.
+    const QByteArray outside = t.ComposePage(QStringLiteral("p.htm"), QStringLiteral("../h/bomb"));
+    const QByteArray outsideBack =
+        t.ComposePage(QStringLiteral("p.htm"), QStringLiteral("..\\h\\bomb"));
+    QByteArray encoded = ours;
+    encoded.replace("background=\"p.gif\"", "background=\"..%2Fp.gif\"");
+    for (const QByteArray& page : {outside, outsideBack, encoded})
+        EXPECT_FALSE(ParsePage(page).has_value()) << page.mid(400, 200).toStdString();
     QByteArray edited = ours;
     edited.replace("&nbsp;", "hello");
     QByteArray lf = ours;

@@ -135,6 +135,11 @@ std::optional<PageContents> ParsePageStream(QIODevice* device, qint64 size) {
     if (!ok || !animation.endsWith(QLatin1String(".gif")))
         return std::nullopt;
     page.imageBase = animation.chopped(4);
+    // Our pages name only files beside them. One that reaches into another
+    // folder ("../h/bomb.gif") was edited or made elsewhere, and its images
+    // are not ours to read.
+    if (page.imageBase.contains(QLatin1Char('/')) || page.imageBase.contains(QLatin1Char('\\')))
+        return std::nullopt;
 
     CHtmlTable& table = page.table;
     table.SetWidth(width);
