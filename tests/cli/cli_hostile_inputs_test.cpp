@@ -191,6 +191,9 @@ TEST(CliHostileInputs, ValuesBeyondTheLimitsAreUsageErrors) {
         {{"render", "moving-stripes", "--out", out, "--cell-pattern", "craft", "--table",
           "8192,8192,4096,4096,0"},
          "250000"},
+        {{"render", "rotating-stripes", "--out", out, "--set", "fit-to-cell=1", "--table",
+          "8192,8192,8192,8192,0"},
+         "250000"},
     };
     for (const Case& c : cases) {
         const CliResult r = RunCli(c.args, Bounded);
