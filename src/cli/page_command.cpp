@@ -26,7 +26,8 @@ Options (applied in this order, each clamped as the Table Properties window
 clamps it):
   --out BASE            page set base path (required); the page is BASE.htm.
                         BASE must end in a file name: '/', 'sub/' or '.'
-                        name folders and are refused
+                        name folders and are refused; '\' separates
+                        folders too, as in the names inside the page
   --hide-cells          do not draw the grid of cells
   --width N             table width in pixels (at least 2; default 450)
   --height N            table height in pixels (at least 2; default 200)
