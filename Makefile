@@ -59,15 +59,23 @@ SAN_CXX ?= clang++
 FUZZ_SECONDS ?= 60
 SAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(SAN_CXX) -DVELMORA_BUILD_BENCH=OFF
 
-# libFuzzer on the GIF reader and picture loading, from fuzz/corpus; new
-# inputs go to build-fuzz/corpus, findings to build-fuzz/artifacts.
+# libFuzzer on each reader of untrusted files, FUZZ_SECONDS each: the GIF
+# reader (fuzz/corpus, fuzz/regressions), the page reader (fuzz/page-corpus)
+# and picture loading (fuzz/corpus, fuzz/picture-corpus). New inputs go to
+# build-fuzz/corpus/NAME, findings to build-fuzz/artifacts.
+FUZZERS = gif:fuzz/corpus:fuzz/regressions page:fuzz/page-corpus picture:fuzz/corpus:fuzz/picture-corpus
 fuzz: deps
 	@cmake -S . -B build-fuzz $(SAN_FLAGS) -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer
-	@mkdir -p build-fuzz/corpus build-fuzz/artifacts
-	build-fuzz/fuzz/velmora_gif_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
-	  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
-	  -artifact_prefix=build-fuzz/artifacts/ build-fuzz/corpus fuzz/corpus fuzz/regressions
+	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer velmora_page_fuzzer velmora_picture_fuzzer
+	@mkdir -p build-fuzz/artifacts
+	@set -e; for f in $(FUZZERS); do \
+	  name=$${f%%:*}; dirs=$$(echo $${f#*:} | tr : ' '); \
+	  mkdir -p build-fuzz/corpus/$$name; \
+	  echo "== velmora_$${name}_fuzzer"; \
+	  build-fuzz/fuzz/velmora_$${name}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/artifacts/$$name- build-fuzz/corpus/$$name $$dirs; \
+	done
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over the whole test suite.
 # Qt's own one-off allocations are reported as leaks at exit: leaks are off.

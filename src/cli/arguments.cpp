@@ -1,5 +1,8 @@
 #include "cli/arguments.h"
 
+#include "core/base/limits.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -64,6 +67,29 @@ COLORREF ArgumentReader::ColorValue(const QString& option) {
     if (!color)
         BadValue(option, text, QStringLiteral("a colour written as #rrggbb"));
     return *color;
+}
+
+void ArgumentReader::TableValue(const QString& option, int table[5]) {
+    const QString text = Value(option);
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 5)
+        BadValue(option, text, QStringLiteral("W,H,ROWS,COLUMNS,BORDER"));
+    int values[5] = {};
+    for (int i = 0; i < 5; ++i)
+        if (ParseInt(parts[i], &values[i]) == IntParse::NotANumber)
+            BadValue(option, text, QStringLiteral("five whole numbers W,H,ROWS,COLUMNS,BORDER"));
+    const QString names[5] = {QStringLiteral("W"), QStringLiteral("H"), QStringLiteral("ROWS"),
+                              QStringLiteral("COLUMNS"), QStringLiteral("BORDER")};
+    const int low[5] = {1, 1, 1, 1, 0};
+    for (int i = 0; i < 5; ++i) {
+        int high = kMaxGifSide;
+        if (i == 2 || i == 3)
+            high = std::clamp(values[i == 2 ? 1 : 0], 1, kMaxGifSide);
+        int value = 0;
+        if (ParseInt(parts[i], &value) != IntParse::Ok || value < low[i] || value > high)
+            OutOfRange(QStringLiteral("%1 %2").arg(option, names[i]), parts[i], low[i], high);
+    }
+    std::copy(values, values + 5, table);
 }
 
 void ArgumentReader::Fail(const QString& message) const {

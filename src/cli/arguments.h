@@ -42,6 +42,11 @@ public:
     // error without a name before it.
     std::pair<QString, QString> NameValue(const QString& option, const QString& text) const;
 
+    // W,H,ROWS,COLUMNS,BORDER: a table a GIF can cover (1 to 65535 pixels
+    // a side), with no more rows or columns than pixels and a border of 0 to
+    // 65535. One rule for every command that takes a table.
+    void TableValue(const QString& option, int table[5]);
+
     [[noreturn]] void Fail(const QString& message) const;
     [[noreturn]] void BadValue(const QString& option, const QString& value,
                                const QString& expected) const;

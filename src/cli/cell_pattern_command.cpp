@@ -73,20 +73,6 @@ Status LoadCellPicture(const QString& name, QImage* picture) {
     return LoadPicture(name, picture);
 }
 
-void ReadTable(const QString& option, const QString& text, const ArgumentReader& reader,
-               int table[5]) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 5)
-        reader.BadValue(option, text, QStringLiteral("W,H,ROWS,COLUMNS,BORDER"));
-    for (int i = 0; i < 5; ++i) {
-        const std::optional<int> v = ParseStrictInt(parts[i]);
-        if (!v)
-            reader.BadValue(option, text,
-                            QStringLiteral("five whole numbers W,H,ROWS,COLUMNS,BORDER"));
-        table[i] = *v;
-    }
-}
-
 // NAME=VALUE texts into the parameters of their kind; records whether a
 // photo size was given.
 void ApplySets(const QStringList& sets, const QString& option, const QString& command,
@@ -241,7 +227,7 @@ int RunCellPatternCommand(const QStringList& args) {
             if (out.isEmpty())
                 reader.BadValue(arg, out, QStringLiteral("a path"));
         } else if (arg == QLatin1String("--table")) {
-            ReadTable(arg, reader.Value(arg), reader, table);
+            reader.TableValue(arg, table);
         } else if (arg == QLatin1String("--cell-color")) {
             cellColor = reader.ColorValue(arg);
         } else if (arg == QLatin1String("--set")) {

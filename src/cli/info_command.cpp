@@ -39,9 +39,27 @@ QString DelayRuns(const GifAnimation& gif) {
     return runs.join(QStringLiteral(", "));
 }
 
+// At most one line of the comment: it is the file's text, of any length.
+QString CommentLine(const GifAnimation& gif) {
+    if (gif.commentBytes == 0)
+        return QStringLiteral("(none)");
+    constexpr qsizetype kShown = 200;
+    QString line = gif.comment.section(QLatin1Char('\n'), 0, 0);
+    line.remove(QLatin1Char('\r'));
+    for (QChar& ch : line)
+        if (ch < QLatin1Char(' '))
+            ch = QLatin1Char(' ');
+    const bool cut = line.size() > kShown || line.size() < gif.commentBytes;
+    line.truncate(kShown);
+    if (cut)
+        line += QStringLiteral(" ... (%1 bytes in all)").arg(gif.commentBytes);
+    return line;
+}
+
 QString DescribeGif(const QString& path, const QString& indent, Status* status) {
     GifAnimation gif;
-    *status = ReadGif(path, &gif);
+    // A description needs the frame list and the record, never the pixels.
+    *status = ReadGifOutline(path, &gif);
     if (!*status)
         return QString();
     QStringList lines;
@@ -52,8 +70,10 @@ QString DescribeGif(const QString& path, const QString& indent, Status* status) 
                  .arg(gif.loops < 0    ? QStringLiteral("none (plays once)")
                       : gif.loops == 0 ? QStringLiteral("forever")
                                        : QString::number(gif.loops));
-    lines << QStringLiteral("comment: %1")
-                 .arg(gif.comment.isEmpty() ? QStringLiteral("(none)") : gif.comment);
+    lines << QStringLiteral("comment: %1").arg(CommentLine(gif));
+    if (gif.missingTrailer)
+        lines << QStringLiteral("note: the file ends without its trailer byte (as a cut "
+                                "download does); browsers show its frames");
     const std::optional<AnimationRecord> record = FindAnimationRecord(gif);
     if (!record) {
         lines << QStringLiteral("animation: not recorded (not saved by Velmora)");

@@ -40,7 +40,8 @@ Limits (each refused with a clear message before any work starts):
   of memory a pixel of its frame (a 65535 x 65535 frame: 32 GiB);
   animations stop at 500 frames (the stripes, Rubber Clouds) or 5000
   (Blinking Clouds, Flowing Clouds, Dynamic Picture); encode takes at most
-  1000000 frames; a page holds at most 1 GiB of text.
+  1000000 frames; a page holds at most 1 GiB of text; a cell pattern and
+  Fit to Cell draw at most 250000 cells.
 
 Every file is written to a temporary file beside it, flushed to disk and only
 then renamed into place: a failed write (a full disk, too little memory)

@@ -5,6 +5,7 @@
 #include "core/animation/moving_stripes_renderer.h"
 #include "core/base/atomic_file.h"
 #include "core/base/atomic_write.h"
+#include "core/base/staged_file_set.h"
 #include "core/page/html_table.h"
 #include "core/page/page_names.h"
 
@@ -25,7 +26,8 @@ Options (applied in this order, each clamped as the Table Properties window
 clamps it):
   --out BASE            page set base path (required); the page is BASE.htm.
                         BASE must end in a file name: '/', 'sub/' or '.'
-                        name folders and are refused
+                        name folders and are refused; '\' separates
+                        folders too, as in the names inside the page
   --hide-cells          do not draw the grid of cells
   --width N             table width in pixels (at least 2; default 450)
   --height N            table height in pixels (at least 2; default 200)
@@ -143,17 +145,29 @@ int WritePageSet(const CHtmlTable& table, const QString& base, const QString& im
     if (const int checked = CheckPageSet(table, paths, imageName, writeAnimation);
         checked != kExitOk)
         return checked;
-    if (writeAnimation) {
-        if (Status s = CopyFileAtomically(kDefaultAnimation, paths.animation); !s) {
-            PrintError(s.message());
-            return kExitFailure;
-        }
-    }
-    QString error;
-    if (!table.WritePage(paths.page, imageName, &error)) {
-        PrintError(error);
+    // Both files are complete before either is renamed into place: a failure
+    // keeps the previous set whole and leaves no new file.
+    StagedFileSet files;
+    auto failed = [&files](const Status& s) {
+        PrintError(files.Named(s).message());
         return kExitFailure;
+    };
+    Status s;
+    if (writeAnimation) {
+        const QString staged = files.Stage(paths.animation, &s);
+        if (!s)
+            return failed(s);
+        if (s = CopyFileAtomically(kDefaultAnimation, staged); !s)
+            return failed(s);
     }
+    const QString stagedPage = files.Stage(paths.page, &s);
+    if (!s)
+        return failed(s);
+    QString error;
+    if (!table.WritePageTo(stagedPage, paths.page, imageName, &error))
+        return failed(Status::Error(error));
+    if (s = files.Commit(); !s)
+        return failed(s);
     PrintOut(paths.page);
     if (writeAnimation)
         PrintOut(paths.animation);
@@ -173,7 +187,7 @@ int RunPageCommand(const QStringList& args) {
             PrintOut(QString::fromUtf8(kPageHelp).trimmed());
             return kExitOk;
         } else if (arg == QLatin1String("--out")) {
-            o.base = reader.Value(arg);
+            o.base = SeparatorsAsSlashes(reader.Value(arg));
             if (o.base.isEmpty())
                 reader.BadValue(arg, o.base, QStringLiteral("a path"));
             if (NamesAFolder(o.base))

@@ -5,6 +5,7 @@
 #include "core/animation/renderer_parameters.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/base/staged_file_set.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -153,28 +154,7 @@ int RunRenderCommand(const QStringList& args) {
         } else if (arg == QLatin1String("--threads")) {
             threads = reader.IntValue(arg, 1, 256);
         } else if (arg == QLatin1String("--table")) {
-            const QString text = reader.Value(arg);
-            const QStringList parts = text.split(QLatin1Char(','));
-            if (parts.size() != 5)
-                reader.BadValue(arg, text, QStringLiteral("W,H,ROWS,COLUMNS,BORDER"));
-            for (int i = 0; i < 5; ++i)
-                if (ParseInt(parts[i], &table[i]) == IntParse::NotANumber)
-                    reader.BadValue(arg, text,
-                                    QStringLiteral("five whole numbers W,H,ROWS,COLUMNS,BORDER"));
-            // A table a GIF can cover, with no more cells than pixels.
-            const QString names[5] = {QStringLiteral("W"), QStringLiteral("H"),
-                                      QStringLiteral("ROWS"), QStringLiteral("COLUMNS"),
-                                      QStringLiteral("BORDER")};
-            const int low[5] = {1, 1, 1, 1, 0};
-            for (int i = 0; i < 5; ++i) {
-                int high = kMaxGifSide;
-                if (i == 2 || i == 3)
-                    high = std::clamp(table[i == 2 ? 1 : 0], 1, kMaxGifSide);
-                int value = 0;
-                if (ParseInt(parts[i], &value) != IntParse::Ok || value < low[i] || value > high)
-                    reader.OutOfRange(QStringLiteral("--table %1").arg(names[i]), parts[i], low[i],
-                                      high);
-            }
+            reader.TableValue(arg, table);
         } else if (arg == QLatin1String("--set")) {
             const QString text = reader.Value(arg);
             const auto [name, value] = reader.NameValue(arg, text);
@@ -240,8 +220,23 @@ int RunRenderCommand(const QStringList& args) {
         }
     }
 
+    // With a frame dump, both files are complete before either replaces
+    // anything: a dump that fails keeps the previous GIF too.
+    StagedFileSet files;
+    QString gifPath = out;
+    QString dumpPath;
+    if (!dump.isEmpty()) {
+        Status staged;
+        gifPath = files.Stage(out, &staged);
+        if (staged)
+            dumpPath = files.Stage(dump, &staged);
+        if (!staged) {
+            PrintError(staged.message());
+            return kExitFailure;
+        }
+    }
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(type);
-    renderer->SetAnimationGifPath(out);
+    renderer->SetAnimationGifPath(gifPath);
     for (const auto& [parameter, text] : texts)
         parameter->setText(*renderer, text);
     for (const auto& [parameter, value] : values)
@@ -260,18 +255,37 @@ int RunRenderCommand(const QStringList& args) {
         return code;
 
     renderer->PrepareSave();
+    // Values the save cannot take (a frame beyond a GIF's size, more work
+    // than a save can do, cells too small to fit) are wrong values, refused
+    // before anything is written. A file that cannot be read ("Cannot ...")
+    // or memory that runs short ("Not enough memory ...") is not the values'
+    // fault.
+    for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave()}) {
+        if (s)
+            continue;
+        if (s.message().startsWith(QLatin1String("Not enough memory")) ||
+            s.message().startsWith(QLatin1String("Cannot "))) {
+            PrintError(s.message());
+            return kExitFailure;
+        }
+        PrintError(QStringLiteral("velmora-cli render: %1 (nothing was written)").arg(s.message()));
+        return kExitUsage;
+    }
     SaveOptions options;
     EncodeStats stats;
     options.stats = &stats;
     options.threads = threads;
     options.palette = paletteMode;
     if (Status s = renderer->WriteAnimatedGif(options); !s) {
-        PrintError(s.message());
+        PrintError(files.Named(s).message());
         return kExitFailure;
     }
     if (!dump.isEmpty()) {
-        if (Status s = DumpFrames(*renderer, dump); !s) {
-            PrintError(s.message());
+        Status s = DumpFrames(*renderer, dumpPath);
+        if (s)
+            s = files.Commit();
+        if (!s) {
+            PrintError(files.Named(s).message());
             return kExitFailure;
         }
     }

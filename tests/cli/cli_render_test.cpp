@@ -203,11 +203,11 @@ TEST(CliRender, TableAndNumbersOutOfRangeAreUsageErrors) {
 TEST(CliRender, FitToCellWithHugeTablesEndsWithAMessage) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("f.gif"));
-    // Cells below a pixel, a border wider than the table.
+    // Cells below a pixel, a border wider than the table: wrong values.
     for (const char* table : {"450,200,200,450,300", "450,200,2,3,65535"}) {
         const CliResult r = RunLimited({"render", "rotating-stripes", "--out", out, "--set",
                                         "fit-to-cell=1", "--table", table});
-        EXPECT_EQ(r.exitCode, 1) << table << ": " << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, 2) << table << ": " << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("cells"))) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(out));
     }

@@ -32,8 +32,7 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         if (unshare(CLONE_NEWNS) == 0)
             mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
-        if (mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") !=
-            0)
+        if (mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, m_options) != 0)
             GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
         m_bMounted = true;
     }
@@ -53,6 +52,21 @@ protected:
 
     QTemporaryDir m_dir;
     bool m_bMounted = false;
+    const char* m_options = "size=64k";
+};
+
+// Room for bytes but for no new file: the temporary file cannot be made.
+class NoInodes : public FullDisk {
+protected:
+    NoInodes() { m_options = "size=1m,nr_inodes=8"; }
+    void TakeEveryInode() {
+        for (int i = 0; i < 100; ++i) {
+            QFile f(m_dir.filePath(QStringLiteral("f%1").arg(i)));
+            if (!f.open(QIODevice::WriteOnly))
+                return;
+        }
+        FAIL() << "the inodes never ran out";
+    }
 };
 
 TEST_F(FullDisk, EveryCommandKeepsThePreviousFilesAndSaysWhy) {
@@ -90,6 +104,44 @@ TEST_F(FullDisk, EveryCommandKeepsThePreviousFilesAndSaysWhy) {
     EXPECT_EQ(FilesIn(m_dir.path()),
               (QStringList{"e.gif", "filler", "frames.raw", "old.gif", "old.htm", "r.gif"}));
     EXPECT_EQ(FilesIn(Path("demo")), QStringList{"demo.gif"});
+}
+
+// Commands that write several files write all of them or none: here the
+// first file fits and the second does not.
+TEST_F(FullDisk, ASetOfFilesIsNeverHalfReplaced) {
+    ASSERT_EQ(RunCli({"render", "moving-stripes", "--out", Path("r.gif"), "--set", "width=60",
+                      "--set", "height=60"})
+                  .exitCode,
+              0);
+    const QByteArray gif = ReadFileBytes(Path("r.gif"));
+    // The GIF fits; its raw frames (10 KB each) do not.
+    CliResult r =
+        RunCli({"render", "moving-stripes", "--out", Path("r.gif"), "--set", "width=60", "--set",
+                "height=60", "--set", "colors=3", "--dump-frames", Path("d.raw")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(Path("d.raw"))) << r.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(Path("r.gif")), gif);
+    // The default animation fits; a page of 2000 rows does not.
+    r = RunCli({"page", "--out", Path("new"), "--rows", "2000", "--columns", "10"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"r.gif"});
+}
+
+TEST_F(NoInodes, TheMessageSaysWhyTheFileCouldNotBeMade) {
+    ASSERT_EQ(RunCli({"page", "--out", Path("p")}).exitCode, 0);
+    const QByteArray page = ReadFileBytes(Path("p.htm"));
+    TakeEveryInode();
+    for (const QStringList& args :
+         {QStringList{"page", "--out", Path("p"), "--rows", "3"},
+          QStringList{"render", "moving-stripes", "--out", Path("p.gif")}}) {
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral(": No space left on device")))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(ReadFileBytes(Path("p.htm")), page);
 }
 
 TEST(CliMemory, RunningOutEndsWithAMessageNotAnAbort) {

@@ -4,6 +4,7 @@
 // troublesome are kept in fuzz/regressions.
 #include "core/imaging/gif_reader.h"
 #include "core/imaging/picture_loader.h"
+#include "core/page/page_reader.h"
 #include "file_contents.h"
 #include "strict_gif_decoder.h"
 
@@ -117,6 +118,39 @@ TEST(FuzzCorpus, VariantsAndKnownTroubleNeverCrash) {
         }
     }
     EXPECT_GT(fed, 500);
+}
+
+// The page reader's and picture loading's own corpora, as their fuzzers
+// start from them: ours are read back, and no variant crashes or is half
+// read.
+TEST(FuzzCorpus, PagesAndPicturesAndTheirVariants) {
+    const QStringList pages = FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/page-corpus"));
+    ASSERT_GE(pages.size(), 4);
+    for (const QString& file : pages) {
+        const QByteArray data = ReadAll(file);
+        ASSERT_TRUE(ParsePage(data).has_value()) << file.toStdString();
+        for (const auto& [variant, what] : Variants(data)) {
+            if (const std::optional<PageContents> page = ParsePage(variant)) {
+                const QString path =
+                    page->imageBase.isEmpty() ? QStringLiteral("page") : QStringLiteral("page.htm");
+                ASSERT_EQ(page->table.ComposePage(path, page->imageBase), variant)
+                    << file.toStdString() << ": " << what;
+            }
+        }
+    }
+    const QStringList pictures = FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/picture-corpus"));
+    ASSERT_GE(pictures.size(), 3);
+    for (const QString& file : pictures) {
+        const QByteArray data = ReadAll(file);
+        QImage picture;
+        EXPECT_TRUE(LoadPictureData(data, &picture, file, PictureFormats::AnyReadable))
+            << file.toStdString();
+        for (const auto& [variant, what] : Variants(data)) {
+            Feed(variant, file.toStdString() + ": " + what);
+            if (HasFatalFailure())
+                return;
+        }
+    }
 }
 
 } // namespace

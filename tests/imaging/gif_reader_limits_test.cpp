@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -147,14 +148,80 @@ TEST(GifReaderLimits, MalformedFilesAreRefusedWithAReason) {
     GifAnimation gif;
     ASSERT_TRUE(ReadGifData(good, &gif, QStringLiteral("good.gif")));
     EXPECT_EQ(gif.comment, QStringLiteral("hello"));
+    // A file cut between blocks after a whole frame is what browsers show:
+    // read, with the missing trailer noted. Any other cut is refused.
+    const qsizetype frame1End = good.indexOf("\x21\xF9", good.indexOf("\x21\xF9") + 1);
+    const qsizetype frame2End = good.indexOf("\x21\xFE");
+    // After the first frame, after the second one's control block, after the
+    // second frame and after the comment.
+    const std::set<qsizetype> whole = {frame1End, frame1End + 8, frame2End, good.size() - 1};
     for (qsizetype n = 0; n < good.size(); ++n) {
         const Status s = ReadGifData(good.left(n), &gif, QStringLiteral("cut.gif"));
+        if (whole.count(n)) {
+            ASSERT_TRUE(s) << n << " " << s.message().toStdString();
+            EXPECT_TRUE(gif.missingTrailer);
+            EXPECT_EQ(gif.frames.size(), n <= frame1End + 8 ? 1u : 2u);
+            continue;
+        }
         ASSERT_FALSE(s) << n;
         EXPECT_GT(s.message().size(), QStringLiteral("Cannot read cut.gif: ").size()) << n;
     }
-    EXPECT_TRUE(ReadGifData(good.left(good.size() - 1), &gif)
+    EXPECT_TRUE(ReadGifData(good.left(good.size() - 2), &gif)
                     .message()
                     .contains(QStringLiteral("ends early")));
+    ASSERT_TRUE(ReadGifData(good, &gif));
+    EXPECT_FALSE(gif.missingTrailer);
+}
+
+TEST(GifReaderLimits, CommentsAndApplicationDataCountToo) {
+    // 3 MB of comment and 3 MB of application data around one tiny frame.
+    auto blocks = [](const QByteArray& head, qsizetype bytes) {
+        QByteArray out = head;
+        for (qsizetype left = bytes; left > 0; left -= 255) {
+            const int n = int(std::min<qsizetype>(left, 255));
+            out += char(n);
+            out += QByteArray(n, 'x');
+        }
+        return out + QByteArray(1, '\0');
+    };
+    const QByteArray comment =
+        GifBytes(4, 4).Raw(blocks("\x21\xFE", 3 << 20)).Frame(0, 0, 4, 4).Bytes();
+    const QByteArray app = GifBytes(4, 4)
+                               .Raw(blocks(QByteArray("\x21\xFF\x0BOTHERAPP1.0", 14), 3 << 20))
+                               .Frame(0, 0, 4, 4)
+                               .Bytes();
+    for (const QByteArray& data : {comment, app}) {
+        ExpectRefused(data, QStringLiteral("comments and extensions"), 2 << 20);
+        GifAnimation gif;
+        EXPECT_TRUE(ReadGifData(data, &gif, QStringLiteral("ok.gif"), 32 << 20));
+    }
+}
+
+TEST(GifReaderLimits, AnOutlineSkipsThePixelsAndKeepsAPieceOfTheComment) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("o.gif"));
+    GifBytes gif(30000, 30000);
+    gif.Raw(QByteArray("\x21\xFE\xFF", 3) + QByteArray(255, 'a') + QByteArray("\xFF", 1) +
+            QByteArray(255, 'b') + QByteArray(1, '\0'));
+    for (int i = 0; i < 300; ++i)
+        gif.Frame(i, i, 2, 2, std::uint8_t(i % 2));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(gif.Bytes());
+    }
+    GifAnimation outline;
+    ASSERT_TRUE(ReadGifOutline(path, &outline, 4 << 20));
+    EXPECT_EQ(outline.frames.size(), 300u);
+    EXPECT_EQ(outline.frames[7].left, 7);
+    EXPECT_EQ(outline.frames[7].delay, 10);
+    EXPECT_TRUE(outline.composited.empty());
+    EXPECT_TRUE(outline.frames[7].indices.pixels.empty());
+    EXPECT_EQ(outline.commentBytes, 510);
+    EXPECT_EQ(outline.comment.size(), 510);
+    EXPECT_EQ(outline.version, QByteArray("GIF89a"));
+    // Its own budget still holds: 300 frame records do not fit in 64 KB.
+    EXPECT_FALSE(ReadGifOutline(path, &outline, 64 << 10));
 }
 
 TEST(GifReaderLimits, OddCodeSizesAndPalettesDoNotCrash) {

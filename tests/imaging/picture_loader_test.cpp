@@ -123,6 +123,36 @@ TEST(PictureLoader, HugeClaimsAreRefusedBeforeDecoding) {
     EXPECT_EQ(image.pixel(1, 1), qRgb(0, 0, 255));
 }
 
+// A JPEG whose header claims 7000 x 7000 pixels and whose data stops after
+// a few hundred bytes: the decoder would hand back a grey picture of 49
+// million pixels for every later stage to work on. It is refused instead.
+TEST(PictureLoader, APictureCutShortIsRefused) {
+    QImage source(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, qRgb(x * 4, y * 5, (x ^ y) * 3));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    if (!source.save(&buffer, "JPEG"))
+        GTEST_SKIP() << "no JPEG writer in this Qt";
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    QByteArray huge = jpeg;
+    huge[sof + 5] = huge[sof + 7] = char(7000 >> 8);
+    huge[sof + 6] = huge[sof + 8] = char(7000 & 0xFF);
+    QImage image;
+    for (const PictureFormats formats : {PictureFormats::Common, PictureFormats::AnyReadable}) {
+        const Status s =
+            LoadPictureData(huge.left(huge.indexOf("\xFF\xDA") + 40), &image, "cut.jpg", formats);
+        ASSERT_FALSE(s);
+        EXPECT_TRUE(s.message().contains(QStringLiteral("cut short"))) << s.message().toStdString();
+    }
+    EXPECT_TRUE(image.isNull());
+    ASSERT_TRUE(LoadPictureData(jpeg, &image, "whole.jpg"));
+    EXPECT_EQ(image.size(), source.size());
+}
+
 TEST(PictureLoader, CutAndDamagedFilesNeverCrash) {
     QImage source(23, 17, QImage::Format_RGB32);
     for (int y = 0; y < source.height(); ++y)

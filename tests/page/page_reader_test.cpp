@@ -2,9 +2,20 @@
 // and anything else is refused rather than half-read.
 #include "core/page/page_reader.h"
 
+#include "core/base/atomic_write.h"
+#include "core/imaging/gif_reader.h"
+#include "core/imaging/picture_loader.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +84,15 @@ TEST(PageReader, PagesWeDidNotWriteAreRefused) {
     CHtmlTable t;
     const QByteArray ours = t.ComposePage(QStringLiteral("p.htm"), QString());
     ASSERT_TRUE(ParsePage(ours).has_value());
+    // Images outside the page's folder: our pages name only files beside
+    // them, so such a page is not read, nor are its images.
+    const QByteArray outside = t.ComposePage(QStringLiteral("p.htm"), QStringLiteral("../h/bomb"));
+    const QByteArray outsideBack =
+        t.ComposePage(QStringLiteral("p.htm"), QStringLiteral("..\\h\\bomb"));
+    QByteArray encoded = ours;
+    encoded.replace("background=\"p.gif\"", "background=\"..%2Fp.gif\"");
+    for (const QByteArray& page : {outside, outsideBack, encoded})
+        EXPECT_FALSE(ParsePage(page).has_value()) << page.mid(400, 200).toStdString();
     QByteArray edited = ours;
     edited.replace("&nbsp;", "hello");
     QByteArray lf = ours;
@@ -100,6 +120,53 @@ TEST(PageReader, ReadPageReportsFilesItCannotOpen) {
     ASSERT_TRUE(page.has_value());
     EXPECT_EQ(page->table.GetRows(), 5);
     EXPECT_EQ(page->animationName, QStringLiteral("a.gif"));
+}
+
+// Every core function that reads a file the user or a page names refuses
+// what is not a regular file before reading a byte: a FIFO would block the
+// desktop program's Open or Browse for good, a device would never end.
+TEST(PageReader, InputsThatAreNotFilesAreRefusedAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Should a read block after all, a writer that comes and goes ends it,
+    // so the test fails rather than hangs.
+    std::atomic<bool> done{false};
+    std::thread unblock([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        while (!done) {
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const QString target = dir.filePath(QStringLiteral("copy.gif"));
+    const auto started = std::chrono::steady_clock::now();
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+        SCOPED_TRACE(path.toStdString());
+        std::optional<PageContents> page;
+        GifAnimation gif;
+        QImage picture;
+        const Status results[] = {
+            ReadPage(path, &page),
+            ReadGif(path, &gif),
+            ReadGifOutline(path, &gif),
+            LoadPicture(path, &picture, PictureFormats::AnyReadable),
+            CopyFileAtomically(path, target),
+        };
+        for (const Status& s : results) {
+            ASSERT_FALSE(s);
+            EXPECT_TRUE(s.message().startsWith(QStringLiteral("Cannot open ") + path + ": it is"))
+                << s.message().toStdString();
+        }
+    }
+    const bool quick = std::chrono::steady_clock::now() - started < std::chrono::seconds(5);
+    done = true;
+    unblock.join();
+    EXPECT_TRUE(quick) << "a read waited for a writer";
+    EXPECT_FALSE(QFile::exists(target));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/animation/rotating_stripes_renderer.h"
 
 #include "core/base/limits.h"
+#include "core/cellmask/mask_painters.h"
 
 #include <algorithm>
 #include <climits>
@@ -172,6 +173,7 @@ void RotatingStripesRenderer::PrepareSave() {
 void RotatingStripesRenderer::PrepareFitToCell() {
     // 64-bit: the border may be the largest int, which has no even int above.
     std::int64_t b = GetBorder();
+    m_nGivenBorder = b;
     if (b % 2 != 0 && ++b <= INT_MAX)
         StoreBorder(int(b));
     const double cx = std::floor(double(GetTableWidth() - b) / GetColumns() + 0.5);
@@ -199,9 +201,18 @@ Status RotatingStripesRenderer::CheckPreparedSave() const {
                 "table.")
                 .arg(GetColumns())
                 .arg(GetRows())
-                .arg(GetBorder())
+                .arg(m_nGivenBorder)
                 .arg(GetTableWidth())
                 .arg(GetTableHeight()));
+    // Every frame copies the cell once per cell of the table, so the work
+    // grows with the cells, as a cell pattern's does, and has its bound.
+    if (m_bAssembling &&
+        std::int64_t(GetRows()) * std::int64_t(GetColumns()) > kMaxCellPatternCells)
+        return Status::Error(QStringLiteral("Fit to Cell assembles at most %1 cells (500 x 500); "
+                                            "the table has %2 rows and %3 columns.")
+                                 .arg(kMaxCellPatternCells)
+                                 .arg(GetRows())
+                                 .arg(GetColumns()));
     if (Status s = AnimationRenderer::CheckPreparedSave(); !s)
         return s;
     // The cell a Fit to Cell frame is assembled from is drawn as well.

@@ -73,4 +73,7 @@ private:
     int m_nDelay = 0;
     int m_nCellX = 0;
     int m_nCellY = 0;
+    // The border as the user gave it, before Fit to Cell raised it to even:
+    // what a message about the user's table names.
+    std::int64_t m_nGivenBorder = 0;
 };

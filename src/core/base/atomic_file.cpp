@@ -89,8 +89,12 @@ Status AtomicFile::Open() {
     // Writing in place when no temporary file can be made would give up the
     // very guarantee this class exists for.
     file->setDirectWriteFallback(false);
+    // The cause goes with the message: a folder that is gone, a disk out of
+    // room or of inodes for the temporary file.
+    errno = 0;
     if (!file->open(QIODevice::WriteOnly))
-        return Status::Error(QStringLiteral("Cannot open ") + m_strPath);
+        return Status::Error(
+            QStringLiteral("Cannot open %1: %2").arg(m_strPath, ReasonOf(*file, errno)));
     m_pFile = std::move(file);
     return Status::Ok();
 }

@@ -25,8 +25,9 @@ public:
     // a read-only file. The message names the reason.
     static Status CheckTarget(const QString& path);
 
-    // "Cannot open <path>" when the temporary file cannot be created, the
-    // target is a folder or a read-only file.
+    // "Cannot open <path>" when the target is a folder or a read-only file;
+    // "Cannot open <path>: <cause>" when the temporary file cannot be
+    // created (the folder is gone, no space or inodes are left).
     Status Open();
     // False once any write failed; later writes are ignored, and Commit()
     // reports the first failure.

@@ -1,6 +1,7 @@
 #include "core/base/atomic_write.h"
 
 #include "core/base/atomic_file.h"
+#include "core/base/input_file.h"
 
 #include <QFile>
 
@@ -13,9 +14,9 @@ Status WriteFileAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 Status CopyFileAtomically(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return Status::Error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+    QFile in;
+    if (Status s = OpenInputFile(source, &in); !s)
+        return s;
     AtomicFile out(target);
     if (Status s = out.Open(); !s)
         return s;

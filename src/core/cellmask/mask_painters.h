@@ -19,6 +19,8 @@
 // Masks are kept in memory a byte per pixel; past this many pixels (and past
 // GIF's 65535 in either direction) a painter refuses with a message.
 constexpr long long kMaxCellMaskPixels = 64LL << 20;
+// Cells a painter draws at most (a 500 x 500 grid): the work is per cell.
+constexpr long long kMaxCellPatternCells = 250'000;
 Status CheckCellMaskSize(const TableGeometry& table);
 
 // One outline per cell, line width L, each cell drawn M pixels apart from its

@@ -3,6 +3,8 @@
 #include "core/cellmask/cell_grid.h"
 #include "core/cellmask/mask_painters.h"
 
+#include <algorithm>
+
 Status CheckCellMaskSize(const TableGeometry& table) {
     const long long w = table.width, h = table.height;
     if (w < 1 || h < 1 || w > 65535 || h > 65535 || w * h > kMaxCellMaskPixels)
@@ -12,6 +14,16 @@ Status CheckCellMaskSize(const TableGeometry& table) {
                 .arg(w)
                 .arg(h)
                 .arg(kMaxCellMaskPixels));
+    // Every cell is drawn on its own, so the work grows with the cells, not
+    // with the pixels; past this many a pattern would take minutes, and its
+    // cells would be too small to tell apart anyway.
+    const long long cells = (long long)std::max(table.rows, 1) * std::max(table.columns, 1);
+    if (cells > kMaxCellPatternCells)
+        return Status::Error(QStringLiteral("A cell pattern of %1 rows and %2 columns cannot be "
+                                            "made: a pattern draws at most %3 cells (500 x 500).")
+                                 .arg(table.rows)
+                                 .arg(table.columns)
+                                 .arg(kMaxCellPatternCells));
     return Status::Ok();
 }
 

@@ -3,12 +3,16 @@
 #include "core/animation/animation_renderer.h"
 #include "core/animation/animation_types.h"
 #include "core/base/atomic_write.h"
+#include "core/base/staged_file_set.h"
 #include "core/imaging/gif_writer.h"
 #include "core/page/page_names.h"
 
 #include <QUndoCommand>
+#include <utility>
+#include <vector>
 
-PageSet PageSet::ForBase(const QString& base) {
+PageSet PageSet::ForBase(const QString& path) {
+    const QString base = SeparatorsAsSlashes(path);
     return {base + QStringLiteral(".htm"), base + QStringLiteral(".gif"),
             base + QStringLiteral("-cell.gif")};
 }
@@ -264,17 +268,27 @@ Status VelmoraDocument::WritePreviewPage() const {
 }
 
 Status VelmoraDocument::SaveTo(const PageSet& target, const QString& imageName) const {
-    Status result;
+    // All or nothing: every file is complete before any is renamed into
+    // place, so a failure (a full disk) keeps the whole previous set.
+    StagedFileSet files;
+    Status s;
+    const QString page = files.Stage(target.page, &s);
+    if (!s)
+        return s;
     QString error;
-    if (!m_table.WritePage(target.page, imageName, &error))
-        result = Status::Error(error);
-    if (Status s = CopyFileAtomically(m_preview.gif, target.gif); !s && result)
-        result = s;
-    if (m_table.HasCellPattern()) {
-        if (Status s = CopyFileAtomically(m_preview.cell, target.cell); !s && result)
-            result = s;
+    if (!m_table.WritePageTo(page, target.page, imageName, &error))
+        return files.Named(Status::Error(error));
+    std::vector<std::pair<QString, QString>> copies = {{m_preview.gif, target.gif}};
+    if (m_table.HasCellPattern())
+        copies.emplace_back(m_preview.cell, target.cell);
+    for (const auto& [from, to] : copies) {
+        const QString staged = files.Stage(to, &s);
+        if (!s)
+            return s;
+        if (s = CopyFileAtomically(from, staged); !s)
+            return files.Named(s);
     }
-    return result;
+    return files.Commit();
 }
 
 Status VelmoraDocument::SaveAs(const PageSet& target) {

@@ -107,9 +107,8 @@ public:
     // Rewrites the preview page from the table.
     Status WritePreviewPage() const;
     // Writes the page under `target` naming its images `imageName`, and
-    // copies the preview's GIFs beside it. Every failure is reported; the
-    // images are copied even when the page failed, as the set is only
-    // complete with them.
+    // copies the preview's GIFs beside it: all of them or, on a failure,
+    // none, the previous files staying as they were.
     Status SaveTo(const PageSet& target, const QString& imageName) const;
     // SaveTo, then `target` becomes the document's set and the document is
     // no longer modified.

@@ -34,14 +34,25 @@ struct GifAnimation {
     PaletteColors globalPalette;
     int loops = -1; // -1: no looping extension
     QString comment;
+    std::int64_t commentBytes = 0; // all of the comments' bytes, kept or not
+    // The file ends after a complete block without the trailer byte, as a
+    // cut download may: browsers show it, so it is read, and said.
+    bool missingTrailer = false;
     std::vector<GifApplicationExtension> applications;
     std::vector<GifFrameInfo> frames;
     std::vector<QImage> composited; // ARGB32, canvas size, one per frame
 };
 
 // The memory a read may take when the caller names no limit: a quarter of
-// the machine's memory, at most 2 GiB.
+// the memory this process may use (the machine's, or less under an
+// address-space limit), at most 2 GiB.
 std::int64_t GifReadMemoryLimit();
+
+// What describing a GIF may take: its frame list and its extensions, no
+// pixels.
+inline constexpr std::int64_t kGifOutlineMemoryLimit = std::int64_t(128) << 20;
+// The comment text an outline keeps; the rest is only counted.
+inline constexpr qsizetype kGifOutlineCommentChars = 4096;
 
 // `memoryLimit` bounds what the decoded animation may take (the composited
 // canvases, the frames' indices and their bookkeeping); 0 means
@@ -49,3 +60,11 @@ std::int64_t GifReadMemoryLimit();
 Status ReadGif(const QString& path, GifAnimation* animation, std::int64_t memoryLimit = 0);
 Status ReadGifData(const QByteArray& data, GifAnimation* animation, const QString& name = {},
                    std::int64_t memoryLimit = 0);
+
+// The GIF without its pixels, for describing it: the screen, every frame's
+// place, delay, disposal and palette (their indices stay empty), the loop
+// count, the comment (its first kGifOutlineCommentChars characters) and the
+// application extensions. The file is read as a stream, never held whole,
+// and its image data is skipped undecoded; everything kept counts against
+// kGifOutlineMemoryLimit (or memoryLimit when given).
+Status ReadGifOutline(const QString& path, GifAnimation* animation, std::int64_t memoryLimit = 0);

@@ -1,5 +1,7 @@
 #include "core/imaging/picture_loader.h"
 
+#include "core/base/input_file.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,41 @@ QString TooLarge(QSize size) {
         .arg(size.width())
         .arg(size.height())
         .arg(kMaxPicturePixels / 1'000'000);
+}
+
+// The JPEG decoder fills in what a cut file lacks and only warns: a few
+// hundred bytes claiming 7000 x 7000 pixels would decode to a grey picture
+// as large as any, and all the work after it spent on nothing. Its warnings
+// are caught on the thread that reads, and a picture cut short is refused.
+thread_local QString t_damage;
+thread_local bool t_watching = false;
+QtMessageHandler g_previousHandler = nullptr;
+
+void WatchDecoderWarnings(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+    if (t_watching && context.category &&
+        QLatin1String(context.category).startsWith(QLatin1String("qt.gui.imageio"))) {
+        if (t_damage.isEmpty() &&
+            message.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
+            t_damage = message.trimmed();
+        return;
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+// Decodes with the decoder's warnings watched; the first sign of a picture
+// cut short, or empty.
+QImage ReadWatched(QImageReader* reader, QString* damage) {
+    static const bool installed =
+        (g_previousHandler = qInstallMessageHandler(WatchDecoderWarnings), true);
+    Q_UNUSED(installed);
+    t_damage.clear();
+    t_watching = true;
+    QImage image = reader->read();
+    t_watching = false;
+    *damage = t_damage;
+    return image;
 }
 
 Status Load(QIODevice* device, QImage* image, const QString& name, PictureFormats formats) {
@@ -53,9 +90,12 @@ Status Load(QIODevice* device, QImage* image, const QString& name, PictureFormat
         if (qint64(size.width()) * size.height() > kMaxPicturePixels)
             return fail(TooLarge(size));
     }
-    const QImage loaded = reader.read();
+    QString damage;
+    const QImage loaded = ReadWatched(&reader, &damage);
     if (loaded.isNull())
         return fail(reader.errorString());
+    if (!damage.isEmpty())
+        return fail(QStringLiteral("the picture is cut short or damaged (%1)").arg(damage));
     if (qint64(loaded.width()) * loaded.height() > kMaxPicturePixels)
         return fail(TooLarge(loaded.size()));
     QImage converted = loaded.convertToFormat(QImage::Format_RGB32);
@@ -68,14 +108,9 @@ Status Load(QIODevice* device, QImage* image, const QString& name, PictureFormat
 } // namespace
 
 Status LoadPicture(const QString& path, QImage* image, PictureFormats formats) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return Status::Error(QStringLiteral("Cannot open %1: the file does not exist").arg(path));
-    if (info.isDir())
-        return Status::Error(QStringLiteral("Cannot open %1: it is a folder").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::Error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+    QFile file;
+    if (Status s = OpenInputFile(path, &file); !s)
+        return s;
     return Load(&file, image, path, formats);
 }
 

@@ -76,38 +76,29 @@ QByteArray PageText(const QString& text) {
 
 } // namespace
 
-// The page in three parts: what comes before the grid's rows, one row (the
-// same for every row) and what follows them. A page is head + rows x row +
-// tail, so its size is known before a byte is composed and the rows never
-// need to be held all at once.
-struct CHtmlTable::PageParts {
-    QByteArray head;
-    QByteArray rowOpen, cell, rowClose;
-    qint64 rows = 0;
-    qint64 columns = 0;
-    QByteArray tail;
+qint64 CHtmlTable::PageParts::RowBytes() const {
+    return rowOpen.size() + columns * cell.size() + rowClose.size();
+}
 
-    qint64 RowBytes() const { return rowOpen.size() + columns * cell.size() + rowClose.size(); }
-    // Saturates rather than overflowing: rows x columns x a cell can exceed
-    // 64 bits.
-    qint64 Bytes() const {
-        constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-        const qint64 fixed = head.size() + tail.size();
-        const qint64 row = RowBytes();
-        if (rows > 0 && rows > (kMax - fixed) / row)
-            return kMax;
-        return fixed + rows * row;
-    }
-    QByteArray Row() const {
-        QByteArray row;
-        row.reserve(RowBytes());
-        row += rowOpen;
-        for (qint64 c = 0; c < columns; ++c)
-            row += cell;
-        row += rowClose;
-        return row;
-    }
-};
+// rows x columns x a cell can exceed 64 bits.
+qint64 CHtmlTable::PageParts::Bytes() const {
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    const qint64 fixed = head.size() + tail.size();
+    const qint64 row = RowBytes();
+    if (rows > 0 && rows > (kMax - fixed) / row)
+        return kMax;
+    return fixed + rows * row;
+}
+
+QByteArray CHtmlTable::PageParts::Row() const {
+    QByteArray row;
+    row.reserve(RowBytes());
+    row += rowOpen;
+    for (qint64 c = 0; c < columns; ++c)
+        row += cell;
+    row += rowClose;
+    return row;
+}
 
 CHtmlTable::PageParts CHtmlTable::ComposeParts(const QString& pagePath,
                                                const QString& imageName) const {
@@ -198,6 +189,11 @@ QByteArray CHtmlTable::ComposePage(const QString& pagePath, const QString& image
 
 int CHtmlTable::WritePage(const QString& pagePath, const QString& imageName,
                           QString* errorMessage) const {
+    return WritePageTo(pagePath, pagePath, imageName, errorMessage);
+}
+
+int CHtmlTable::WritePageTo(const QString& filePath, const QString& pagePath,
+                            const QString& imageName, QString* errorMessage) const {
     auto fail = [errorMessage](const Status& status) {
         if (errorMessage)
             *errorMessage = status.message();
@@ -206,7 +202,7 @@ int CHtmlTable::WritePage(const QString& pagePath, const QString& imageName,
     if (Status s = CheckPageSize(pagePath, imageName); !s)
         return fail(s);
     const PageParts parts = ComposeParts(pagePath, imageName);
-    AtomicFile file(pagePath);
+    AtomicFile file(filePath);
     if (Status s = file.Open(); !s)
         return fail(s);
     // The rows go out one at a time: a large page is never held whole.

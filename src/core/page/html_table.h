@@ -53,11 +53,29 @@ public:
     // existing page untouched.
     int WritePage(const QString& pagePath, const QString& imageName,
                   QString* errorMessage = nullptr) const;
+    // The same page, named as pagePath names it, written to another file: a
+    // staging file that is renamed to pagePath later.
+    int WritePageTo(const QString& filePath, const QString& pagePath, const QString& imageName,
+                    QString* errorMessage = nullptr) const;
 
-private:
-    struct PageParts;
+    // The page in pieces: head, rows x (rowOpen, columns x cell, rowClose),
+    // tail. Its size is known before a byte is composed, and neither writing
+    // nor reading it back needs it whole.
+    struct PageParts {
+        QByteArray head;
+        QByteArray rowOpen, cell, rowClose;
+        qint64 rows = 0;
+        qint64 columns = 0;
+        QByteArray tail;
+
+        qint64 RowBytes() const;
+        // Saturates at the largest qint64 rather than overflowing.
+        qint64 Bytes() const;
+        QByteArray Row() const;
+    };
     PageParts ComposeParts(const QString& pagePath, const QString& imageName) const;
 
+private:
     bool m_bShowCells = true;
     int m_nWidth = 450;
     int m_nHeight = 200;

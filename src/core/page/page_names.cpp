@@ -27,3 +27,7 @@ QString BaseNameOf(const QString& path) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
 }
+
+QString SeparatorsAsSlashes(const QString& path) {
+    return QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}

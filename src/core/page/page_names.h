@@ -17,6 +17,11 @@ PageImageNames ImageNamesFor(const QString& pagePath, const QString& imageName);
 // Position of the last folder separator ("/" or "\") in path, -1 when none.
 qsizetype LastSeparator(const QString& path);
 
+// The path as the file system takes it, with every "\" a "/": the names
+// inside a page split at both, so the files must be put where those names
+// lead, never into a file whose name holds a "\".
+QString SeparatorsAsSlashes(const QString& path);
+
 // Folder part of path including its last separator, and the file name
 // without its extension: how a chosen save path becomes a page set.
 QString FolderOf(const QString& path);

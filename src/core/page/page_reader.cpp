@@ -1,10 +1,14 @@
 #include "core/page/page_reader.h"
 
+#include "core/base/input_file.h"
 #include "core/base/limits.h"
 #include "core/page/page_names.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -35,14 +39,69 @@ QString DecodeReference(const QString& reference) {
     return out;
 }
 
-} // namespace
+// Reads a page from the start, a piece at a time, comparing it with the
+// pieces the table writes: memory stays at one buffer however large the file
+// is, and a file that is no page of ours stops being read at its first
+// difference.
+class PageStream {
+public:
+    explicit PageStream(QIODevice* device) : m_pDevice(device) {}
 
-std::optional<PageContents> ParsePage(const QByteArray& bytes) {
-    if (bytes.size() > kMaxPageBytes)
+    // The first bytes, at most n, without consuming them.
+    QByteArray Peek(qsizetype n) {
+        Fill(n);
+        return m_buffer.mid(m_nAt, std::min<qsizetype>(n, m_buffer.size() - m_nAt));
+    }
+    bool StartsWith(const QByteArray& piece) {
+        Fill(piece.size());
+        return m_buffer.size() - m_nAt >= piece.size() &&
+               std::memcmp(m_buffer.constData() + m_nAt, piece.constData(),
+                           std::size_t(piece.size())) == 0;
+    }
+    bool Take(const QByteArray& piece) {
+        if (!StartsWith(piece))
+            return false;
+        m_nAt += piece.size();
+        return true;
+    }
+    bool AtEnd() {
+        Fill(1);
+        return m_nAt >= m_buffer.size();
+    }
+
+private:
+    void Fill(qsizetype n) {
+        if (m_buffer.size() - m_nAt >= n)
+            return;
+        m_buffer.remove(0, m_nAt);
+        m_nAt = 0;
+        const qsizetype want = std::max<qsizetype>(n, kChunk);
+        while (m_buffer.size() < want) {
+            const qsizetype at = m_buffer.size();
+            m_buffer.resize(want);
+            const qint64 got = m_pDevice->read(m_buffer.data() + at, want - at);
+            m_buffer.resize(at + std::max<qint64>(got, 0));
+            if (got <= 0)
+                break;
+        }
+    }
+
+    static constexpr qsizetype kChunk = 256 * 1024;
+    QIODevice* m_pDevice;
+    QByteArray m_buffer;
+    qsizetype m_nAt = 0;
+};
+
+// The page's contents when the device, of `size` bytes, holds a page
+// Velmora wrote.
+std::optional<PageContents> ParsePageStream(QIODevice* device, qint64 size) {
+    if (size > kMaxPageBytes)
         return std::nullopt;
-    // The page is written as iso-8859-1; only its head is searched, the rows
-    // are checked by writing them again.
-    const QString head = QString::fromLatin1(bytes.left(65536));
+    PageStream in(device);
+    // The page is written as iso-8859-1; its values are all in its head, and
+    // everything, the head included, is then checked against what the values
+    // write.
+    const QString head = QString::fromLatin1(in.Peek(65536));
     static const QRegularExpression kPageColor(
         QStringLiteral("<style type=\"text/css\">\r\n<!--\r\nbody \\{\r\n\tbackground-color: "
                        "(#[0-9a-f]{6});"));
@@ -76,6 +135,11 @@ std::optional<PageContents> ParsePage(const QByteArray& bytes) {
     if (!ok || !animation.endsWith(QLatin1String(".gif")))
         return std::nullopt;
     page.imageBase = animation.chopped(4);
+    // Our pages name only files beside them. One that reaches into another
+    // folder ("../h/bomb.gif") was edited or made elsewhere, and its images
+    // are not ours to read.
+    if (page.imageBase.contains(QLatin1Char('/')) || page.imageBase.contains(QLatin1Char('\\')))
+        return std::nullopt;
 
     CHtmlTable& table = page.table;
     table.SetWidth(width);
@@ -84,35 +148,46 @@ std::optional<PageContents> ParsePage(const QByteArray& bytes) {
     table.SetPageColor(page.pageColor);
     table.SetCellPattern(cellLayer);
     table.SetShowCells(page.showCells);
-    if (page.showCells) {
+    if (page.showCells)
         table.SetBorder(number(outer.captured(7)));
-        // Every row is the same: "<tr>", the cells, "</tr>".
-        const QByteArray cell = "<td bgcolor=\"" + outer.captured(4).toLatin1() + "\">";
-        const qsizetype rowsStart = outer.capturedEnd(0);
-        const qsizetype firstRowEnd = bytes.indexOf("</tr>", rowsStart);
-        if (firstRowEnd < 0)
-            return std::nullopt;
-        qint64 columns = 0;
-        for (qsizetype at = bytes.indexOf(cell, rowsStart); at >= 0 && at < firstRowEnd;
-             at = bytes.indexOf(cell, at + 1))
-            ++columns;
-        const qint64 rowBytes = firstRowEnd + 5 - rowsStart;
-        const qsizetype rowsEnd = bytes.indexOf("\r\n</table>\r\n", firstRowEnd);
-        if (rowsEnd < 0 || columns < 1 || columns > std::numeric_limits<int>::max())
-            return std::nullopt;
-        const qint64 rows = (rowsEnd - rowsStart) / rowBytes;
-        if (rows < 1 || rows > std::numeric_limits<int>::max())
-            return std::nullopt;
-        table.SetRows(int(rows));
-        table.SetColumns(int(columns));
-        if (!ok)
-            return std::nullopt;
-    }
+    if (!ok)
+        return std::nullopt;
     // An image base that is empty comes from a page path without a dot.
     const QString pagePath =
         page.imageBase.isEmpty() ? QStringLiteral("page") : QStringLiteral("page.htm");
-    if (table.PageBytes(pagePath, page.imageBase) != bytes.size() ||
-        table.ComposePage(pagePath, page.imageBase) != bytes)
+    CHtmlTable::PageParts parts = table.ComposeParts(pagePath, page.imageBase);
+    if (!in.Take(parts.head))
+        return std::nullopt;
+    if (page.showCells) {
+        // The first row tells the columns; every row is the same.
+        if (!in.Take(parts.rowOpen))
+            return std::nullopt;
+        qint64 columns = 0;
+        while (in.Take(parts.cell))
+            ++columns;
+        if (columns < 1 || columns > std::numeric_limits<int>::max() || !in.Take(parts.rowClose))
+            return std::nullopt;
+        parts.columns = columns;
+        const qint64 rowBytes = parts.RowBytes();
+        const qint64 rowsBytes = size - parts.head.size() - parts.tail.size();
+        if (rowsBytes < rowBytes || rowsBytes % rowBytes != 0)
+            return std::nullopt;
+        parts.rows = rowsBytes / rowBytes;
+        if (parts.rows > std::numeric_limits<int>::max())
+            return std::nullopt;
+        for (qint64 r = 1; r < parts.rows; ++r) {
+            if (!in.Take(parts.rowOpen))
+                return std::nullopt;
+            for (qint64 c = 0; c < parts.columns; ++c)
+                if (!in.Take(parts.cell))
+                    return std::nullopt;
+            if (!in.Take(parts.rowClose))
+                return std::nullopt;
+        }
+        table.SetRows(int(parts.rows));
+        table.SetColumns(int(parts.columns));
+    }
+    if (!in.Take(parts.tail) || !in.AtEnd() || parts.Bytes() != size)
         return std::nullopt;
     const PageImageNames names = ImageNamesFor(pagePath, page.imageBase);
     page.animationName = names.animation;
@@ -120,17 +195,27 @@ std::optional<PageContents> ParsePage(const QByteArray& bytes) {
     return page;
 }
 
+} // namespace
+
+std::optional<PageContents> ParsePage(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return ParsePageStream(&buffer, bytes.size());
+}
+
 Status ReadPage(const QString& path, std::optional<PageContents>* contents) {
     contents->reset();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::Error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    // Anything larger than a page can be is not one of ours.
-    if (file.size() > kMaxPageBytes)
+    QFile file;
+    if (Status s = OpenInputFile(path, &file); !s)
+        return s;
+    // Anything larger than a page can be is not one of ours, and is not read.
+    const qint64 size = file.size();
+    if (size > kMaxPageBytes)
         return Status::Ok();
-    const QByteArray bytes = file.readAll();
+    *contents = ParsePageStream(&file, size);
     if (file.error() != QFileDevice::NoError)
         return Status::Error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    *contents = ParsePage(bytes);
     return Status::Ok();
 }

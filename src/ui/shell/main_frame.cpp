@@ -1,6 +1,7 @@
 #include "ui/shell/main_frame.h"
 
 #include "core/base/version.h"
+#include "core/base/window_placement.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/tool_icons.h"
 #include "ui/shell/velmora_doc.h"
@@ -373,23 +374,10 @@ void CMainFrame::RestorePlacement() {
     const qint64 top = settings->value(QStringLiteral("top"), 100).toLongLong();
     const qint64 right = settings->value(QStringLiteral("right"), 900).toLongLong();
     const qint64 bottom = settings->value(QStringLiteral("bottom"), 700).toLongLong();
-    QRect placement = fallback;
-    const qint64 width = right - left, height = bottom - top;
-    if (width >= 100 && height >= 100 && width <= 100000 && height <= 100000 &&
-        std::llabs(left) <= 100000 && std::llabs(top) <= 100000)
-        placement = QRect(int(left), int(top), int(width), int(height));
-    // Only a placement that can be seen is kept: one whose title bar lies on
-    // an available screen.
-    bool visible = false;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect titleBar(placement.left(), placement.top(), placement.width(), 30);
-        if (s->availableGeometry().intersects(titleBar)) {
-            visible = true;
-            break;
-        }
-    }
-    if (!visible)
-        placement = fallback;
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens())
+        screens << s->availableGeometry();
+    const QRect placement = AcceptedWindowPlacement(left, top, right, bottom, screens, fallback);
     // The rectangle is the window's own, without the frame the window
     // manager adds, so that restoring it gives the same window again.
     setGeometry(placement);

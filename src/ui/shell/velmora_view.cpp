@@ -468,7 +468,7 @@ QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContent
     }
     // The animation the GIF was saved from becomes the document's renderer.
     GifAnimation animation;
-    if (haveGif && ReadGif(gif, &animation)) {
+    if (haveGif && ReadGifOutline(gif, &animation)) {
         if (const std::optional<AnimationRecord> record = FindAnimationRecord(animation)) {
             m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
             m_strSavedByVersion = record->version;
