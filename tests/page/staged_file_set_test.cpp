@@ -34,10 +34,10 @@ TEST(StagedFileSet, SaveAsWritesTheWholeSetOrNothing) {
     const QString folder = dir.path();
     VelmoraDocument doc;
     doc.SetPreview(PageSet::ForBase(dir.filePath(QStringLiteral("Untitled1"))));
+    ASSERT_TRUE(doc.SetCellPattern(MaskMode::SeparateLayer, std::make_shared<CellMask>(450, 200)));
+    doc.EditTable(TableField::Rows, 40);
     WriteBytes(doc.Preview().gif, QByteArray(5000, 'g'));
     WriteBytes(doc.Preview().cell, QByteArray(3000, 'c'));
-    doc.Table().SetCellPattern(true);
-    doc.Table().SetRows(40);
     const PageSet target = PageSet::ForBase(dir.filePath(QStringLiteral("shop")));
     for (const QString& path : {target.page, target.gif, target.cell})
         WriteBytes(path, "previous " + path.toUtf8());
