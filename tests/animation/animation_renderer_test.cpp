@@ -20,6 +20,7 @@ public:
     std::unique_ptr<AnimationRenderer> Clone() const override {
         return std::make_unique<TestRenderer>(*this);
     }
+    AnimationKind Kind() const override { return AnimationKind::Unlisted; }
     void PrepareSave() override {
         if (m_bFailPrepare)
             throw std::bad_alloc();

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -281,6 +282,25 @@ TEST_F(DocumentTest, AHugeGridTypedIsNotLoadedIntoThePreview) {
     QTest::keyClicks(pro->rowsCombo->lineEdit(), QStringLiteral("2"));
     view->FlushPendingWrite();
     EXPECT_EQ(ReadAll(view->PageFile()).count("<tr>"), 3); // the outer row and two
+}
+
+TEST_F(DocumentTest, ALargePageSaysItsSizeUntilItIsSmallAgain) {
+    CVelmoraView* view = View();
+    auto* pane = app->MainFrame()->findChild<QLabel*>(QStringLiteral("pageSizePane"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_FALSE(pane->isVisible());
+    view->Document()->ResizeTable({450, 200, 1, 400});
+    view->FlushPendingWrite();
+    ASSERT_GT(QFileInfo(view->PageFile()).size(), 1024 * 1024);
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_TRUE(pane->text().startsWith(QStringLiteral("Page size: ")))
+        << pane->text().toStdString();
+    // Menu prompts and "Ready" pass over the message area, not over it.
+    app->MainFrame()->statusBar()->clearMessage();
+    EXPECT_TRUE(pane->isVisible());
+    Action("editUndo")->trigger();
+    view->FlushPendingWrite();
+    QTRY_VERIFY_WITH_TIMEOUT(!pane->isVisible(), 2000);
 }
 
 TEST_F(DocumentTest, MenusAndToolBarFollowTheDocumentsAfterCloseNewAndTile) {

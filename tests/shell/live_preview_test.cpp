@@ -3,6 +3,7 @@
 // newer edit, and lets its window close while it draws.
 #include "app_fixture.h"
 #include "core/animation/moving_stripes_renderer.h"
+#include "core/animation/save_summary.h"
 #include "ui/animation/anim_moving_stripes.h"
 #include "ui/animation/animation_dialog.h"
 #include "ui/animation/anm_type.h"
@@ -36,6 +37,7 @@ public:
     std::unique_ptr<AnimationRenderer> Clone() const override {
         return std::make_unique<FakeRenderer>(*this);
     }
+    AnimationKind Kind() const override { return AnimationKind::Unlisted; }
     void PrepareSave() override {}
     Status CheckSave() const override { return m_refusal; }
     int FrameCount() const override { return m_nFrames; }
@@ -118,24 +120,24 @@ TEST(LivePreviewAlone, DestroyingStopsADrawingInProgress) {
 
 TEST(SaveSummary, SizeFramesPlayTimeAndShortFrames) {
     auto shared = std::make_shared<FakeRenderer::Shared>();
-    EXPECT_EQ(AnimationDialog::SaveSummary(FakeRenderer(66, 10, shared), 123 * 1024),
+    EXPECT_EQ(SaveSummary(FakeRenderer(66, 10, shared), 123 * 1024),
               QStringList{QStringLiteral("123 KB, 66 frames, 6.6 s a loop")});
-    EXPECT_EQ(AnimationDialog::SaveSummary(FakeRenderer(1, 5, shared), 900),
+    EXPECT_EQ(SaveSummary(FakeRenderer(1, 5, shared), 900),
               QStringList{QStringLiteral("900 bytes, 1 frame, 0.05 s a loop")});
-    EXPECT_EQ(AnimationDialog::SaveSummary(FakeRenderer(4, 50, shared), 3 * 1024 * 1024 + 1),
+    EXPECT_EQ(SaveSummary(FakeRenderer(4, 50, shared), 3 * 1024 * 1024 + 1),
               QStringList{QStringLiteral("3.0 MB, 4 frames, 2 s a loop")});
-    EXPECT_EQ(AnimationDialog::SaveSummary(FakeRenderer(66, 1, shared), 2048),
+    EXPECT_EQ(SaveSummary(FakeRenderer(66, 1, shared), 2048),
               (QStringList{QStringLiteral("2 KB, 66 frames, 0.66 s a loop"),
                            QStringLiteral("Frames of 1 hundredth of a second are played at 10 "
                                           "hundredths by browsers: the animation runs 10 times "
                                           "slower than intended (6.6 s a loop instead of 0.66 "
                                           "s).")}));
-    const QStringList zero = AnimationDialog::SaveSummary(FakeRenderer(20, 0, shared), 2048);
+    const QStringList zero = SaveSummary(FakeRenderer(20, 0, shared), 2048);
     ASSERT_EQ(zero.size(), 2);
     EXPECT_TRUE(zero[1].startsWith(QStringLiteral("Frames of 0 hundredths of a second")));
     EXPECT_TRUE(zero[1].contains(QStringLiteral("2 s instead"))) << zero[1].toStdString();
     // Frames of 2 hundredths are played as written.
-    EXPECT_EQ(AnimationDialog::SaveSummary(FakeRenderer(20, 2, shared), 2048).size(), 1);
+    EXPECT_EQ(SaveSummary(FakeRenderer(20, 2, shared), 2048).size(), 1);
 }
 
 struct LivePreviewWindow : AppFixture {

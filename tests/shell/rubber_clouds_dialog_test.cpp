@@ -6,11 +6,11 @@
 #include "core/imaging/gif_reader.h"
 #include "dialog_input.h"
 #include "file_contents.h"
-#include "ui/animation/anim_tunnel_of_clouds.h"
+#include "ui/animation/anim_rubber_clouds.h"
 #include "ui/animation/anm_type.h"
 #include "ui/controls/color_box.h"
 #include "ui/shell/table_pro.h"
-#include "ui_anim_tunnel_of_clouds.h"
+#include "ui_anim_rubber_clouds.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +21,19 @@ struct RubberCloudsWindow : AppFixture {
         AnmType::SetTestHook(nullptr);
         AppFixture::TearDown();
     }
-    AnimTunnelOfClouds* Open() {
+    AnimRubberClouds* Open() {
         AnmType::SetTestHook([] { return 5; }); // fifth in the chooser's list
         View()->OnAnimateTable();
-        return static_cast<AnimTunnelOfClouds*>(View()->AnimationWindow(6));
+        return static_cast<AnimRubberClouds*>(View()->AnimationWindow(6));
     }
 };
 
 TEST_F(RubberCloudsWindow, OpensWithTheDefaults) {
-    AnimTunnelOfClouds* window = Open();
+    AnimRubberClouds* window = Open();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(View()->AnimationType(), 6);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Rubber Clouds"));
-    Ui::AnimTunnelOfClouds* ui = window->Controls();
+    Ui::AnimRubberClouds* ui = window->Controls();
     // The colours in effect show before any pick.
     EXPECT_TRUE(ui->backgroundColorBox->HasDefaultColor());
     EXPECT_TRUE(ui->cloudColor5Box->HasDefaultColor());
@@ -57,9 +57,9 @@ TEST_F(RubberCloudsWindow, OpensWithTheDefaults) {
 }
 
 TEST_F(RubberCloudsWindow, ControlsDriveTheRenderer) {
-    AnimTunnelOfClouds* window = Open();
+    AnimRubberClouds* window = Open();
     ASSERT_NE(window, nullptr);
-    Ui::AnimTunnelOfClouds* ui = window->Controls();
+    Ui::AnimRubberClouds* ui = window->Controls();
     RubberCloudsRenderer* r = window->CloudsRenderer();
     ui->widthEdit->setText(QStringLiteral("2"));
     EXPECT_EQ(r->GetFrameWidth(), 5);
@@ -99,9 +99,9 @@ TEST_F(RubberCloudsWindow, ControlsDriveTheRenderer) {
 }
 
 TEST_F(RubberCloudsWindow, SaveWritesTheGifAndRepeatsASeed) {
-    AnimTunnelOfClouds* window = Open();
+    AnimRubberClouds* window = Open();
     ASSERT_NE(window, nullptr);
-    Ui::AnimTunnelOfClouds* ui = window->Controls();
+    Ui::AnimRubberClouds* ui = window->Controls();
     ui->widthEdit->setText(QStringLiteral("80"));
     ui->heightEdit->setText(QStringLiteral("60"));
     EXPECT_FALSE(ui->sameSeedCheck->isEnabled());

@@ -6,8 +6,6 @@
 #include "core/base/version.h"
 
 #include <QStringList>
-#include <typeindex>
-#include <typeinfo>
 
 namespace {
 
@@ -73,21 +71,9 @@ QString AnimationRecord::Value(const QString& name) const {
 }
 
 QString RendererTypeName(const AnimationRenderer& renderer) {
-    // One renderer of each type, made once, tells the types apart.
-    static const std::vector<std::pair<std::type_index, QString>> kTypes = [] {
-        std::vector<std::pair<std::type_index, QString>> types;
-        for (const AnimationTypeInfo& t : AnimationTypes())
-            if (t.IsAvailable()) {
-                const std::unique_ptr<AnimationRenderer> made = t.create();
-                const AnimationRenderer& one = *made;
-                types.emplace_back(std::type_index(typeid(one)), t.cliName);
-            }
-        return types;
-    }();
-    const std::type_index type(typeid(renderer));
-    for (const auto& [index, name] : kTypes)
-        if (index == type)
-            return name;
+    for (const AnimationTypeInfo& t : AnimationTypes())
+        if (t.kind == renderer.Kind())
+            return t.cliName;
     return QString();
 }
 

@@ -16,6 +16,19 @@
 #include <memory>
 #include <optional>
 
+// What a renderer draws; its record, its window and its command-line name
+// follow from this.
+enum class AnimationKind {
+    MovingStripes,
+    RotatingStripes,
+    BlinkingClouds,
+    FlowingClouds,
+    RubberClouds,
+    DynamicPicture,
+    // None of the six (a renderer a test makes): saved without a record.
+    Unlisted,
+};
+
 struct SaveOptions {
     ProgressSink* progress = nullptr;
     // Set by whoever offers Cancel; drawing loops look at it inside long
@@ -32,6 +45,7 @@ public:
 
     // A copy the save can work on while the dialog edits the original.
     virtual std::unique_ptr<AnimationRenderer> Clone() const = 0;
+    virtual AnimationKind Kind() const = 0;
 
     void SetDither(bool dither) { m_bDither = dither; }
     void SetAnimationGifPath(const QString& path) { m_strGifPath = path; }

@@ -15,6 +15,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo movingStripes;
     movingStripes.rendererType = 1;
     movingStripes.chooserNumber = 1;
+    movingStripes.kind = AnimationKind::MovingStripes;
     movingStripes.cliName = QStringLiteral("moving-stripes");
     movingStripes.title = QStringLiteral("Moving Stripes");
     movingStripes.create = [] { return std::make_unique<MovingStripesRenderer>(); };
@@ -27,6 +28,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo rotatingStripes;
     rotatingStripes.rendererType = 2;
     rotatingStripes.chooserNumber = 2;
+    rotatingStripes.kind = AnimationKind::RotatingStripes;
     rotatingStripes.cliName = QStringLiteral("rotating-stripes");
     rotatingStripes.title = QStringLiteral("Rotating Stripes");
     rotatingStripes.create = [] {
@@ -45,6 +47,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo blinkingClouds;
     blinkingClouds.rendererType = 5;
     blinkingClouds.chooserNumber = 3;
+    blinkingClouds.kind = AnimationKind::BlinkingClouds;
     blinkingClouds.cliName = QStringLiteral("blinking-clouds");
     blinkingClouds.title = QStringLiteral("Blinking Clouds");
     blinkingClouds.create = [] { return std::make_unique<BlinkingCloudsRenderer>(); };
@@ -59,6 +62,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo flowingClouds;
     flowingClouds.rendererType = 3;
     flowingClouds.chooserNumber = 4;
+    flowingClouds.kind = AnimationKind::FlowingClouds;
     flowingClouds.cliName = QStringLiteral("flowing-clouds");
     flowingClouds.title = QStringLiteral("Flowing Clouds");
     flowingClouds.create = [] { return std::make_unique<FlowingCloudsRenderer>(); };
@@ -71,6 +75,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo rubberClouds;
     rubberClouds.rendererType = 6;
     rubberClouds.chooserNumber = 5;
+    rubberClouds.kind = AnimationKind::RubberClouds;
     rubberClouds.cliName = QStringLiteral("rubber-clouds");
     rubberClouds.title = QStringLiteral("Rubber Clouds");
     rubberClouds.create = [] { return std::make_unique<RubberCloudsRenderer>(); };
@@ -85,6 +90,7 @@ std::vector<AnimationTypeInfo> MakeTable() {
     AnimationTypeInfo dynamicPicture;
     dynamicPicture.rendererType = 4;
     dynamicPicture.chooserNumber = 6;
+    dynamicPicture.kind = AnimationKind::DynamicPicture;
     dynamicPicture.cliName = QStringLiteral("dynamic-picture");
     dynamicPicture.title = QStringLiteral("Dynamic Picture");
     dynamicPicture.create = [] { return std::make_unique<DynamicPictureRenderer>(); };

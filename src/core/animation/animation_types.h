@@ -19,6 +19,7 @@ struct AnimationTypeInfo {
     // Stripes, 2 Rotating Stripes, 3 Blinking Clouds, 4 Flowing Clouds,
     // 5 Rubber Clouds, 6 Dynamic Picture.
     int chooserNumber = 0;
+    AnimationKind kind = AnimationKind::MovingStripes;
     QString cliName; // "moving-stripes"
     QString title;   // "Moving Stripes"
     // A renderer with the values its window opens with; empty while the type

@@ -27,6 +27,7 @@ public:
 
     BlinkingCloudsRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::BlinkingClouds; }
 
     void SetCloudColor(int index, COLORREF color); // index 0 .. 4
     void SetNumberOfColors(int n);                 // 1 .. 5

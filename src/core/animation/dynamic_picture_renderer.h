@@ -15,6 +15,7 @@ public:
 
     DynamicPictureRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::DynamicPicture; }
 
     void SetPictureFileName(const QString& path) { m_strPictureFile = path; }
     // A picture made in the program rather than read from a file; a save

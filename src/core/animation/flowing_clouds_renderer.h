@@ -24,6 +24,7 @@ public:
 
     FlowingCloudsRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::FlowingClouds; }
 
     void SetNumberOfColors(int n); // 1 .. 5
     void SetBackgroundColor(COLORREF color) { m_crBackground = color; }

@@ -9,6 +9,7 @@ class MovingStripesRenderer : public StripesRendererBase {
 public:
     MovingStripesRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::MovingStripes; }
 
     void SetAngle(int degrees);
 

@@ -9,6 +9,7 @@ class RotatingStripesRenderer : public StripesRendererBase {
 public:
     RotatingStripesRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::RotatingStripes; }
 
     void SetFitToCell(bool on) { m_bFitToCell = on; }
 

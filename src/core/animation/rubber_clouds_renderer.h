@@ -23,6 +23,7 @@ public:
 
     RubberCloudsRenderer();
     std::unique_ptr<AnimationRenderer> Clone() const override;
+    AnimationKind Kind() const override { return AnimationKind::RubberClouds; }
 
     void SetBackgroundColor(COLORREF c) { m_crBackground = c; }
     void SetCloudColor(int index, COLORREF c); // index 0 .. 4

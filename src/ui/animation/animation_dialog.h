@@ -41,11 +41,6 @@ public:
     // status bar) and refreshes the page preview when the GIF was written.
     Status RunSave(const std::function<void(AnimationRenderer&)>& prepare);
 
-    // What a save of `prepared` that wrote `bytes` bytes comes to: its
-    // first line is "123 KB, 66 frames, 6.6 s a loop"; a second line, when
-    // frames are shorter than browsers play them, says by how much.
-    static QStringList SaveSummary(const AnimationRenderer& prepared, qint64 bytes);
-
     // The looping preview beside the controls; nullptr until the window is
     // placed or shown.
     LivePreview* LivePreviewLabel() const { return m_pLivePreview; }

@@ -5,7 +5,7 @@
 #include "ui/animation/anim_flowing_clouds.h"
 #include "ui/animation/anim_moving_stripes.h"
 #include "ui/animation/anim_rotating_stripes.h"
-#include "ui/animation/anim_tunnel_of_clouds.h"
+#include "ui/animation/anim_rubber_clouds.h"
 
 #include <functional>
 #include <map>
@@ -22,7 +22,7 @@ const std::map<int, Factory>& Factories() {
     static const std::map<int, Factory> factories = {
         {1, Make<AnimMovingStripes>()},  {2, Make<AnimRotatingStripes>()},
         {3, Make<AnimFlowingClouds>()},  {4, Make<AnimDynamicPicture>()},
-        {5, Make<AnimBlinkingClouds>()}, {6, Make<AnimTunnelOfClouds>()},
+        {5, Make<AnimBlinkingClouds>()}, {6, Make<AnimRubberClouds>()},
     };
     return factories;
 }

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -44,6 +45,12 @@ CMainFrame::CMainFrame(QWidget* parent)
     CreateMenus();
     CreateToolBar();
     statusBar()->showMessage(tr("Ready"));
+    // A pane of its own: menu prompts and "Ready" come and go over the
+    // message area, the page's size stays.
+    m_pPageSize = new QLabel(this);
+    m_pPageSize->setObjectName(QStringLiteral("pageSizePane"));
+    m_pPageSize->hide();
+    statusBar()->addPermanentWidget(m_pPageSize);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
     UpdateMenus();
 }
@@ -296,6 +303,15 @@ void CMainFrame::UpdateMenus() {
     m_pWindowMenu->menuAction()->setVisible(document);
 }
 
+void CMainFrame::ShowPageSize(qint64 bytes) {
+    if (bytes <= 1024 * 1024) {
+        m_pPageSize->hide();
+        return;
+    }
+    m_pPageSize->setText(tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
+    m_pPageSize->show();
+}
+
 void CMainFrame::SyncActiveView() {
     QMdiSubWindow* current = m_pMdiArea->activeSubWindow();
     if (!current)
@@ -323,6 +339,7 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
     if (stack && !m_pUndoGroup->stacks().contains(stack))
         m_pUndoGroup->addStack(stack);
     m_pUndoGroup->setActiveStack(stack);
+    ShowPageSize(m_pActiveView ? m_pActiveView->PageBytes() : 0);
     Action(QStringLiteral("editUndo"))->setEnabled(m_pUndoGroup->canUndo());
     Action(QStringLiteral("editRedo"))->setEnabled(m_pUndoGroup->canRedo());
     if (m_pActiveView)

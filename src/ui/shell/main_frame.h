@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class QAction;
+class QLabel;
 class QUndoGroup;
 class QMdiArea;
 class QMdiSubWindow;
@@ -38,6 +39,9 @@ public:
 
     // Brings the commands' enabled and checked states up to date.
     void UpdateMenus();
+    // A page large enough to be slow in a browser says its size in the
+    // status bar for as long as it is that large.
+    void ShowPageSize(qint64 bytes);
 
     void AddRecentFile(const QString& path);
     void RemoveRecentFile(const QString& path);
@@ -73,6 +77,7 @@ private:
     QMenu* m_pWindowMenu = nullptr;
     QList<QAction*> m_recentActions;
     QAction* m_pRecentSeparator = nullptr;
+    QLabel* m_pPageSize = nullptr;
     QPrinter* m_pPrinter = nullptr;
     // The active document's undo stack drives Edit > Undo and Redo.
     QUndoGroup* m_pUndoGroup;

@@ -89,6 +89,10 @@ CVelmoraView* CVelmoraApp::CreateDocument(const QString& title) {
         if (m_pMainFrame->MdiArea()->activeSubWindow() == frame)
             m_pMainFrame->setWindowTitle(tr("Velmora - [%1]").arg(t));
     });
+    connect(view, &CVelmoraView::PageSizeChanged, m_pMainFrame, [this, view](qint64 bytes) {
+        if (m_pMainFrame->ActiveView() == view)
+            m_pMainFrame->ShowPageSize(bytes);
+    });
     connect(view, &CVelmoraView::StatusMessage, m_pMainFrame,
             [this](const QString& message) { m_pMainFrame->statusBar()->showMessage(message); });
     connect(view, &CVelmoraView::TablePropertiesVisibilityChanged, m_pMainFrame,

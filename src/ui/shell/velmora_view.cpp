@@ -174,9 +174,8 @@ void CVelmoraView::OnPageHeldBack(qint64 bytes) {
 }
 
 void CVelmoraView::OnPageWritten(qint64 bytes) {
-    // A page this large is slow for the browser: say how large.
-    if (bytes > 1024 * 1024)
-        Q_EMIT StatusMessage(tr("Page size: %1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1));
+    m_nPageBytes = bytes;
+    Q_EMIT PageSizeChanged(bytes);
     RefreshPreview();
 }
 

@@ -42,6 +42,8 @@ public:
     void ShowTableProperties(bool show);
 
     CVelmoraDoc* GetDocument() const { return m_pDoc; }
+    // The size of the preview page last written.
+    qint64 PageBytes() const { return m_nPageBytes; }
 
     QString PreviewPageFile() const override { return PageFile(); }
     void RefreshPreview() override;
@@ -117,6 +119,8 @@ Q_SIGNALS:
     void PreviewRefreshed();
     // For the main window's status bar.
     void StatusMessage(const QString& message);
+    // The preview page was written: its size in bytes.
+    void PageSizeChanged(qint64 bytes);
     // Table Properties was shown or hidden.
     void TablePropertiesVisibilityChanged(bool visible);
     // Save As wrote the document's set under a new name: its page.
@@ -139,6 +143,7 @@ private:
     std::array<QPointer<AnimationDialog>, 7> m_animationDialogs;
     QString m_strPreviewBase;
     PreviewPageWriter* m_pPageWriter;
+    qint64 m_nPageBytes = 0;
     bool m_bTiedToMainWindow = false;
     // The animation a reopened page's GIF records: the first window of its
     // type opens with these values instead of its starting ones.

@@ -6,23 +6,23 @@
 #include <memory>
 
 namespace Ui {
-class AnimTunnelOfClouds;
+class AnimRubberClouds;
 }
 class RubberCloudsRenderer;
 
-class AnimTunnelOfClouds : public AnimationDialog {
+class AnimRubberClouds : public AnimationDialog {
     Q_OBJECT
 public:
     static constexpr int kRendererType = 6;
 
-    AnimTunnelOfClouds(AnimationHost* host, QWidget* owner);
-    ~AnimTunnelOfClouds() override;
+    AnimRubberClouds(AnimationHost* host, QWidget* owner);
+    ~AnimRubberClouds() override;
 
-    Ui::AnimTunnelOfClouds* Controls() const { return m_ui.get(); }
+    Ui::AnimRubberClouds* Controls() const { return m_ui.get(); }
     RubberCloudsRenderer* CloudsRenderer() const;
 
     Status OnSaveAnimatedGif();
 
 private:
-    std::unique_ptr<Ui::AnimTunnelOfClouds> m_ui;
+    std::unique_ptr<Ui::AnimRubberClouds> m_ui;
 };

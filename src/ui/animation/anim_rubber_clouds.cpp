@@ -1,13 +1,12 @@
-#include "ui/animation/anim_tunnel_of_clouds.h"
+#include "ui/animation/anim_rubber_clouds.h"
 
 #include "core/animation/rubber_clouds_renderer.h"
 #include "ui/controls/color_box.h"
 #include "ui/controls/dialog_text.h"
-#include "ui_anim_tunnel_of_clouds.h"
+#include "ui_anim_rubber_clouds.h"
 
-AnimTunnelOfClouds::AnimTunnelOfClouds(AnimationHost* host, QWidget* owner)
-    : AnimationDialog(host, kRendererType, owner),
-      m_ui(std::make_unique<Ui::AnimTunnelOfClouds>()) {
+AnimRubberClouds::AnimRubberClouds(AnimationHost* host, QWidget* owner)
+    : AnimationDialog(host, kRendererType, owner), m_ui(std::make_unique<Ui::AnimRubberClouds>()) {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("rubberClouds"));
     auto r = [this] { return CloudsRenderer(); };
@@ -49,18 +48,18 @@ AnimTunnelOfClouds::AnimTunnelOfClouds(AnimationHost* host, QWidget* owner)
         if (r())
             r()->SetConstantBumps(on);
     });
-    connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimTunnelOfClouds::OnSaveAnimatedGif);
+    connect(m_ui->saveButton, &QPushButton::clicked, this, &AnimRubberClouds::OnSaveAnimatedGif);
     BindCellPattern(m_ui->cellPatternButton);
     BindClose(m_ui->closeButton);
     BindSeed(m_ui->seedLabel, m_ui->sameSeedCheck);
 }
 
-AnimTunnelOfClouds::~AnimTunnelOfClouds() = default;
+AnimRubberClouds::~AnimRubberClouds() = default;
 
-RubberCloudsRenderer* AnimTunnelOfClouds::CloudsRenderer() const {
+RubberCloudsRenderer* AnimRubberClouds::CloudsRenderer() const {
     return static_cast<RubberCloudsRenderer*>(Renderer());
 }
 
-Status AnimTunnelOfClouds::OnSaveAnimatedGif() {
+Status AnimRubberClouds::OnSaveAnimatedGif() {
     return RunSave([](AnimationRenderer& r) { r.PrepareSave(); });
 }
