@@ -2,12 +2,14 @@
 
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
 #include "core/base/staged_file_set.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -242,11 +244,7 @@ int RunRenderCommand(const QStringList& args) {
     for (const auto& [parameter, value] : values)
         if (!parameter->deferred)
             parameter->set(*renderer, value);
-    renderer->SetTableWidth(table[0]);
-    renderer->SetTableHeight(table[1]);
-    renderer->SetRows(table[2]);
-    renderer->SetColumns(table[3]);
-    renderer->SetBorder(table[4]);
+    renderer->SetTable({table[0], table[1], table[2], table[3], table[4]});
     renderer->SetFixedSeed(seed);
     for (const auto& [parameter, value] : values)
         if (parameter->deferred)
@@ -276,7 +274,8 @@ int RunRenderCommand(const QStringList& args) {
     options.stats = &stats;
     options.threads = threads;
     options.palette = paletteMode;
-    if (Status s = renderer->WriteAnimatedGif(options); !s) {
+    SaveOutcome outcome;
+    if (Status s = WriteAnimation(*renderer, options, &outcome); !s) {
         PrintError(files.Named(s).message());
         return kExitFailure;
     }
@@ -289,8 +288,11 @@ int RunRenderCommand(const QStringList& args) {
             return kExitFailure;
         }
     }
-    // The notes are about the file just written.
-    for (const QString& note : renderer->AllSaveNotes())
+    // What the save came to, in the animation windows' words: the size and
+    // play time, then notes (frames browsers play slower, the type's own).
+    PrintError(QStringLiteral("saved %1: %2")
+                   .arg(QDir::toNativeSeparators(out), outcome.summary.value(0)));
+    for (const QString& note : outcome.summary.mid(1) + outcome.notes)
         PrintError(QStringLiteral("note: ") + note);
     const QSize size = renderer->OutputSize();
     QString line = QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")

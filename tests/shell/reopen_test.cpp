@@ -3,6 +3,7 @@
 // over an existing set asks once, naming every file.
 #include "app_fixture.h"
 #include "core/animation/animation_renderer.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/base/version.h"
 #include "file_contents.h"
@@ -46,7 +47,7 @@ TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
             p.set(*r, 77);
     r->SetFrameWidth(30);
     r->SetFrameHeight(20);
-    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*r).ok());
     const QByteArray gif = ReadAll(view->GifFile());
     CVelmoraView::SetSavePathChooser(
         [&](QWidget*) { return out.filePath(QStringLiteral("shop")); });
@@ -142,7 +143,7 @@ TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
         if (p.name == QLatin1String("colors"))
             p.set(*r, 4);
     r->SetFixedSeed(99);
-    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*r).ok());
     const QByteArray gif = ReadAll(view->GifFile());
     CVelmoraView::SetSavePathChooser([&](QWidget*) { return out.filePath(QStringLiteral("sky")); });
     ASSERT_TRUE(view->OnFileSaveAs());
@@ -168,7 +169,7 @@ TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
     EXPECT_TRUE(same->isChecked());
     // Saving from the window's renderer repeats the saved GIF exactly.
     AnimationRenderer* restored = dialog->Renderer();
-    ASSERT_TRUE(restored->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*restored).ok());
     EXPECT_EQ(ReadAll(reopened->GifFile()), gif);
     dialog->close();
 }
