@@ -12,6 +12,7 @@
 #include "ui/animation/anm_type.h"
 #include "ui/cellpattern/cell_pattern.h"
 #include "ui/cellpattern/cell_pattern_dialog.h"
+#include "ui/controls/color_box.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/velmora_doc.h"
 #include "ui_cell_pattern.h"
@@ -120,12 +121,57 @@ TEST_F(DocumentTest, MergedPatternSavesAnAnimationOfTheTableSize) {
     ChooseRectangles(false);
     window->OnCellPattern();
     EXPECT_TRUE(View()->Document()->AnimationStale());
+    // The window says so too, until the next save.
+    auto* stale = window->findChild<QLabel*>(QStringLiteral("staleAnimationLabel"));
+    ASSERT_NE(stale, nullptr);
+    EXPECT_TRUE(stale->isVisibleTo(window));
     ASSERT_TRUE(window->OnSaveAnimatedGif());
     EXPECT_FALSE(View()->Document()->AnimationStale());
+    EXPECT_FALSE(stale->isVisibleTo(window));
     GifAnimation gif;
     ASSERT_TRUE(ReadGif(View()->GifFile(), &gif));
     EXPECT_EQ(gif.width, 600);
     EXPECT_EQ(gif.height, 300);
+}
+
+TEST_F(DocumentTest, TextsAreShownWholeAndTheStatusBarHasTheLockKeyPanes) {
+    // Colour boxes show "#rrggbb (default)" whole, in the smaller italic
+    // they draw it in, beside a swatch of a fifth of the box and the arrow.
+    for (int choice = 1; choice <= 6; ++choice) {
+        AnimationDialog* window = Animate(choice);
+        ASSERT_NE(window, nullptr);
+        for (CColorBox* box : window->findChildren<CColorBox*>()) {
+            QFont mark = box->font();
+            mark.setItalic(true);
+            mark.setPointSizeF(mark.pointSizeF() * 0.85);
+            const int text =
+                QFontMetrics(mark).horizontalAdvance(QStringLiteral("#ff19ff (default)"));
+            EXPECT_GE(box->width() * 4 / 5 - 24, text) << box->objectName().toStdString();
+        }
+    }
+    // A pattern window's caption fits its title bar.
+    int captionRoom = 0, captionNeeds = 0;
+    ChooseRectangles(false);
+    CellPatternDialog::SetTestHook([&](CellPatternDialog& d) {
+        // A title bar's face: bold, a little larger; an icon and three
+        // buttons beside it.
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        bold.setPointSizeF(bold.pointSizeF() * 1.1);
+        captionNeeds = QFontMetrics(bold).horizontalAdvance(d.windowTitle()) + 90;
+        captionRoom = d.width();
+        d.reject();
+        return d.result();
+    });
+    Animate(1)->OnCellPattern();
+    EXPECT_GT(captionNeeds, 90);
+    EXPECT_GE(captionRoom, captionNeeds);
+    // Caps, Num and Scroll Lock, after the message area, in that order.
+    QStringList panes;
+    for (QLabel* label : app->MainFrame()->statusBar()->findChildren<QLabel*>())
+        if (label->objectName().endsWith(QLatin1String("LockPane")))
+            panes << label->text();
+    EXPECT_EQ(panes, (QStringList{"CAP", "NUM", "SCRL"}));
 }
 
 TEST_F(DocumentTest, ClosingAChangedDocumentAsksAndCancelKeepsIt) {

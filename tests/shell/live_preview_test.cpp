@@ -78,6 +78,39 @@ TEST(LivePreviewAlone, DrawsAReducedSampledLoopOnACopy) {
     EXPECT_EQ(original.GetAnimationGifPath(), QString());
 }
 
+TEST(LivePreviewAlone, AMergedCellPatternCutsThePreviewAsTheSaveCutsTheFrames) {
+    FakeRenderer r(3, 10, std::make_shared<FakeRenderer::Shared>());
+    RenderContext context;
+    context.table = {400, 300, 1, 1, 0, MakeColorRef(0x12, 0x34, 0x56)};
+    auto mask = std::make_shared<CellMask>(400, 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 200; ++x)
+            mask->SetCell(x, y, true); // the left half is cell area
+    context.mask = mask;
+    const QRgb cell = qRgb(0x12, 0x34, 0x56);
+    auto cellPixels = [&](const QImage& image, int fromX, int toX) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < toX; ++x)
+                n += image.pixel(x, y) == cell;
+        return n;
+    };
+    for (MaskMode mode : {MaskMode::MergedIntoFrames, MaskMode::SeparateLayer}) {
+        context.maskMode = mode;
+        r.SetContext(context);
+        const LivePreview::Frames frames = LivePreview::Draw(&r, nullptr);
+        ASSERT_FALSE(frames.images.isEmpty()) << frames.message.toStdString();
+        const QImage& frame = frames.images[0];
+        ASSERT_EQ(frame.size(), QSize(160, 120)); // reduced by 0.4
+        const int half = frame.width() / 2;
+        if (mode == MaskMode::MergedIntoFrames)
+            EXPECT_EQ(cellPixels(frame, 0, half), half * frame.height());
+        else // a layer of its own lies over the page, not in the frames
+            EXPECT_EQ(cellPixels(frame, 0, half), 0);
+        EXPECT_EQ(cellPixels(frame, half, frame.width()), 0);
+    }
+}
+
 TEST(LivePreviewAlone, ShowsWhySaveIsRefused) {
     auto shared = std::make_shared<FakeRenderer::Shared>();
     FakeRenderer original(5, 10, shared);

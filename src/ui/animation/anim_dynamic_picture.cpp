@@ -2,6 +2,7 @@
 
 #include "core/animation/dynamic_picture_renderer.h"
 #include "core/imaging/picture_loader.h"
+#include "ui/controls/file_dialogs.h"
 #include "ui/controls/user_messages.h"
 #include "ui_anim_dynamic_picture.h"
 
@@ -51,9 +52,9 @@ QString AnimDynamicPicture::PictureFilter() {
 
 void AnimDynamicPicture::OnBrowse() {
     const QString current = m_ui->fileNameEdit->text();
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("Open"), current.isEmpty() ? QString() : QFileInfo(current).path(),
-        PictureFilter());
+    const QString path = ChooseFileToOpen(this, tr("Open"),
+                                          current.isEmpty() ? QString() : QFileInfo(current).path(),
+                                          PictureFilter());
     if (!path.isEmpty())
         ChoosePicture(path);
 }

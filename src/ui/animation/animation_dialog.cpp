@@ -535,13 +535,15 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
         const QStringList& summary = outcome->summary;
         QStringList lines{saved};
         lines << summary << outcome->notes;
-        ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
-        if (QMainWindow* main = m_pHost->MainWindow())
-            main->statusBar()->showMessage(saved + QStringLiteral(": ") +
-                                           summary.join(QLatin1Char(' ')));
+        // The page, the stale mark and the status bar are up to date while
+        // the message is read.
         m_pHost->RefreshPreview();
         if (VelmoraDocument* doc = m_pHost->Document())
             doc->AnimationSaved();
+        if (QMainWindow* main = m_pHost->MainWindow())
+            main->statusBar()->showMessage(saved + QStringLiteral(": ") +
+                                           summary.join(QLatin1Char(' ')));
+        ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
     } else if (!progress->m_cancel) {
         ShowUserMessage(this, status.message(), MessageKind::Warning);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -68,8 +69,16 @@ CColorBox::CColorBox(QWidget* parent) : QComboBox(parent) {
     const int markWidth =
         QFontMetrics(mark).horizontalAdvance(tr("%1 (default)").arg(QStringLiteral("#ffffff")));
     const int arrow = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
-    setMinimumWidth(std::max({120, 2 * (longest + 8) + arrow, 24 + 3 + markWidth + 6 + arrow}));
+    // The mark's swatch takes a fifth of the field.
+    m_nTextWidth = std::max({120, 2 * (longest + 8) + arrow, (markWidth + 8) * 5 / 4 + arrow});
+    setMinimumWidth(m_nTextWidth);
     view()->setMinimumWidth(2 * (longest + 8) + 8);
+}
+
+bool CColorBox::event(QEvent* event) {
+    if (event->type() == QEvent::Polish && minimumWidth() < m_nTextWidth)
+        setMinimumWidth(m_nTextWidth);
+    return QComboBox::event(event);
 }
 
 void CColorBox::Fill() {

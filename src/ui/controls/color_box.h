@@ -53,10 +53,17 @@ public:
     // index -1 paints the default colour, or "Unassigned" without one.
     void PaintEntry(QPainter* painter, const QRect& rect, int index, bool selected) const;
 
+    // The least width that shows every name and the default's mark whole.
+    int TextWidth() const { return m_nTextWidth; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Windows built from forms set their own minimum width after the box
+    // is made; at polish the box widens it to what its texts need.
+    bool event(QEvent* event) override;
 
 private:
     bool m_bHasDefault = false;
+    int m_nTextWidth = 120;
     COLORREF m_crDefault = 0;
 };

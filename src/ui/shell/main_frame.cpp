@@ -2,6 +2,7 @@
 
 #include "core/base/version.h"
 #include "core/base/window_placement.h"
+#include "ui/controls/file_dialogs.h"
 #include "ui/shell/lock_key_panes.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/tool_icons.h"
@@ -352,8 +353,7 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
 }
 
 void CMainFrame::OnOpen() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("All Files (*)"));
+    const QString path = ChooseFileToOpen(this, tr("Open"), QString(), tr("All Files (*)"));
     if (!path.isEmpty())
         Q_EMIT OpenRequested(path);
 }

@@ -11,6 +11,7 @@
 #include "ui/animation/animation_dialog_factory.h"
 #include "ui/animation/anm_type.h"
 #include "ui/controls/color_box.h"
+#include "ui/controls/file_dialogs.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/velmora_doc.h"
 
@@ -49,8 +50,8 @@ QSet<QString> g_previewBasesInUse;
 QString RunSaveDialog(QWidget* parent) {
     // No filter and no default extension. Replacing files is asked once
     // afterwards, naming every file of the set, not just the one typed.
-    return QFileDialog::getSaveFileName(parent, QObject::tr("Save As"), QString(), QString(),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
+    return ChooseFileToSave(parent, QObject::tr("Save As"), QString(),
+                            QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace
