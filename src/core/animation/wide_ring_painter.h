@@ -38,8 +38,8 @@ private:
         int last;
     };
     // Flattens into m_chain; a piece that cannot reach the frame ends the
-    // chain there.
-    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth);
+    // chain there. inside: the piece's hull is known to be within reach.
+    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside);
     void StrokeChain();
     // The straight part of a segment's stroke, without its round ends,
     // lengthened by the given amounts before a and after b.
@@ -64,6 +64,20 @@ private:
     // lies over taken pixels are passed over with two comparisons.
     std::vector<int> m_freeFirst;
     std::vector<int> m_freeLast;
+    // The first and last row with a free pixel: the rings cover the frame
+    // from its top and bottom edges inwards, so the rows of a stroke outside
+    // these are not looked at one by one.
+    int m_nFirstFreeRow;
+    int m_nLastFreeRow;
+    // Rows y0..y1 clamped to those that have free pixels; empty when y0 > y1.
+    std::pair<int, int> FreeRows(int y0, int y1) const {
+        return {std::max(y0, m_nFirstFreeRow), std::min(y1, m_nLastFreeRow)};
+    }
+    // Whether the run x0..x1 of row y (within the frame) may hold a free
+    // pixel: a run outside the row's first and last free pixel cannot.
+    bool MayPaintRun(int y, int x0, int x1) const {
+        return x1 >= m_freeFirst[std::size_t(y)] && x0 <= m_freeLast[std::size_t(y)];
+    }
     // Whether a shape reaching from x0 to x1 (inclusive) may find a free
     // pixel in row y.
     bool MayPaint(int y, int x0, int x1) const {
