@@ -24,9 +24,8 @@ WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
       m_nHeight(frame->height()), m_dRadius(penWidth / 2),
       m_nUncovered(std::int64_t(frame->width()) * frame->height()),
       m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()),
-      m_freeFirst(std::size_t(frame->height()), 0),
-      m_freeLast(std::size_t(frame->height()), frame->width() - 1), m_nFirstFreeRow(0),
-      m_nLastFreeRow(frame->height() - 1) {
+      m_freeRange(std::size_t(frame->height()), FreeRange{0, frame->width() - 1}),
+      m_nFirstFreeRow(0), m_nLastFreeRow(frame->height() - 1) {
     // Lengthened bands reach r (1 / cos(t / 2) - 1) beyond the round join of
     // a turn of t; as the cosine of t, the turns where that stays within
     // kJoinDepth are those above m_dJoinCosine.
@@ -141,7 +140,7 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
         const int x0 = std::max(int(std::ceil(std::max(p.x - h, -1.0) - 0.5)), 0);
         const int x1 =
             std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)), m_nWidth - 1);
-        if (x0 <= x1 && MayPaintRun(y, x0, x1))
+        if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
 }
@@ -200,7 +199,7 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
         const double right = std::min(a.x + hi, m_nWidth + 1.0);
         const int x0 = std::max(int(std::ceil(left - 0.5)), 0);
         const int x1 = std::min(int(std::floor(right - 0.5)), m_nWidth - 1);
-        if (x0 <= x1 && MayPaintRun(y, x0, x1))
+        if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
 }
@@ -237,15 +236,17 @@ void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     }
     m_free[std::size_t(y)] -= painted;
     m_nUncovered -= painted;
+    FreeRange& range = m_freeRange[std::size_t(y)];
     if (m_free[std::size_t(y)] == 0) {
+        range = {std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
         while (m_nFirstFreeRow <= m_nLastFreeRow && m_free[std::size_t(m_nFirstFreeRow)] == 0)
             ++m_nFirstFreeRow;
         while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)
             --m_nLastFreeRow;
+        return;
     }
     // Spans never touch, so the pixel after a span from the left edge is
     // free (and the one before a span to the right edge).
-    m_freeFirst[std::size_t(y)] = spans.front().first == 0 ? spans.front().last + 1 : 0;
-    m_freeLast[std::size_t(y)] =
-        spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
+    range.first = spans.front().first == 0 ? spans.front().last + 1 : 0;
+    range.last = spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
 }
