@@ -46,7 +46,8 @@ pixel for (a 65535 x 65535 frame takes 32 GiB); a larger one is refused with
 frames are taken from one file.
 
 It prints the frame count, the palette size, the frames with their own
-palette, the seconds taken and each stage's thread seconds.
+palette, the seconds taken and each stage's CPU seconds (summed over threads;
+waiting does not count).
 Exit status: 0 written, 1 a file could not be read or written or memory ran
 out (the previous FILE.gif is kept), 2 a wrong option or value.
 )";
@@ -229,7 +230,7 @@ int RunEncodeCommand(const QStringList& args) {
                  .arg(stats.paletteSize)
                  .arg(stats.localPalettes)
                  .arg(stats.wallSeconds, 0, 'f', 3));
-    PrintOut(QStringLiteral("stages: read=%1 palette=%2 remap=%3 write=%4 (thread seconds)")
+    PrintOut(QStringLiteral("stages: read=%1 palette=%2 remap=%3 write=%4 (CPU seconds)")
                  .arg(stats.drawSeconds, 0, 'f', 3)
                  .arg(stats.paletteSeconds, 0, 'f', 3)
                  .arg(stats.remapSeconds, 0, 'f', 3)

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <new>
 #include <thread>
@@ -146,6 +147,40 @@ TEST(EncodeControl, StageTimesCountWorkNotWaiting) {
     EXPECT_LT(stats.writeSeconds, 0.1);
     EXPECT_GT(stats.remapSeconds, 0.0);
     EXPECT_LT(stats.remapSeconds, 0.1);
+}
+
+// A full palette draws frame 1 to see whether the picture stays; that is
+// drawing, not choosing the palette, and counts once.
+TEST(EncodeControl, PaletteStageDoesNotCountTheFrameItDraws) {
+    class SlowSecondFrame : public FrameSource {
+    public:
+        int FrameCount() const override { return 3; }
+        QSize FrameSize() const override { return QSize(8, 8); }
+        int FrameDelay(int) const override { return 4; }
+        Status DrawFrame(int index, QImage* frame) override {
+            if (index == 1) {
+                const std::clock_t until = std::clock() + CLOCKS_PER_SEC / 4;
+                while (std::clock() < until) {
+                }
+            }
+            *frame = QImage(FrameSize(), QImage::Format_RGB32);
+            for (int x = 0; x < 8; ++x) // more colours than the palette holds
+                for (int y = 0; y < 8; ++y)
+                    frame->setPixel(x, y, qRgb(32 * x, 32 * y, 0));
+            return Status::Ok();
+        }
+    };
+    QTemporaryDir dir;
+    SlowSecondFrame source;
+    EncodeOptions options;
+    options.threads = 1;
+    options.maxColors = 4;
+    options.paletteSamplePixels = 1; // frame 0 only: the palette stage draws frame 1
+    EncodeStats stats;
+    ASSERT_TRUE(
+        EncodeAnimatedGif(source, dir.filePath(QStringLiteral("s.gif")), options, nullptr, &stats));
+    EXPECT_GT(stats.drawSeconds, 0.3); // frame 1 for the palette and again for its remap
+    EXPECT_LT(stats.paletteSeconds, 0.2);
 }
 
 TEST(OrderedWriter, WritesFramesInOrderWhateverOrderTheyFinish) {

@@ -24,8 +24,8 @@ WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
       m_nHeight(frame->height()), m_dRadius(penWidth / 2),
       m_nUncovered(std::int64_t(frame->width()) * frame->height()),
       m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()),
-      m_freeFirst(std::size_t(frame->height()), 0),
-      m_freeLast(std::size_t(frame->height()), frame->width() - 1) {
+      m_freeRange(std::size_t(frame->height()), FreeRange{0, frame->width() - 1}),
+      m_nFirstFreeRow(0), m_nLastFreeRow(frame->height() - 1) {
     // Lengthened bands reach r (1 / cos(t / 2) - 1) beyond the round join of
     // a turn of t; as the cosine of t, the turns where that stays within
     // kJoinDepth are those above m_dJoinCosine.
@@ -37,7 +37,7 @@ void WideRingPainter::StrokeBeziers(const Point* points, int count, QRgb color) 
     m_color = color;
     m_chain.clear();
     for (int i = 0; i + 3 < count; i += 3)
-        FlattenCubic(points[i], points[i + 1], points[i + 2], points[i + 3], 0);
+        FlattenCubic(points[i], points[i + 1], points[i + 2], points[i + 3], 0, false);
     StrokeChain();
 }
 
@@ -47,17 +47,22 @@ void WideRingPainter::StrokeSegment(Point a, Point b, QRgb color) {
     StrokeChain();
 }
 
-void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth) {
+void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside) {
     // The curve lies inside the hull of its four points: a piece whose hull
     // is off the frame by more than the pen reaches cannot show, and the
-    // chain breaks there.
-    const double reach = m_dRadius + 1;
-    const double minX = std::min({p0.x, p1.x, p2.x, p3.x}),
-                 maxX = std::max({p0.x, p1.x, p2.x, p3.x});
-    const double minY = std::min({p0.y, p1.y, p2.y, p3.y}),
-                 maxY = std::max({p0.y, p1.y, p2.y, p3.y});
-    if (maxX < -reach || maxY < -reach || minX > m_nWidth + reach || minY > m_nHeight + reach)
-        return;
+    // chain breaks there. The halves of a piece whose hull is within reach
+    // everywhere are too, as their hulls lie inside its hull.
+    if (!inside) {
+        const double reach = m_dRadius + 1;
+        const double minX = std::min({p0.x, p1.x, p2.x, p3.x}),
+                     maxX = std::max({p0.x, p1.x, p2.x, p3.x});
+        const double minY = std::min({p0.y, p1.y, p2.y, p3.y}),
+                     maxY = std::max({p0.y, p1.y, p2.y, p3.y});
+        if (maxX < -reach || maxY < -reach || minX > m_nWidth + reach || minY > m_nHeight + reach)
+            return;
+        inside = minX >= -reach && minY >= -reach && maxX <= m_nWidth + reach &&
+                 maxY <= m_nHeight + reach;
+    }
     // The chord strays from the curve by at most 3/4 of the larger second
     // difference of the points.
     const double ax = p0.x - 2 * p1.x + p2.x, ay = p0.y - 2 * p1.y + p2.y;
@@ -77,8 +82,8 @@ void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int d
     const Point ab{(a.x + b.x) / 2, (a.y + b.y) / 2};
     const Point bc{(b.x + c.x) / 2, (b.y + c.y) / 2};
     const Point mid{(ab.x + bc.x) / 2, (ab.y + bc.y) / 2};
-    FlattenCubic(p0, a, ab, mid, depth + 1);
-    FlattenCubic(mid, bc, c, p3, depth + 1);
+    FlattenCubic(p0, a, ab, mid, depth + 1, inside);
+    FlattenCubic(mid, bc, c, p3, depth + 1, inside);
 }
 
 void WideRingPainter::StrokeChain() {
@@ -124,8 +129,8 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
     const double bottom = std::min(p.y + r - 0.5, double(m_nHeight));
     if (top > bottom || p.x + r < -1 || p.x - r > m_nWidth + 1)
         return;
-    const int y0 = std::max(int(std::ceil(top)), 0);
-    const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
+    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
+                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
     const auto [c0, c1] = Columns(p.x - r, p.x + r);
     for (int y = y0; y <= y1; ++y) {
         if (!MayPaint(y, c0, c1))
@@ -135,7 +140,7 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
         const int x0 = std::max(int(std::ceil(std::max(p.x - h, -1.0) - 0.5)), 0);
         const int x1 =
             std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)), m_nWidth - 1);
-        if (x0 <= x1)
+        if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
 }
@@ -159,8 +164,8 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
     const double bottom = std::min(std::max(a.y, b.y) + ex - 0.5, double(m_nHeight));
     if (top > bottom)
         return;
-    const int y0 = std::max(int(std::ceil(top)), 0);
-    const int y1 = std::min(int(std::floor(bottom)), m_nHeight - 1);
+    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
+                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
     const double rl = r * std::sqrt(l2);
     const double invDx = dx != 0 ? 1 / dx : 0, invDy = dy != 0 ? 1 / dy : 0;
     // The band's corners are its ends moved by r across it: no row of it
@@ -194,7 +199,7 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
         const double right = std::min(a.x + hi, m_nWidth + 1.0);
         const int x0 = std::max(int(std::ceil(left - 0.5)), 0);
         const int x1 = std::min(int(std::floor(right - 0.5)), m_nWidth - 1);
-        if (x0 <= x1)
+        if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
 }
@@ -231,9 +236,17 @@ void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     }
     m_free[std::size_t(y)] -= painted;
     m_nUncovered -= painted;
+    FreeRange& range = m_freeRange[std::size_t(y)];
+    if (m_free[std::size_t(y)] == 0) {
+        range = {std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
+        while (m_nFirstFreeRow <= m_nLastFreeRow && m_free[std::size_t(m_nFirstFreeRow)] == 0)
+            ++m_nFirstFreeRow;
+        while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)
+            --m_nLastFreeRow;
+        return;
+    }
     // Spans never touch, so the pixel after a span from the left edge is
     // free (and the one before a span to the right edge).
-    m_freeFirst[std::size_t(y)] = spans.front().first == 0 ? spans.front().last + 1 : 0;
-    m_freeLast[std::size_t(y)] =
-        spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
+    range.first = spans.front().first == 0 ? spans.front().last + 1 : 0;
+    range.last = spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
 }

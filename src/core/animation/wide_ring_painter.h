@@ -38,8 +38,8 @@ private:
         int last;
     };
     // Flattens into m_chain; a piece that cannot reach the frame ends the
-    // chain there.
-    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth);
+    // chain there. inside: the piece's hull is known to be within reach.
+    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside);
     void StrokeChain();
     // The straight part of a segment's stroke, without its round ends,
     // lengthened by the given amounts before a and after b.
@@ -59,16 +59,30 @@ private:
     // Per row: the taken pixels as sorted, disjoint, non-touching spans.
     std::vector<std::vector<Span>> m_taken;
     std::vector<int> m_free; // free pixels per row
-    // Per row, the first and last free pixel: rings taken outside in leave
-    // each row's free pixels between the two, so most rows of a band that
-    // lies over taken pixels are passed over with two comparisons.
-    std::vector<int> m_freeFirst;
-    std::vector<int> m_freeLast;
+    // Per row, the first and last free pixel (first > last once the row is
+    // full): rings taken outside in leave each row's free pixels between the
+    // two, so most rows of a band that lies over taken pixels are passed
+    // over with two comparisons. Side by side, as every row of a stroke
+    // reads both.
+    struct FreeRange {
+        int first;
+        int last;
+    };
+    std::vector<FreeRange> m_freeRange;
+    // The first and last row with a free pixel: the rings cover the frame
+    // from its top and bottom edges inwards, so the rows of a stroke outside
+    // these are not looked at one by one.
+    int m_nFirstFreeRow;
+    int m_nLastFreeRow;
+    // Rows y0..y1 clamped to those that have free pixels; empty when y0 > y1.
+    std::pair<int, int> FreeRows(int y0, int y1) const {
+        return {std::max(y0, m_nFirstFreeRow), std::min(y1, m_nLastFreeRow)};
+    }
     // Whether a shape reaching from x0 to x1 (inclusive) may find a free
     // pixel in row y.
     bool MayPaint(int y, int x0, int x1) const {
-        return m_free[std::size_t(y)] != 0 && x1 >= m_freeFirst[std::size_t(y)] &&
-               x0 <= m_freeLast[std::size_t(y)];
+        const FreeRange& r = m_freeRange[std::size_t(y)];
+        return x1 >= r.first && x0 <= r.last;
     }
     // The columns from x0 - 1 to x1 + 1, clamped to just outside the frame.
     std::pair<int, int> Columns(double x0, double x1) const;

@@ -58,7 +58,7 @@ public:
     }
     void WakeAll() { m_cv.notify_all(); }
 
-    // Seconds of thread time, summed per stage.
+    // Seconds of thread CPU time, summed per stage.
     void AddTime(Stage stage, double seconds);
     void CopyTimes(EncodeStats* stats) const;
 

@@ -79,7 +79,8 @@ struct EncodeStats {
     int paletteSize = 0;
     int sampledFrames = 0;
     int localPalettes = 0; // frames written with their own colour table
-    // Thread time spent in each stage, summed over threads (seconds).
+    // CPU time of the threads in each stage, summed over threads (seconds):
+    // a thread waiting for another stage or for a core adds nothing.
     double drawSeconds = 0;
     double paletteSeconds = 0;
     double remapSeconds = 0;

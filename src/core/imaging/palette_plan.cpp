@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 PalettePlan::PalettePlan(EncodeControl& control) : m_control(control) {}
 
@@ -30,7 +31,9 @@ double StillShare(const QImage& a, const QImage& b) {
 
 Status PalettePlan::Choose(PaletteSampler& sampler, FrameSource& source,
                            const EncodeOptions& options, bool interframe, bool allSampled) {
-    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+    // Optional so that drawing a frame for it below counts as drawing only.
+    std::optional<EncodeControl::Timer> timer(std::in_place, m_control,
+                                              EncodeControl::Stage::Palette);
     const ColorHistogram& histogram = sampler.Histogram();
     const int count = source.FrameCount();
     const bool masked = options.mask && !options.mask->IsEmpty();
@@ -59,9 +62,13 @@ Status PalettePlan::Choose(PaletteSampler& sampler, FrameSource& source,
             // that mostly stays.
             QImage second = sampler.First(1);
             if (second.isNull() && source.IsRandomAccess()) {
-                EncodeControl::Timer draw(m_control, EncodeControl::Stage::Draw);
-                if (!source.DrawFrame(1, &second))
-                    second = QImage(); // judged as moving; the remap stage reports the failure
+                timer.reset();
+                {
+                    EncodeControl::Timer draw(m_control, EncodeControl::Stage::Draw);
+                    if (!source.DrawFrame(1, &second))
+                        second = QImage(); // judged as moving; the remap stage reports the failure
+                }
+                timer.emplace(m_control, EncodeControl::Stage::Palette);
             }
             reserve = StillShare(sampler.First(0), second) >= 0.5;
             if (reserve) {
