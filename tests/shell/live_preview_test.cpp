@@ -28,6 +28,7 @@ class FakeRenderer : public AnimationRenderer {
 public:
     struct Shared {
         std::atomic<bool> holdFrames{false};
+        std::atomic<bool> inFrame{false};
         std::atomic<bool> sawCancel{false};
         std::atomic<int> drawn{0};
     };
@@ -43,6 +44,7 @@ public:
     int FrameCount() const override { return m_nFrames; }
     int FrameDelay(int) const override { return m_nDelay; }
     void DrawFrame(int index, QImage* frame) const override {
+        m_pShared->inFrame = true;
         while (m_pShared->holdFrames && !CancelRequested())
             QThread::msleep(2);
         if (CancelRequested())
@@ -146,7 +148,9 @@ TEST(LivePreviewAlone, DestroyingStopsADrawingInProgress) {
     FakeRenderer original(5, 10, shared);
     auto preview = std::make_unique<LivePreview>(SourceOf(original));
     preview->Changed();
-    QTRY_VERIFY_WITH_TIMEOUT(preview->IsDrawing(), 5000);
+    // Inside a frame, not merely started: a worker cancelled before its
+    // first frame returns without drawing one.
+    QTRY_VERIFY_WITH_TIMEOUT(preview->IsDrawing() && shared->inFrame.load(), 5000);
     preview.reset(); // waits for the worker, which sees the cancel
     EXPECT_TRUE(shared->sawCancel.load());
 }
