@@ -165,6 +165,25 @@ TEST(CliHostileInputs, AFrameOfManyColoursEncodesInASmallAddressSpace) {
     EXPECT_TRUE(ReadGif(out, &gif));
 }
 
+// The largest table a cell pattern takes makes frames of 8192 x 8192: the
+// save held the first sampled frame to its end and drew one frame per core
+// with six waiting, near 1 GB. Frames that large go one at a time.
+TEST(CliHostileInputs, TheLargestTableSavesWithinTheMemoryOfOneFrame) {
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("big.gif"));
+    const CliResult r =
+        RunCli({"render", "moving-stripes", "--out", out, "--cell-pattern", "rect", "--table",
+                "8192,8192,2,3,5", "--threads", "2", "--set", "speed=60"},
+               [] {
+                   rlimit limit{rlim_t(768) << 20, rlim_t(768) << 20};
+                   setrlimit(RLIMIT_AS, &limit);
+               });
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("width=8192 height=8192"))) << r.out.toStdString();
+}
+
 TEST(CliHostileInputs, AGifWithoutItsTrailerIsShownWithANote) {
     QTemporaryDir dir;
     const QString cut = dir.filePath(QStringLiteral("cut.gif"));
