@@ -254,15 +254,13 @@ int RunRenderCommand(const QStringList& args) {
 
     renderer->PrepareSave();
     // Values the save cannot take (a frame beyond a GIF's size, more work
-    // than a save can do, cells too small to fit) are wrong values, refused
-    // before anything is written. A file that cannot be read ("Cannot ...")
-    // or memory that runs short ("Not enough memory ...") is not the values'
-    // fault.
+    // than a save can do, cells too small to fit) are usage errors, refused
+    // before anything is written; a file that cannot be read or memory that
+    // runs short is a failure.
     for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave()}) {
         if (s)
             continue;
-        if (s.message().startsWith(QLatin1String("Not enough memory")) ||
-            s.message().startsWith(QLatin1String("Cannot "))) {
+        if (!s.IsWrongValue()) {
             PrintError(s.message());
             return kExitFailure;
         }

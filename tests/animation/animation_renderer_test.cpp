@@ -4,6 +4,7 @@
 // gets.
 #include "core/animation/animation_renderer.h"
 #include "core/animation/animation_save.h"
+#include "core/animation/renderer_parameters.h"
 #include "file_contents.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,6 +70,7 @@ TEST_F(RendererBase, MemoryRunningOutWhileDrawingEndsTheSave) {
         ASSERT_FALSE(s);
         EXPECT_TRUE(s.message().startsWith(QStringLiteral("Not enough memory for")))
             << s.message().toStdString();
+        EXPECT_EQ(s.kind(), Status::Kind::Failure);
         ExpectUntouched();
     }
     m_renderer.m_nFailAt = -1;
@@ -88,12 +91,64 @@ TEST_F(RendererBase, FramesBeyondTheGifLimitAreRefusedFirst) {
     Status s = SaveAnimation(m_renderer);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
+    EXPECT_TRUE(s.IsWrongValue());
     m_renderer.SetFrameWidth(5);
     m_renderer.SetFrameHeight(std::numeric_limits<int>::max());
     s = SaveAnimation(m_renderer);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535")));
     ExpectUntouched();
+}
+
+// A refused save says whose fault it is: values no save can take (the
+// command line's exit 2), or a file or memory that failed (exit 1), whatever
+// words the message starts with.
+TEST(RendererRefusals, TellWrongValuesFromFailures) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        const char* type;
+        std::vector<std::pair<QString, QString>> sets;
+        int table[5];
+        Status::Kind kind;
+    };
+    const Case cases[] = {
+        {"rotating-stripes", {{"fit-to-cell", "1"}}, {10, 10, 10, 3, 5}, Status::Kind::WrongValue},
+        {"rotating-stripes",
+         {{"fit-to-cell", "1"}},
+         {8192, 8192, 1000, 1000, 0},
+         Status::Kind::WrongValue},
+        {"blinking-clouds",
+         {{"length", "2147483647"}},
+         {450, 200, 2, 3, 5},
+         Status::Kind::WrongValue},
+        {"dynamic-picture", {}, {450, 200, 2, 3, 5}, Status::Kind::WrongValue},
+        {"dynamic-picture", {{"picture", fifo}}, {450, 200, 2, 3, 5}, Status::Kind::Failure},
+        {"dynamic-picture",
+         {{"picture", dir.filePath(QStringLiteral("none.png"))}},
+         {450, 200, 2, 3, 5},
+         Status::Kind::Failure},
+    };
+    for (const Case& c : cases) {
+        const QString type = QLatin1String(c.type);
+        auto r = CreateRendererByName(type);
+        r->SetTable({c.table[0], c.table[1], c.table[2], c.table[3], c.table[4]});
+        for (const RendererParameter& p : RendererParameters(type))
+            for (const auto& [name, value] : c.sets)
+                if (p.name == name) {
+                    if (p.kind == RendererParameter::String)
+                        p.setText(*r, value);
+                    else
+                        p.set(*r, value.toInt());
+                }
+        r->PrepareSave();
+        Status s = r->CheckSave();
+        if (s)
+            s = r->CheckPreparedSave();
+        ASSERT_FALSE(s) << c.type;
+        EXPECT_EQ(s.kind(), c.kind) << s.message().toStdString();
+    }
 }
 
 TEST_F(RendererBase, ShortDelaysAreNotedAfterTheTypesOwnNotes) {

@@ -144,6 +144,46 @@ TEST(CliHostileInputs, InfoReadsNoPixelsAndShowsOneLineOfAComment) {
         << r.out.left(500).toStdString();
 }
 
+// The quantiser sized its colour table by the colours handed to it at once:
+// 40000 of them asked for one block of 2 GB, refused under a limit the whole
+// encode stays far below.
+TEST(CliHostileInputs, AFrameOfManyColoursEncodesInASmallAddressSpace) {
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+    QTemporaryDir dir;
+    QByteArray raw;
+    for (int i = 0; i < 200 * 200; ++i) // every pixel a colour of its own
+        raw.append(char(i & 0xFF)).append(char(i >> 8)).append(char((i * 7) & 0xFF));
+    const QString in = dir.filePath(QStringLiteral("many.raw"));
+    WriteBytes(in, raw);
+    const QString out = dir.filePath(QStringLiteral("many.gif"));
+    const CliResult r =
+        RunCli({"encode", "--size", "200x200", "--in", in, "--out", out}, BoundedSmall);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("colors=256"))) << r.out.toStdString();
+    GifAnimation gif;
+    EXPECT_TRUE(ReadGif(out, &gif));
+}
+
+// The largest table a cell pattern takes makes frames of 8192 x 8192: the
+// save held the first sampled frame to its end and drew one frame per core
+// with six waiting, near 1 GB. Frames that large go one at a time.
+TEST(CliHostileInputs, TheLargestTableSavesWithinTheMemoryOfOneFrame) {
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("big.gif"));
+    const CliResult r =
+        RunCli({"render", "moving-stripes", "--out", out, "--cell-pattern", "rect", "--table",
+                "8192,8192,2,3,5", "--threads", "2", "--set", "speed=60"},
+               [] {
+                   rlimit limit{rlim_t(768) << 20, rlim_t(768) << 20};
+                   setrlimit(RLIMIT_AS, &limit);
+               });
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("width=8192 height=8192"))) << r.out.toStdString();
+}
+
 TEST(CliHostileInputs, AGifWithoutItsTrailerIsShownWithANote) {
     QTemporaryDir dir;
     const QString cut = dir.filePath(QStringLiteral("cut.gif"));

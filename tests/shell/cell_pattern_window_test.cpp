@@ -30,6 +30,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct CellPatternFixture : AppFixture {
@@ -184,6 +186,35 @@ TEST_F(CellPatternFixture, PreviewScrollsLargePictures) {
     EXPECT_EQ(picker->Controls()->sizeLabel->text(), QStringLiteral("Size: 0 X 0"));
     EXPECT_TRUE(picker->PreviewImage().isNull());
     picker->reject();
+}
+
+// The folder is listed when the picker opens; by the time a name is chosen
+// it may lead to a FIFO (whose read would wait for ever) or a folder. Only a
+// regular file is read, and the preview says why a bitmap is not shown.
+TEST_F(CellPatternFixture, PickerReadsOnlyRegularFiles) {
+    const QString folder = install.filePath(QStringLiteral("CellPattern"));
+    const QString pipe = folder + QStringLiteral("/Pipe.bmp");
+    const QString gone = folder + QStringLiteral("/Gone.bmp");
+    for (const QString& path : {pipe, gone})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(":/CellPattern/Heart.bmp"), path));
+    auto picker = Picker();
+    ASSERT_TRUE(QFile::remove(pipe));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(QDir().mkdir(gone));
+    const std::pair<const char*, const char*> cases[] = {
+        {"Pipe", "FIFO"}, {"Gone", "folder"}, {"Broken", "not a BMP"}};
+    for (const auto& [item, why] : cases) {
+        picker->Controls()->patternList->setCurrentRow(Row(*picker, item));
+        EXPECT_TRUE(picker->Picture().isNull()) << item;
+        EXPECT_TRUE(picker->LoadError().contains(QLatin1String(why)))
+            << picker->LoadError().toStdString();
+        EXPECT_EQ(picker->Controls()->previewLabel->text(), picker->LoadError());
+    }
+    picker->Controls()->patternList->setCurrentRow(Row(*picker, "Heart"));
+    EXPECT_FALSE(picker->Picture().isNull());
+    EXPECT_TRUE(picker->LoadError().isEmpty());
+    EXPECT_FALSE(picker->Controls()->previewLabel->pixmap().isNull());
 }
 
 TEST_F(CellPatternFixture, PickerRecordsTheChoiceAndTheDocumentAppliesIt) {

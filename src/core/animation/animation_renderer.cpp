@@ -67,11 +67,12 @@ Status FrameMemoryError(QSize size) {
 
 Status AnimationRenderer::CheckFrameSize(QSize size) {
     if (size.width() > kMaxGifSide || size.height() > kMaxGifSide)
-        return Status::Error(QStringLiteral("A %1 x %2 frame is too large: a GIF holds at most %3 "
-                                            "x %3 pixels.")
-                                 .arg(size.width())
-                                 .arg(size.height())
-                                 .arg(kMaxGifSide));
+        return Status::WrongValue(
+            QStringLiteral("A %1 x %2 frame is too large: a GIF holds at most %3 "
+                           "x %3 pixels.")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(kMaxGifSide));
     if (!FramesFitInMemory(size.width(), size.height(), 1))
         return FrameMemoryError(size);
     // Tried once before any work: a frame buffer that cannot be had now

@@ -97,7 +97,7 @@ public:
     // their own reasons.
     virtual Status CheckPreparedSave() const;
     // After PrepareSave(): whether the prepared save can be written (a
-    // picture that could not be loaded, say). WriteAnimatedGif() returns
+    // picture that could not be loaded, say). WriteAnimation() returns
     // this error before touching the file.
     virtual Status CheckSave() const { return Status::Ok(); }
 

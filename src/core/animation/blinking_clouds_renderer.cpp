@@ -154,7 +154,7 @@ void BlinkingCloudsRenderer::PrepareSave() {
 
 Status BlinkingCloudsRenderer::CheckPreparedSave() const {
     if (m_dWork > kMaxWork)
-        return Status::Error(
+        return Status::WrongValue(
             Tr("These settings would draw about %1 billion cloud pixels, more than a save can "
                "do; lower Clouds Per Second, Cloud Color shift or Animation Length, or the "
                "cloud measures or the frame size.")

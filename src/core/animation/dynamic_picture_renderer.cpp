@@ -36,7 +36,7 @@ void DynamicPictureRenderer::PrepareSave() {
     m_pCanvasMask.reset();
     if (m_strPictureFile.isEmpty()) {
         if (m_ownPicture.isNull()) {
-            m_status = Status::Error(QStringLiteral("Fill the filename to load"));
+            m_status = Status::WrongValue(QStringLiteral("Fill the filename to load"));
             return;
         }
         m_tile = m_ownPicture;
@@ -49,7 +49,7 @@ void DynamicPictureRenderer::PrepareSave() {
     const std::int64_t W = CanvasSide(GetFrameWidth(), m_tile.width());
     const std::int64_t H = CanvasSide(GetFrameHeight(), m_tile.height());
     if (W > INT_MAX / 4 || H > INT_MAX / 4) {
-        m_status = Status::Error(
+        m_status = Status::WrongValue(
             QStringLiteral("A canvas of %1 x %2 pixels is too large to animate").arg(W).arg(H));
         return;
     }

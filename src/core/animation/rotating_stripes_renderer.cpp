@@ -194,7 +194,7 @@ void RotatingStripesRenderer::PrepareFitToCell() {
 
 Status RotatingStripesRenderer::CheckPreparedSave() const {
     if (m_bAssembling && m_bCellsTooSmall)
-        return Status::Error(
+        return Status::WrongValue(
             QStringLiteral(
                 "The table's cells are too small for Fit to Cell: %1 columns and %2 rows "
                 "with a border of %3 leave less than a pixel for each cell of a %4 x %5 "
@@ -208,11 +208,12 @@ Status RotatingStripesRenderer::CheckPreparedSave() const {
     // grows with the cells, as a cell pattern's does, and has its bound.
     if (m_bAssembling &&
         std::int64_t(GetRows()) * std::int64_t(GetColumns()) > kMaxCellPatternCells)
-        return Status::Error(QStringLiteral("Fit to Cell assembles at most %1 cells (500 x 500); "
-                                            "the table has %2 rows and %3 columns.")
-                                 .arg(kMaxCellPatternCells)
-                                 .arg(GetRows())
-                                 .arg(GetColumns()));
+        return Status::WrongValue(
+            QStringLiteral("Fit to Cell assembles at most %1 cells (500 x 500); "
+                           "the table has %2 rows and %3 columns.")
+                .arg(kMaxCellPatternCells)
+                .arg(GetRows())
+                .arg(GetColumns()));
     if (Status s = AnimationRenderer::CheckPreparedSave(); !s)
         return s;
     // The cell a Fit to Cell frame is assembled from is drawn as well.

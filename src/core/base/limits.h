@@ -25,6 +25,11 @@ inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 // copies the stages hand on (3).
 inline constexpr qint64 kFrameBytesPerPixel = 8;
 
+// What a save's frames in flight (drawn, mapped, waiting to be written) may
+// take together beyond the first: frames larger than a few million pixels
+// are worked on fewer at a time rather than one per core.
+inline constexpr qint64 kFramesInFlightBytes = qint64(256) << 20;
+
 // Memory this process may use at most: the smaller of the machine's physical
 // memory and the address-space or data limits it runs under. 0 when unknown.
 qint64 UsableMemoryBytes();

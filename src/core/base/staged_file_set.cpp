@@ -71,7 +71,7 @@ Status StagedFileSet::Named(const Status& status) const {
     QString message = status.message();
     for (const Entry& e : m_entries)
         message.replace(e.staged, e.target);
-    return Status::Error(message);
+    return status.IsWrongValue() ? Status::WrongValue(message) : Status::Error(message);
 }
 
 void StagedFileSet::Cancel() {

@@ -8,7 +8,7 @@
 Status CheckCellMaskSize(const TableGeometry& table) {
     const long long w = table.width, h = table.height;
     if (w < 1 || h < 1 || w > 65535 || h > 65535 || w * h > kMaxCellMaskPixels)
-        return Status::Error(
+        return Status::WrongValue(
             QStringLiteral("A cell pattern of %1 x %2 pixels cannot be made: the table must be "
                            "1 to 65535 pixels each way and at most %3 pixels in all.")
                 .arg(w)
@@ -19,11 +19,12 @@ Status CheckCellMaskSize(const TableGeometry& table) {
     // cells would be too small to tell apart anyway.
     const long long cells = (long long)std::max(table.rows, 1) * std::max(table.columns, 1);
     if (cells > kMaxCellPatternCells)
-        return Status::Error(QStringLiteral("A cell pattern of %1 rows and %2 columns cannot be "
-                                            "made: a pattern draws at most %3 cells (500 x 500).")
-                                 .arg(table.rows)
-                                 .arg(table.columns)
-                                 .arg(kMaxCellPatternCells));
+        return Status::WrongValue(
+            QStringLiteral("A cell pattern of %1 rows and %2 columns cannot be "
+                           "made: a pattern draws at most %3 cells (500 x 500).")
+                .arg(table.rows)
+                .arg(table.columns)
+                .arg(kMaxCellPatternCells));
     return Status::Ok();
 }
 

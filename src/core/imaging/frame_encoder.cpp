@@ -1,5 +1,6 @@
 #include "core/imaging/frame_encoder.h"
 
+#include "core/base/limits.h"
 #include "core/imaging/encode_control.h"
 #include "core/imaging/ordered_writer.h"
 #include "core/imaging/palette_plan.h"
@@ -113,6 +114,7 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
         return *control.Failure();
     if (!chosen)
         return chosen;
+    sampler.ReleaseFirst();
     st.paletteSize = int(plan.Global().size());
 
     GifWriter writer;
@@ -120,9 +122,15 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
         return s;
 
     // At most `window` frames are in flight so memory stays bounded
-    // whatever the frame count.
-    const int threads = ThreadCount(options.threads, count);
-    OrderedWriter ordered(writer, control, count, threads * 3);
+    // whatever the frame count. A worker holds a drawn frame and its
+    // indices, a frame waiting for the writer its indices and their
+    // compressed copy: frames of tens of millions of pixels go fewer at a
+    // time, so the save's memory follows one frame, not the core count.
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const int threads = std::clamp(int(kFramesInFlightBytes / (pixels * 5)), 1,
+                                   ThreadCount(options.threads, count));
+    const int window = std::clamp(int(kFramesInFlightBytes / (pixels * 2)), threads, threads * 3);
+    OrderedWriter ordered(writer, control, count, window);
     if (allSampled)
         plan.StartLocal(sampler, sampler.Kept(), options);
     {

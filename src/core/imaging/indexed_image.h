@@ -2,6 +2,8 @@
 // palette, and the per-frame fields of a graphic control extension.
 #pragma once
 
+#include "core/base/huge_pages.h"
+
 #include <QRgb>
 #include <cstdint>
 #include <vector>
@@ -21,7 +23,14 @@ struct IndexedImage {
     int disposal = 0;          // GIF89a disposal method 0..3
 
     IndexedImage() = default;
-    IndexedImage(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h), 0) {}
+    // A large frame's indices are new memory every frame: in huge pages,
+    // where the system gives them, its first touch is far cheaper.
+    IndexedImage(int w, int h) : width(w), height(h) {
+        const std::size_t count = std::size_t(w) * std::size_t(h);
+        pixels.reserve(count);
+        AdviseHugePages(pixels.data(), count);
+        pixels.resize(count, 0);
+    }
 
     std::uint8_t* Row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
     const std::uint8_t* Row(int y) const {

@@ -48,6 +48,40 @@ QString LiqMessage(liq_error error) {
 
 constexpr int kRefineRounds = 16;
 
+// libimagequant sizes its colour table by the first batch of colours it is
+// given: it reserves room for a picture of count x count pixels, count^2 / 6
+// colours, which for 40000 histogram entries is one block of 2 GB (refused
+// under an address-space limit, and the save with it). A first batch of at
+// most kFirstBatch entries keeps that reservation near 1.6 MB and still gets
+// the largest bucket table; the table grows as the rest come in. The weight
+// cap, a tenth of (first batch) x (all entries added), stays what one batch
+// would have given by adding the difference as entries of weight 0.
+constexpr std::size_t kFirstBatch = 1096;
+constexpr std::size_t kPaddingBatch = 4096;
+
+liq_error AddToQuantiser(liq_histogram* hist, liq_attr* attr,
+                         const std::vector<liq_histogram_entry>& entries) {
+    const std::size_t n = entries.size();
+    const std::size_t first = std::min(n, kFirstBatch);
+    liq_error err = liq_histogram_add_colors(hist, attr, entries.data(), int(first), 0.0);
+    if (err != LIQ_OK || first == n)
+        return err;
+    err = liq_histogram_add_colors(hist, attr, entries.data() + first, int(n - first), 0.0);
+    if (err != LIQ_OK)
+        return err;
+    // Rows the one batch of n would have counted: n * n / first in all.
+    const std::uint64_t rows = (std::uint64_t(n) * n + first - 1) / first;
+    std::uint64_t padding = rows - n;
+    const std::vector<liq_histogram_entry> zero(std::min<std::uint64_t>(padding, kPaddingBatch),
+                                                liq_histogram_entry{entries[0].color, 0});
+    while (padding > 0 && err == LIQ_OK) {
+        const std::size_t batch = std::size_t(std::min<std::uint64_t>(padding, zero.size()));
+        err = liq_histogram_add_colors(hist, attr, zero.data(), int(batch), 0.0);
+        padding -= batch;
+    }
+    return err;
+}
+
 } // namespace
 
 std::vector<QRgb> HullColors(const std::vector<ColorHistogram::Entry>& entries) {
@@ -342,8 +376,7 @@ Status ChoosePalette(const ColorHistogram& histogram, int maxColors, bool reserv
                       static_cast<unsigned char>(qBlue(c)), 255};
         liqEntries[i].count = entries[i].count;
     }
-    liq_error err = liq_histogram_add_colors(hist.get(), attr.get(), liqEntries.data(),
-                                             int(liqEntries.size()), 0.0);
+    liq_error err = AddToQuantiser(hist.get(), attr.get(), liqEntries);
     if (err != LIQ_OK)
         return Status::Error(QStringLiteral("Cannot choose a palette: %1").arg(LiqMessage(err)));
     // Error diffusion can only reach colours inside the palette's hull, so

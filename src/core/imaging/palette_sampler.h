@@ -36,6 +36,9 @@ public:
     // Frames 0 and 1, when they were drawn (they tell whether the picture
     // mostly stays from frame to frame).
     const QImage& First(int i) const { return m_first[i]; }
+    // Once the palette is chosen they are not needed: a frame of 67 million
+    // pixels held to the end of the save is 256 MB.
+    void ReleaseFirst() { m_first[0] = m_first[1] = QImage(); }
 
     // How widely the colours spread: the 32 x 32 x 32 cells of the colour
     // cube that the sampled frames occupy together, and that one sampled

@@ -1,5 +1,6 @@
 #include "core/imaging/remap_workers.h"
 
+#include "core/base/huge_pages.h"
 #include "core/imaging/lzw_encoder.h"
 
 #include <algorithm>
@@ -12,6 +13,9 @@ namespace {
 // most of the rectangle stays (measured on stripes, flat scenes and test
 // cards); below that they break the runs the compression lives on.
 constexpr double kHolesShare = 0.85;
+
+// Frames from which the drawing buffer is made here, in huge pages.
+constexpr std::size_t kHugeFramePixels = std::size_t(4) << 20;
 
 } // namespace
 
@@ -159,6 +163,12 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
     {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
         frame = QImage();
+        // Each frame is new memory: in huge pages its first touch is far
+        // cheaper. A source that wants another buffer makes its own.
+        if (std::size_t(m_size.width()) * std::size_t(m_size.height()) >= kHugeFramePixels) {
+            frame = QImage(m_size, QImage::Format_RGB32);
+            AdviseHugePages(frame.bits(), std::size_t(frame.sizeInBytes()));
+        }
         try {
             s = m_source.DrawFrame(index, &frame);
         } catch (...) {

@@ -1,6 +1,7 @@
 #include "ui/cellpattern/cell_pattern.h"
 
 #include "core/document/cell_pattern_painter.h"
+#include "core/imaging/picture_loader.h"
 #include "ui_cell_pattern.h"
 
 #include <QDir>
@@ -65,6 +66,7 @@ CellPattern::CellPattern(VelmoraDocument* doc, QString directory, QWidget* paren
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &CellPattern::accept);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &CellPattern::reject);
     m_ui->sizeLabel->setMinimumHeight(m_ui->sizeLabel->fontMetrics().height());
+    m_ui->previewLabel->setWordWrap(true);
     list->setCurrentRow(1);
     adjustSize();
 }
@@ -139,10 +141,16 @@ void CellPattern::OnSelectionChanged(int row) {
         m_ui->verticalScrollBar->setValue(0);
     }
     m_nSelection = row;
+    m_picture = QImage();
+    m_strLoadError.clear();
+    // The folder was listed when the window opened; by now a name may lead
+    // to a FIFO, a device or a huge file. The loader reads only a regular
+    // file, and no more of it than a picture may take.
     if (row >= kFixedItems) {
-        m_picture = QImage(BitmapPath(row), "BMP");
-    } else {
-        m_picture = QImage();
+        if (Status s = LoadPicture(BitmapPath(row), &m_picture); !s) {
+            m_picture = QImage();
+            m_strLoadError = s.message();
+        }
     }
     UpdatePreview();
 }
@@ -181,7 +189,9 @@ void CellPattern::UpdatePreview() {
     }
     hbar->setVisible(scrolled);
     vbar->setVisible(scrolled);
-    if (m_preview.isNull())
+    if (m_preview.isNull() && !m_strLoadError.isEmpty() && s >= kFixedItems)
+        m_ui->previewLabel->setText(m_strLoadError);
+    else if (m_preview.isNull())
         m_ui->previewLabel->clear();
     else
         m_ui->previewLabel->setPixmap(QPixmap::fromImage(m_preview));

@@ -38,6 +38,9 @@ public:
     MaskMode ChosenMode() const;
     // What the preview shows now, at its own size.
     QImage PreviewImage() const { return m_preview; }
+    // Why the chosen bitmap could not be shown ("Cannot open <path>: ..."),
+    // empty when it could; the preview shows it in the picture's place.
+    const QString& LoadError() const { return m_strLoadError; }
 
     Ui::CellPattern* Controls() const { return m_ui.get(); }
 
@@ -67,5 +70,6 @@ private:
     QString m_strDirectory;
     int m_nSelection = 1;
     QImage m_picture;
+    QString m_strLoadError;
     QImage m_preview;
 };
