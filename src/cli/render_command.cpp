@@ -2,6 +2,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
+#include "cli/output_format.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
@@ -20,9 +21,9 @@ namespace {
 QString RenderHelp(const QString& type) {
     QString text =
         QStringLiteral(
-            "Usage: velmora-cli render TYPE --out FILE.gif [--set NAME=VALUE]... [--seed N]\n"
-            "           [--table W,H,ROWS,COLUMNS,BORDER] [--dump-frames FILE.raw] [--threads "
-            "N]\n\n"
+            "Usage: velmora-cli render TYPE --out FILE.gif [--format gif|webp|both]\n"
+            "           [--set NAME=VALUE]... [--seed N] [--table W,H,ROWS,COLUMNS,BORDER]\n"
+            "           [--dump-frames FILE.raw] [--threads N]\n\n"
             "Saves an animation as Velmora's animation windows save it. TYPE is one of: %1.\n"
             "Values go through the renderer's setters, so they are clamped as in the\n"
             "animation windows. It prints frames=N delay=D width=W height=H.\n\n"
@@ -37,7 +38,7 @@ QString RenderHelp(const QString& type) {
             "  --palette MODE     global, local (a palette per frame) or auto (default)\n"
             "  --stats            also print the time taken, per frame and stage\n")
             .arg(RendererTypeNames().join(QStringLiteral(", "))) +
-        RenderCellPatternHelp();
+        OutputFormatHelp() + RenderCellPatternHelp();
     if (type.isEmpty())
         return text;
     text += QStringLiteral("\nParameters of %1:\n").arg(type);
@@ -128,6 +129,7 @@ int RunRenderCommand(const QStringList& args) {
     bool printStats = false;
     RenderCellPatternOptions cellPattern;
     PaletteMode paletteMode = PaletteMode::Auto;
+    OutputFormatOptions format;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -203,15 +205,18 @@ int RunRenderCommand(const QStringList& args) {
                                     : QStringLiteral("a whole number"));
             values.emplace_back(parameter, *v);
         } else if (ReadRenderCellPatternOption(arg, reader, &cellPattern)) {
+        } else if (ReadOutputFormatOption(arg, reader, &format)) {
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
     }
     if (out.isEmpty())
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
+    const QString gifOut = GifTarget(out, format);
+    const QString webpOut = WebpTarget(out, format);
     // Every output is checked before the animation is drawn: a frame dump
     // into a missing folder must not fail after the GIF was replaced.
-    for (const QString& target : {out, dump}) {
+    for (const QString& target : {gifOut, webpOut, dump}) {
         if (target.isEmpty())
             continue;
         if (Status s = AtomicFile::CheckTarget(target); !s) {
@@ -220,15 +225,21 @@ int RunRenderCommand(const QStringList& args) {
         }
     }
 
-    // With a frame dump, both files are complete before either replaces
-    // anything: a dump that fails keeps the previous GIF too.
+    // With more than one file (GIF and WebP, or a frame dump), all are
+    // complete before any replaces anything: one that fails keeps the
+    // previous files of the others too.
     StagedFileSet files;
-    QString gifPath = out;
+    QString gifPath = gifOut;
+    QString webpPath = webpOut;
     QString dumpPath;
-    if (!dump.isEmpty()) {
+    const int outputs = int(!gifOut.isEmpty()) + int(!webpOut.isEmpty()) + int(!dump.isEmpty());
+    if (outputs > 1) {
         Status staged;
-        gifPath = files.Stage(out, &staged);
-        if (staged)
+        for (QString* path : {&gifPath, &webpPath}) {
+            if (staged && !path->isEmpty())
+                *path = files.Stage(*path, &staged);
+        }
+        if (staged && !dump.isEmpty())
             dumpPath = files.Stage(dump, &staged);
         if (!staged) {
             PrintError(staged.message());
@@ -260,7 +271,8 @@ int RunRenderCommand(const QStringList& args) {
     // before anything is written. A file that cannot be read ("Cannot ...")
     // or memory that runs short ("Not enough memory ...") is not the values'
     // fault.
-    for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave()}) {
+    for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave(),
+                            format.WritesWebp() ? CheckWebpSave(*renderer) : Status::Ok()}) {
         if (s)
             continue;
         if (s.message().startsWith(QLatin1String("Not enough memory")) ||
@@ -276,12 +288,26 @@ int RunRenderCommand(const QStringList& args) {
     options.stats = &stats;
     options.threads = threads;
     options.palette = paletteMode;
-    if (Status s = renderer->WriteAnimatedGif(options); !s) {
-        PrintError(files.Named(s).message());
-        return kExitFailure;
+    if (format.WritesGif()) {
+        if (Status s = renderer->WriteAnimatedGif(options); !s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
     }
-    if (!dump.isEmpty()) {
-        Status s = DumpFrames(*renderer, dumpPath);
+    WebpStats webpStats;
+    if (format.WritesWebp()) {
+        WebpSaveOptions webp;
+        webp.compression = format.compression;
+        webp.quality = format.quality;
+        webp.threads = threads;
+        webp.stats = &webpStats;
+        if (Status s = WriteAnimatedWebp(*renderer, webpPath, webp); !s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
+    }
+    if (outputs > 1) {
+        Status s = dump.isEmpty() ? Status::Ok() : DumpFrames(*renderer, dumpPath);
         if (s)
             s = files.Commit();
         if (!s) {
@@ -289,8 +315,11 @@ int RunRenderCommand(const QStringList& args) {
             return kExitFailure;
         }
     }
-    // The notes are about the file just written.
-    for (const QString& note : renderer->AllSaveNotes())
+    // The notes are about the files just written.
+    QStringList notes = renderer->AllSaveNotes();
+    if (format.WritesWebp())
+        notes << WebpSaveNotes(*renderer);
+    for (const QString& note : notes)
         PrintError(QStringLiteral("note: ") + note);
     const QSize size = renderer->OutputSize();
     QString line = QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")
@@ -311,6 +340,13 @@ int RunRenderCommand(const QStringList& args) {
                      .arg(stats.remapSeconds * 1000 / n, 0, 'f', 3)
                      .arg(stats.writeSeconds * 1000 / n, 0, 'f', 3)
                      .arg(stats.paletteSize));
+        if (format.WritesWebp())
+            PrintOut(QStringLiteral("webp: seconds=%1 draw=%2 encode=%3 compression=%4")
+                         .arg(webpStats.wallSeconds, 0, 'f', 3)
+                         .arg(webpStats.drawSeconds, 0, 'f', 3)
+                         .arg(webpStats.encodeSeconds, 0, 'f', 3)
+                         .arg(webpStats.lossless ? QStringLiteral("lossless")
+                                                 : QStringLiteral("lossy")));
     }
     return kExitOk;
 }
