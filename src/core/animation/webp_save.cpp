@@ -2,6 +2,7 @@
 
 #include "core/animation/animation_record.h"
 #include "core/base/limits.h"
+#include "core/base/staged_file_set.h"
 #include "core/imaging/gif_reader.h"
 
 #include <QFileInfo>
@@ -110,6 +111,33 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
                                  .arg(size.height())
                                  .arg(renderer.FrameCount()));
     }
+}
+
+Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
+                               const WebpSaveOptions& webp) {
+    const QString gifPath = renderer.GetAnimationGifPath();
+    if (gifPath.isEmpty())
+        return Status::Error(QStringLiteral("Cannot open "));
+    if (Status s = CheckWebpSave(renderer); !s)
+        return s;
+    StagedFileSet files;
+    Status s;
+    const QString stagedGif = files.Stage(gifPath, &s);
+    const QString stagedWebp = s ? files.Stage(WebpPathFor(gifPath), &s) : QString();
+    if (!s)
+        return s;
+    try {
+        std::unique_ptr<AnimationRenderer> copy = renderer.Clone();
+        copy->SetAnimationGifPath(stagedGif);
+        s = copy->WriteAnimatedGif(gif);
+    } catch (const std::bad_alloc&) {
+        s = Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
+    }
+    if (s)
+        s = WriteAnimatedWebp(renderer, stagedWebp, webp);
+    if (s)
+        s = files.Commit();
+    return files.Named(s);
 }
 
 QString WebpPathFor(const QString& gifPath) {

@@ -28,6 +28,12 @@ Status CheckWebpSave(const AnimationRenderer& renderer);
 Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
                          const WebpSaveOptions& options = {});
 
+// After PrepareSave(): the GIF at the renderer's path and the WebP beside
+// it (WebpPathFor), both complete before either replaces its previous file.
+// Progress runs through the GIF, then again through the WebP.
+Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
+                               const WebpSaveOptions& webp);
+
 // The WebP that goes with a GIF path: "name.gif" -> "name.webp".
 QString WebpPathFor(const QString& gifPath);
 
