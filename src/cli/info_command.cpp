@@ -155,9 +155,19 @@ int DescribePage(const QString& path) {
     lines << QStringLiteral("cell colour: %1").arg(ColorText(t.GetCellColor()));
     lines << QStringLiteral("page colour: %1").arg(ColorText(page->pageColor));
     lines << QStringLiteral("cell layer: %1").arg(YesNo(t.HasCellPattern()));
+    lines << QStringLiteral("style: %1").arg(PageStyleName(t.GetPageStyle()));
     QStringList gifs{page->animationName};
     if (t.HasCellPattern())
         gifs << page->cellPatternName;
+    // A modern page names its WebPs too.
+    if (t.GetPageStyle() == PageStyle::Modern) {
+        const PageImageNames names = ImageNamesFor(
+            page->imageBase.isEmpty() ? QStringLiteral("page") : QStringLiteral("page.htm"),
+            page->imageBase);
+        gifs << names.animationWebp;
+        if (t.HasCellPattern())
+            gifs << names.cellPatternWebp;
+    }
     int result = kExitOk;
     const QString folder = FolderOf(path);
     for (const QString& name : gifs) {
@@ -168,7 +178,9 @@ int DescribePage(const QString& path) {
             continue;
         }
         Status status;
-        const QString text = DescribeGif(gifPath, QStringLiteral("  "), &status);
+        const QString text = name.endsWith(QLatin1String(".webp"))
+                                 ? DescribeWebp(gifPath, QStringLiteral("  "), &status)
+                                 : DescribeGif(gifPath, QStringLiteral("  "), &status);
         if (!status) {
             lines << QStringLiteral("  unreadable: %1").arg(status.message());
             result = kExitFailure;

@@ -115,6 +115,9 @@ TEST(CliModernPage, PassesTidyReopensAndHasItsWebp) {
             EXPECT_EQ(QFile::exists(base + QStringLiteral(".webp")), modern);
             r = RunCli({"info", base + QStringLiteral(".htm")});
             EXPECT_TRUE(r.out.contains(QStringLiteral("a Velmora page"))) << r.out.toStdString();
+            EXPECT_TRUE(r.out.contains(QStringLiteral("style: ") + QLatin1String(style)));
+            EXPECT_EQ(r.out.contains(QStringLiteral("p.webp:\n  format: animated WebP")), modern)
+                << r.out.toStdString();
             if (!modern)
                 continue;
             const CliResult t = RunProgram(tidy, {"-errors", "-q", base + QStringLiteral(".htm")});
