@@ -147,7 +147,7 @@ int PaintForRenderer(CellPatternKind kind, const QStringList& sets, const QStrin
                                 p.margin);
         PrintOut(TableText(renderer));
     }
-    if (Status s = CheckCellMaskSize(TableGeometryOf(renderer)); !s)
+    if (Status s = CheckCellMaskSize(renderer.Table()); !s)
         reader.Fail(s.message());
     if (kind == CellPatternKind::Bitmap) {
         QImage picture;
@@ -244,17 +244,14 @@ int RunCellPatternCommand(const QStringList& args) {
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
 
     // The pattern goes through a renderer, the way the pattern windows paint
-    // it; with the cell-pattern flag clear the mask is written at once.
+    // it; as a layer of its own the mask is written at once.
     std::unique_ptr<AnimationRenderer> renderer = CreateRendererByName(RendererTypeNames().first());
-    renderer->SetTableWidth(table[0]);
-    renderer->SetTableHeight(table[1]);
-    renderer->SetRows(table[2]);
-    renderer->SetColumns(table[3]);
-    renderer->SetBorder(table[4]);
+    TableGeometry geometry{table[0], table[1], table[2], table[3], table[4]};
     if (cellColor)
-        renderer->SetCellColor(*cellColor);
+        geometry.cellColor = *cellColor;
+    renderer->SetTable(geometry);
     renderer->SetCellGifPath(out);
-    renderer->SetCellPatternFlag(false);
+    renderer->SetMask(MaskMode::SeparateLayer, nullptr);
     CellPatternResult result;
     if (const int code = PaintForRenderer(*kind, sets, QStringLiteral("--set"), command, picture,
                                           seed, reader, *renderer, &result);
@@ -291,8 +288,11 @@ bool ReadRenderCellPatternOption(const QString& arg, ArgumentReader& reader,
 
 int ApplyRenderCellPattern(const RenderCellPatternOptions& options, AnimationRenderer& renderer,
                            const ArgumentReader& reader) {
-    if (options.cellColor)
-        renderer.SetCellColor(*options.cellColor);
+    if (options.cellColor) {
+        TableGeometry geometry = renderer.Table();
+        geometry.cellColor = *options.cellColor;
+        renderer.SetTable(geometry);
+    }
     if (options.pattern.isEmpty()) {
         if (!options.sets.isEmpty() || !options.picture.isEmpty() || options.seed)
             reader.Fail(
@@ -301,7 +301,7 @@ int ApplyRenderCellPattern(const RenderCellPatternOptions& options, AnimationRen
     }
     const CellPatternKind kind = *CellPatternKindFromName(options.pattern);
     // Merged: nothing is written now, and the frames cover the table.
-    renderer.SetCellPatternFlag(true);
+    renderer.SetMask(MaskMode::MergedIntoFrames, nullptr);
     CellPatternResult result;
     if (const int code = PaintForRenderer(kind, options.sets, QStringLiteral("--cell-set"),
                                           QStringLiteral("cell-pattern"), options.picture,
@@ -337,9 +337,9 @@ Status WriteDemoCellPattern(const CHtmlTable& table, const QString& cellGifPath,
     geometry.columns = table.GetColumns();
     geometry.border = table.GetBorder();
     geometry.cellColor = table.GetCellColor();
-    SetTableGeometry(renderer, geometry);
+    renderer.SetTable(geometry);
     renderer.SetCellGifPath(cellGifPath);
-    renderer.SetCellPatternFlag(false);
+    renderer.SetMask(MaskMode::SeparateLayer, nullptr);
     CellPatternParameters craft = CellPatternParameters::Defaults(CellPatternKind::CraftScissors);
     craft.seed = 20;
     return ApplyCellPattern(renderer, craft);

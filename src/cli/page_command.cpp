@@ -2,6 +2,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/moving_stripes_renderer.h"
 #include "core/animation/webp_save.h"
 #include "core/base/atomic_file.h"
@@ -339,7 +340,7 @@ int RunDemoCommand(const QStringList& args) {
     stripes.SetSpeed(24);
     stripes.Tile();
     stripes.SetAnimationGifPath(base + QStringLiteral(".gif"));
-    if (Status s = stripes.SaveAnimatedGif(); !s) {
+    if (Status s = SaveAnimation(stripes); !s) {
         PrintError(s.message());
         return kExitFailure;
     }

@@ -3,13 +3,17 @@
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
 #include "cli/output_format.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
+#include "core/animation/save_summary.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
 #include "core/base/staged_file_set.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
@@ -253,11 +257,7 @@ int RunRenderCommand(const QStringList& args) {
     for (const auto& [parameter, value] : values)
         if (!parameter->deferred)
             parameter->set(*renderer, value);
-    renderer->SetTableWidth(table[0]);
-    renderer->SetTableHeight(table[1]);
-    renderer->SetRows(table[2]);
-    renderer->SetColumns(table[3]);
-    renderer->SetBorder(table[4]);
+    renderer->SetTable({table[0], table[1], table[2], table[3], table[4]});
     renderer->SetFixedSeed(seed);
     for (const auto& [parameter, value] : values)
         if (parameter->deferred)
@@ -288,8 +288,9 @@ int RunRenderCommand(const QStringList& args) {
     options.stats = &stats;
     options.threads = threads;
     options.palette = paletteMode;
+    SaveOutcome outcome;
     if (format.WritesGif()) {
-        if (Status s = renderer->WriteAnimatedGif(options); !s) {
+        if (Status s = WriteAnimation(*renderer, options, &outcome); !s) {
             PrintError(files.Named(s).message());
             return kExitFailure;
         }
@@ -315,10 +316,22 @@ int RunRenderCommand(const QStringList& args) {
             return kExitFailure;
         }
     }
-    // The notes are about the files just written.
-    QStringList notes = renderer->AllSaveNotes();
-    if (format.WritesWebp())
+    // What the save came to, in the animation windows' words: the size and
+    // play time, then notes (frames browsers play slower, the type's own).
+    QStringList notes;
+    if (format.WritesGif()) {
+        PrintError(QStringLiteral("saved %1: %2")
+                       .arg(QDir::toNativeSeparators(gifOut), outcome.summary.value(0)));
+        notes << outcome.summary.mid(1) + outcome.notes;
+    }
+    if (format.WritesWebp()) {
+        const QStringList summary = SaveSummary(*renderer, QFileInfo(webpOut).size());
+        PrintError(QStringLiteral("saved %1: %2")
+                       .arg(QDir::toNativeSeparators(webpOut), summary.value(0)));
+        if (!format.WritesGif())
+            notes << summary.mid(1) + renderer->SaveNotes();
         notes << WebpSaveNotes(*renderer);
+    }
     for (const QString& note : notes)
         PrintError(QStringLiteral("note: ") + note);
     const QSize size = renderer->OutputSize();

@@ -2,6 +2,7 @@
 // read back, and applied to a fresh renderer it repeats the save byte for
 // byte, for every type.
 #include "core/animation/animation_record.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/animation_types.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/base/version.h"
@@ -53,7 +54,7 @@ TEST(AnimationRecord, EveryTypeRepeatsItsSaveFromTheRecord) {
         Customise(type, *first, picture);
         const QString a = dir.filePath(type + QStringLiteral("-a.gif"));
         first->SetAnimationGifPath(a);
-        ASSERT_TRUE(first->SaveAnimatedGif().ok());
+        ASSERT_TRUE(SaveAnimation(*first).ok());
 
         GifAnimation gif;
         ASSERT_TRUE(ReadGif(a, &gif).ok());
@@ -74,7 +75,7 @@ TEST(AnimationRecord, EveryTypeRepeatsItsSaveFromTheRecord) {
         EXPECT_TRUE(status.ok()) << status.message().toStdString();
         const QString b = dir.filePath(type + QStringLiteral("-b.gif"));
         second->SetAnimationGifPath(b);
-        ASSERT_TRUE(second->SaveAnimatedGif().ok());
+        ASSERT_TRUE(SaveAnimation(*second).ok());
         EXPECT_EQ(ReadAll(a), ReadAll(b));
         EXPECT_EQ(ComposeAnimationRecord(*first), ComposeAnimationRecord(*second));
     }
@@ -88,7 +89,7 @@ TEST(AnimationRecord, BlinkingCloudsKeepsNoCommentOthersKeepTheirs) {
         r->SetFrameWidth(16);
         r->SetFrameHeight(16);
         r->SetAnimationGifPath(dir.filePath(type + QStringLiteral(".gif")));
-        ASSERT_TRUE(r->SaveAnimatedGif().ok());
+        ASSERT_TRUE(SaveAnimation(*r).ok());
         GifAnimation gif;
         ASSERT_TRUE(ReadGif(r->GetAnimationGifPath(), &gif).ok());
         EXPECT_EQ(gif.comment.isEmpty(), type == QLatin1String("blinking-clouds"));

@@ -3,6 +3,7 @@
 // GIF cannot hold are refused before any work, and the notes every type
 // gets.
 #include "core/animation/animation_renderer.h"
+#include "core/animation/animation_save.h"
 #include "file_contents.h"
 
 #include <QDir>
@@ -63,19 +64,19 @@ TEST_F(RendererBase, MemoryRunningOutWhileDrawingEndsTheSave) {
         m_renderer.m_nFailAt = 2;
         SaveOptions options;
         options.threads = threads;
-        const Status s = m_renderer.SaveAnimatedGif(options);
+        const Status s = SaveAnimation(m_renderer, options);
         ASSERT_FALSE(s);
         EXPECT_TRUE(s.message().startsWith(QStringLiteral("Not enough memory for")))
             << s.message().toStdString();
         ExpectUntouched();
     }
     m_renderer.m_nFailAt = -1;
-    EXPECT_TRUE(m_renderer.SaveAnimatedGif());
+    EXPECT_TRUE(SaveAnimation(m_renderer));
 }
 
 TEST_F(RendererBase, MemoryRunningOutWhilePreparingEndsTheSave) {
     m_renderer.m_bFailPrepare = true;
-    const Status s = m_renderer.SaveAnimatedGif();
+    const Status s = SaveAnimation(m_renderer);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().startsWith(QStringLiteral("Not enough memory for")));
     ExpectUntouched();
@@ -84,12 +85,12 @@ TEST_F(RendererBase, MemoryRunningOutWhilePreparingEndsTheSave) {
 TEST_F(RendererBase, FramesBeyondTheGifLimitAreRefusedFirst) {
     m_renderer.SetFrameWidth(65536);
     m_renderer.m_nFailAt = 0; // never reached: nothing is drawn
-    Status s = m_renderer.SaveAnimatedGif();
+    Status s = SaveAnimation(m_renderer);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
     m_renderer.SetFrameWidth(5);
     m_renderer.SetFrameHeight(std::numeric_limits<int>::max());
-    s = m_renderer.SaveAnimatedGif();
+    s = SaveAnimation(m_renderer);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535")));
     ExpectUntouched();

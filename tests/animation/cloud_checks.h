@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/animation/animation_renderer.h"
+#include "core/animation/animation_save.h"
 #include "core/base/color_ref.h"
 #include "file_contents.h"
 
@@ -41,7 +42,7 @@ template <typename R> void ExpectCloudOutlineClamped(R& r) {
 inline QByteArray SaveWithSeed(AnimationRenderer& r, std::uint32_t seed, const QString& path) {
     r.SetFixedSeed(seed);
     r.SetAnimationGifPath(path);
-    EXPECT_TRUE(r.SaveAnimatedGif());
+    EXPECT_TRUE(SaveAnimation(r));
     EXPECT_EQ(r.GetLastSeed(), seed);
     return ReadAll(path);
 }

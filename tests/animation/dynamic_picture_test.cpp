@@ -1,3 +1,4 @@
+#include "core/animation/animation_save.h"
 #include "core/animation/animation_types.h"
 #include "core/animation/dynamic_picture_renderer.h"
 #include "core/imaging/gif_reader.h"
@@ -54,7 +55,7 @@ TEST(DynamicPicture, TheStartValuesOnA200PixelPicture) {
     DynamicPictureRenderer r;
     r.SetPictureFileName(SavePicture(dir, QStringLiteral("p.png"), picture, "PNG"));
     r.SetAnimationGifPath(dir.filePath(QStringLiteral("out.gif")));
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    ASSERT_TRUE(SaveAnimation(r));
     EXPECT_EQ(r.FrameCount(), 50);
     EXPECT_EQ(r.OutputSize(), QSize(200, 200));
     EXPECT_EQ(r.Scroll().step, 4);
@@ -107,20 +108,20 @@ TEST(DynamicPicture, PicturesThatCannotBeLoadedSaySoAndKeepTheOldGif) {
     DynamicPictureRenderer r;
     r.SetAnimationGifPath(gif);
 
-    Status s = r.SaveAnimatedGif();
+    Status s = SaveAnimation(r);
     EXPECT_FALSE(s);
     EXPECT_EQ(s.message(), QStringLiteral("Fill the filename to load"));
 
     const QString missing = dir.filePath(QStringLiteral("gone.png"));
     r.SetPictureFileName(missing);
-    s = r.SaveAnimatedGif();
+    s = SaveAnimation(r);
     EXPECT_FALSE(s);
     EXPECT_TRUE(s.message().contains(missing));
 
     const QString text = dir.filePath(QStringLiteral("notes.jpg"));
     ASSERT_TRUE(WriteAll(text, "not a picture at all"));
     r.SetPictureFileName(text);
-    s = r.SaveAnimatedGif();
+    s = SaveAnimation(r);
     EXPECT_FALSE(s);
     EXPECT_TRUE(s.message().contains(text));
     EXPECT_EQ(ReadAll(gif), QByteArray("previous animation"));
@@ -169,10 +170,10 @@ TEST(DynamicPicture, CellPatternCutsTheCellsAndAllOutsideTheTable) {
     r.SetFrameHeight(40); // canvas 90 x 60
     auto mask = std::make_shared<CellMask>(50, 30);
     mask->SetCell(10, 10, true);
-    r.SetCellMask(mask);
+    r.SetMask(MaskMode::SeparateLayer, mask);
     r.PrepareSave();
-    EXPECT_EQ(r.FrameMask(), nullptr); // the flag is clear
-    r.SetCellPatternFlag(true);
+    EXPECT_EQ(r.FrameMask(), nullptr); // a layer of its own: the frames are not cut
+    r.SetMask(MaskMode::MergedIntoFrames, mask);
     r.PrepareSave();
     const CellMask* canvas = r.FrameMask();
     ASSERT_NE(canvas, nullptr);
@@ -198,7 +199,7 @@ TEST(DynamicPicture, TheDitherPatternMovesWithThePicture) {
     r.SetAngle(30);
     r.SetSpeed(20);
     r.SetAnimationGifPath(dir.filePath(QStringLiteral("d.gif")));
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    ASSERT_TRUE(SaveAnimation(r));
     GifAnimation gif;
     ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("d.gif")), &gif));
     ASSERT_EQ(int(gif.composited.size()), r.FrameCount());

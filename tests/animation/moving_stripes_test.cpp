@@ -1,3 +1,4 @@
+#include "core/animation/animation_save.h"
 #include "core/animation/moving_stripes_renderer.h"
 #include "core/imaging/gif_reader.h"
 #include "file_contents.h"
@@ -171,7 +172,7 @@ TEST(MovingStripes, SaveWritesTheAnimation) {
     QTemporaryDir dir;
     MovingStripesRenderer r;
     r.SetAnimationGifPath(dir.filePath(QStringLiteral("a.gif")));
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    ASSERT_TRUE(SaveAnimation(r));
     GifAnimation gif;
     ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("a.gif")), &gif));
     EXPECT_EQ(gif.width, 120);
@@ -184,17 +185,16 @@ TEST(MovingStripes, SaveWritesTheAnimation) {
         EXPECT_EQ(f.disposal, 2);
         EXPECT_EQ(f.transparentIndex, -1);
     }
-    // The cell mask only cuts when the flag is set and a mask exists.
+    // The cell mask only cuts when it is merged and has been painted.
     auto mask = std::make_shared<CellMask>(120, 120);
     mask->SetCell(5, 5, true);
-    r.SetCellMask(mask);
-    r.SetCellPatternFlag(true);
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    r.SetMask(MaskMode::MergedIntoFrames, mask);
+    ASSERT_TRUE(SaveAnimation(r));
     ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("a.gif")), &gif));
     EXPECT_EQ(gif.frames[0].transparentIndex, 0);
     EXPECT_EQ(gif.frames[0].indices.At(5, 5), 0);
-    r.SetCellMask(nullptr);
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    r.SetMask(MaskMode::MergedIntoFrames, nullptr);
+    ASSERT_TRUE(SaveAnimation(r));
     ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("a.gif")), &gif));
     EXPECT_EQ(gif.frames[0].transparentIndex, -1);
 }
@@ -213,7 +213,7 @@ TEST(MovingStripes, CancelledSaveKeepsThePreviousGif) {
     CancelAt cancel;
     SaveOptions options;
     options.progress = &cancel;
-    EXPECT_FALSE(r.SaveAnimatedGif(options));
+    EXPECT_FALSE(SaveAnimation(r, options));
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
 }
 
@@ -304,13 +304,13 @@ TEST(MovingStripesLimits, FramesAGifCannotHoldAreRefusedUntouched) {
     r.SetAnimationGifPath(path);
     r.SetFrameWidth(65536);
     r.SetFrameHeight(6);
-    Status s = r.SaveAnimatedGif();
+    Status s = SaveAnimation(r);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
     r.SetFrameWidth(20);
     r.SetStripeWidth(std::numeric_limits<int>::max());
     r.Tile();
-    s = r.SaveAnimatedGif();
+    s = SaveAnimation(r);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
@@ -344,7 +344,7 @@ TEST(MovingStripesLimits, CancelledSaveReturnsCancelledAndKeepsTheFile) {
     std::atomic<bool> cancel{true};
     SaveOptions options;
     options.cancel = &cancel;
-    const Status s = r.SaveAnimatedGif(options);
+    const Status s = SaveAnimation(r, options);
     ASSERT_FALSE(s);
     EXPECT_EQ(s.message(), CancelledMessage());
     EXPECT_EQ(ReadAll(path), QByteArray("old"));

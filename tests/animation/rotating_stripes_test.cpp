@@ -1,3 +1,4 @@
+#include "core/animation/animation_save.h"
 #include "core/animation/rotating_stripes_renderer.h"
 #include "core/base/random15.h"
 #include "core/imaging/gif_reader.h"
@@ -12,6 +13,17 @@
 #include <limits>
 
 namespace {
+
+// The save the window runs with Fit to Cell on.
+Status SaveFitToCell(RotatingStripesRenderer& r) {
+    r.PrepareFitToCell();
+    return WriteAnimation(r);
+}
+
+void SetTable(RotatingStripesRenderer& r, int width, int height, int rows, int columns,
+              int border) {
+    r.SetTable({width, height, rows, columns, border});
+}
 
 TEST(RotatingStripes, GeometryOfTheDefaults) {
     RotatingStripesRenderer r;
@@ -87,12 +99,8 @@ TEST(RotatingStripes, FitToCellAssemblesTheTable) {
     QTemporaryDir dir;
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(dir.filePath(QStringLiteral("fit.gif")));
-    r.SetTableWidth(450);
-    r.SetTableHeight(200);
-    r.SetRows(2);
-    r.SetColumns(3);
-    r.SetBorder(5);
-    ASSERT_TRUE(r.SaveFitToCellGif());
+    SetTable(r, 450, 200, 2, 3, 5);
+    ASSERT_TRUE(SaveFitToCell(r));
     EXPECT_EQ(r.GetBorder(), 6);
     EXPECT_EQ(r.GetCellPitchX(), 148);
     EXPECT_EQ(r.GetCellPitchY(), 97);
@@ -219,18 +227,14 @@ TEST(RotatingStripesLimits, FitToCellRefusesCellsBelowAPixel) {
     ASSERT_TRUE(WriteAll(path, "old"));
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(path);
-    r.SetTableWidth(450);
-    r.SetTableHeight(200);
-    r.SetColumns(std::numeric_limits<int>::max());
-    r.SetRows(std::numeric_limits<int>::max());
-    Status s = r.SaveFitToCellGif();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    SetTable(r, 450, 200, kMax, kMax, 5);
+    Status s = SaveFitToCell(r);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("cells"))) << s.message().toStdString();
 
-    r.SetColumns(3);
-    r.SetRows(2);
-    r.SetBorder(std::numeric_limits<int>::max());
-    s = r.SaveFitToCellGif();
+    SetTable(r, 450, 200, 2, 3, kMax);
+    s = SaveFitToCell(r);
     ASSERT_FALSE(s);
     EXPECT_EQ(r.GetBorder(), std::numeric_limits<int>::max()); // not wrapped round
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
@@ -243,12 +247,8 @@ TEST(RotatingStripesLimits, FitToCellWithMoreCellsThanTheTableShows) {
     for (int border : {1, 4}) {
         RotatingStripesRenderer r;
         r.SetAnimationGifPath(dir.filePath(QStringLiteral("fit.gif")));
-        r.SetTableWidth(300);
-        r.SetTableHeight(96);
-        r.SetColumns(160); // 2-pixel cells: 320 pixels of them
-        r.SetRows(50);
-        r.SetBorder(border);
-        ASSERT_TRUE(r.SaveFitToCellGif()) << border;
+        SetTable(r, 300, 96, 50, 160, border); // 2-pixel cells: 320 pixels of them
+        ASSERT_TRUE(SaveFitToCell(r)) << border;
         GifAnimation gif;
         ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("fit.gif")), &gif));
         EXPECT_EQ(gif.width, 300);
@@ -295,7 +295,7 @@ TEST(RotatingStripesLimits, CancelledSaveOfALargeFrameKeepsTheFile) {
     SaveOptions options;
     options.cancel = &cancel;
     options.progress = &sink;
-    const Status s = r.SaveAnimatedGif(options);
+    const Status s = SaveAnimation(r, options);
     ASSERT_FALSE(s);
     EXPECT_EQ(s.message(), CancelledMessage());
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
@@ -308,12 +308,8 @@ TEST(RotatingStripesLimits, TablesAGifCannotHoldAreRefused) {
     ASSERT_TRUE(WriteAll(path, "old"));
     RotatingStripesRenderer r;
     r.SetAnimationGifPath(path);
-    r.SetTableWidth(70000);
-    r.SetTableHeight(10);
-    r.SetColumns(1);
-    r.SetRows(1);
-    r.SetBorder(0);
-    const Status s = r.SaveFitToCellGif();
+    SetTable(r, 70000, 10, 1, 1, 0);
+    const Status s = SaveFitToCell(r);
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.message().contains(QStringLiteral("65535"))) << s.message().toStdString();
     EXPECT_EQ(ReadAll(path), QByteArray("old"));

@@ -1,6 +1,7 @@
 // A pattern painted for a renderer and what becomes of it: the cell GIF
 // written at once (flag clear) or the mask kept and merged into every frame
 // of the next save (flag set); seeds; values; the bundled bitmaps.
+#include "core/animation/animation_save.h"
 #include "core/animation/moving_stripes_renderer.h"
 #include "core/document/cell_pattern_painter.h"
 #include "core/imaging/gif_reader.h"
@@ -26,7 +27,7 @@ void SmallTable(AnimationRenderer& r) {
     t.columns = 2;
     t.border = 4;
     t.cellColor = MakeColorRef(0x12, 0x34, 0x56);
-    SetTableGeometry(r, t);
+    r.SetTable(t);
 }
 
 TEST(CellPatternFate, FlagClearWritesTheCellGifAtOnce) {
@@ -77,7 +78,7 @@ TEST(CellPatternFate, FlagSetKeepsTheMaskForTheFrames) {
     const QString gifPath = dir.filePath(QStringLiteral("page.gif"));
     r.SetCellGifPath(cellGif);
     r.SetAnimationGifPath(gifPath);
-    r.SetCellPatternFlag(true);
+    r.SetMask(MaskMode::MergedIntoFrames, nullptr);
     CellPatternParameters round = CellPatternParameters::Defaults(CellPatternKind::RoundRectangle);
     round.corner = 12;
     CellPatternResult result;
@@ -86,7 +87,7 @@ TEST(CellPatternFate, FlagSetKeepsTheMaskForTheFrames) {
     EXPECT_FALSE(QFile::exists(cellGif));
     EXPECT_EQ(r.ActiveMask(), result.mask.get());
 
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    ASSERT_TRUE(SaveAnimation(r));
     GifAnimation gif;
     ASSERT_TRUE(ReadGif(gifPath, &gif));
     ASSERT_GT(gif.frames.size(), 1u);
@@ -114,10 +115,12 @@ TEST(CellPatternFate, NewPaintingReplacesTheMask) {
     QTemporaryDir dir;
     MovingStripesRenderer r;
     SmallTable(r);
-    r.SetCellPatternFlag(true);
+    r.SetMask(MaskMode::MergedIntoFrames, nullptr);
     ASSERT_TRUE(ApplyCellPattern(r, CellPatternParameters::Defaults(CellPatternKind::Rectangle)));
     const CellMask* first = r.GetCellMask();
-    r.SetTableWidth(30);
+    TableGeometry narrow = r.Table();
+    narrow.width = 30;
+    r.SetTable(narrow);
     ASSERT_TRUE(
         ApplyCellPattern(r, CellPatternParameters::Defaults(CellPatternKind::RoundRectangle)));
     ASSERT_NE(r.GetCellMask(), first);
@@ -129,7 +132,9 @@ TEST(CellPatternFate, NewPaintingReplacesTheMask) {
     const Status s = ApplyCellPattern(r, bad);
     EXPECT_FALSE(s);
     EXPECT_EQ(s.message(), QStringLiteral("Bumps X-Size must be a whole number from 2 to 1000."));
-    r.SetTableWidth(70000);
+    TableGeometry wide = r.Table();
+    wide.width = 70000;
+    r.SetTable(wide);
     EXPECT_FALSE(ApplyCellPattern(r, CellPatternParameters::Defaults(CellPatternKind::Rectangle)));
     EXPECT_EQ(r.GetCellMask(), kept);
 }
@@ -167,7 +172,7 @@ TEST(CellPatternFate, FailedWriteLeavesThePreviousCellGif) {
     big.height = 600;
     big.rows = 4;
     big.columns = 6;
-    SetTableGeometry(r, big);
+    r.SetTable(big);
     r.SetCellGifPath(cellGif);
     CellPatternParameters craft = CellPatternParameters::Defaults(CellPatternKind::CraftScissors);
     craft.seed = 5;
@@ -194,7 +199,7 @@ TEST(CellPatternFate, FailedWriteLeavesThePreviousCellGif) {
 
 TEST(CellPatternSeed, SameSeedSameCraftMask) {
     MovingStripesRenderer r;
-    r.SetCellPatternFlag(true);
+    r.SetMask(MaskMode::MergedIntoFrames, nullptr);
     CellPatternParameters craft = CellPatternParameters::Defaults(CellPatternKind::CraftScissors);
     craft.seed = 99;
     CellPatternResult a, b, c;
@@ -277,7 +282,7 @@ TEST(BundledCellBitmaps, BitmapPatternFromTheRenderersPicture) {
     QImage heart;
     ASSERT_TRUE(LoadPicture(QStringLiteral(":/CellPattern/Heart.bmp"), &heart));
     MovingStripesRenderer r;
-    r.SetCellPatternFlag(true);
+    r.SetMask(MaskMode::MergedIntoFrames, nullptr);
     CellPatternParameters bitmap = CellPatternParameters::Defaults(CellPatternKind::Bitmap);
     EXPECT_FALSE(ApplyCellPattern(r, bitmap)); // no picture loaded yet
     r.SetCellPicture(heart);

@@ -3,6 +3,7 @@
 // gifsicle, ImageMagick and ffmpeg get a few of them when they are installed.
 // The sweep is driven by the parameter table, so a new type is covered as
 // soon as the command line knows it.
+#include "core/animation/animation_save.h"
 #include "core/animation/moving_stripes_renderer.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/animation/rotating_stripes_renderer.h"
@@ -106,8 +107,10 @@ bool Render(Sample& sample, const QString& path, Status* status) {
         sample.renderer->SetFrameWidth(kSizes[0]);
         sample.renderer->SetFrameHeight(kSizes[0]);
         // Fit to Cell frames take the table's size.
-        sample.renderer->SetTableWidth(60);
-        sample.renderer->SetTableHeight(40);
+        TableGeometry table = sample.renderer->Table();
+        table.width = 60;
+        table.height = 40;
+        sample.renderer->SetTable(table);
         sample.description += QStringLiteral("(on %1 x %1 frames)").arg(kSizes[0]);
         sample.renderer->PrepareSave();
         if (tooBig())
@@ -118,7 +121,7 @@ bool Render(Sample& sample, const QString& path, Status* status) {
         return false;
     SaveOptions options;
     options.threads = 2;
-    *status = sample.renderer->WriteAnimatedGif(options);
+    *status = WriteAnimation(*sample.renderer, options);
     return true;
 }
 
@@ -182,7 +185,7 @@ TEST(GifDecoderCompatibility, ReportedAnimations) {
         r.Tile();
         const QString path = dir.filePath(QStringLiteral("tile%1.gif").arg(angle));
         r.SetAnimationGifPath(path);
-        ASSERT_TRUE(r.SaveAnimatedGif());
+        ASSERT_TRUE(SaveAnimation(r));
         CheckBothDecoders(path, QStringLiteral("moving-stripes tile=1 angle=%1").arg(angle));
     }
     auto rotating = CreateRendererByName(QStringLiteral("rotating-stripes"));
@@ -191,7 +194,7 @@ TEST(GifDecoderCompatibility, ReportedAnimations) {
     r.SetBackgroundStripes(true);
     const QString path = dir.filePath(QStringLiteral("rot.gif"));
     r.SetAnimationGifPath(path);
-    ASSERT_TRUE(r.SaveAnimatedGif());
+    ASSERT_TRUE(SaveAnimation(r));
     CheckBothDecoders(path, QStringLiteral("rotating-stripes colors=3 background-stripes=1"));
 }
 
@@ -259,14 +262,14 @@ QStringList RenderToolSamples(const QTemporaryDir& dir) {
     tiled.SetAngle(300);
     tiled.Tile();
     tiled.SetAnimationGifPath(dir.filePath(QStringLiteral("tile300.gif")));
-    if (tiled.SaveAnimatedGif())
+    if (SaveAnimation(tiled))
         files << tiled.GetAnimationGifPath();
     auto rotating = CreateRendererByName(QStringLiteral("rotating-stripes"));
     auto& r = static_cast<RotatingStripesRenderer&>(*rotating);
     r.SetNumberOfColors(3);
     r.SetBackgroundStripes(true);
     r.SetAnimationGifPath(dir.filePath(QStringLiteral("rot3.gif")));
-    if (r.SaveAnimatedGif())
+    if (SaveAnimation(r))
         files << r.GetAnimationGifPath();
     return files;
 }

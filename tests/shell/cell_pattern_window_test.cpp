@@ -196,7 +196,7 @@ TEST_F(CellPatternFixture, PickerRecordsTheChoiceAndTheDocumentAppliesIt) {
         EXPECT_EQ(picker->Selection(), 2);
         // Nothing is applied until a pattern is painted.
         EXPECT_FALSE(Table().HasCellPattern());
-        EXPECT_FALSE(r->GetCellPatternFlag());
+        EXPECT_FALSE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     }
     {
         auto picker = Picker();
@@ -210,17 +210,17 @@ TEST_F(CellPatternFixture, PickerRecordsTheChoiceAndTheDocumentAppliesIt) {
     // Merged: the frames are cut, the page has no layer.
     ChooseAndPaint(2, false, nullptr);
     EXPECT_FALSE(Table().HasCellPattern());
-    EXPECT_TRUE(r->GetCellPatternFlag());
+    EXPECT_TRUE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     EXPECT_EQ(View()->Document()->GetMaskMode(), MaskMode::MergedIntoFrames);
     // Separate: a layer on the page, the frames whole.
     ChooseAndPaint(2, true, nullptr);
     EXPECT_TRUE(Table().HasCellPattern());
-    EXPECT_FALSE(r->GetCellPatternFlag());
+    EXPECT_FALSE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     // "No Cell Pattern" takes both away and rewrites the page.
     QFile::remove(View()->PageFile());
     ChooseAndPaint(0, false, nullptr);
     EXPECT_FALSE(Table().HasCellPattern());
-    EXPECT_FALSE(r->GetCellPatternFlag());
+    EXPECT_FALSE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     EXPECT_EQ(View()->Document()->GetMaskMode(), MaskMode::None);
     EXPECT_TRUE(QFileInfo::exists(View()->PageFile()));
 }
@@ -266,7 +266,7 @@ TEST_F(CellPatternFixture, RectangleOkPaintsTheTypedValuesIntoTheCellGif) {
     });
     AnimationRenderer* r = Renderer();
     EXPECT_TRUE(Table().HasCellPattern());
-    EXPECT_FALSE(r->GetCellPatternFlag());
+    EXPECT_FALSE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     int w = 0, h = 0;
     ASSERT_TRUE(CellGifSize(&w, &h));
     EXPECT_EQ(w, 450);
@@ -275,7 +275,7 @@ TEST_F(CellPatternFixture, RectangleOkPaintsTheTypedValuesIntoTheCellGif) {
     p.lineWidth = 7;
     p.margin = 3;
     CellMask expected;
-    ASSERT_TRUE(PaintCellMask(TableGeometryOf(*r), QImage(), p, &expected));
+    ASSERT_TRUE(PaintCellMask(r->Table(), QImage(), p, &expected));
     ASSERT_NE(r->GetCellMask(), nullptr);
     EXPECT_TRUE(SameMask(*r->GetCellMask(), expected));
     EXPECT_TRUE(messages.isEmpty());
@@ -292,12 +292,12 @@ TEST_F(CellPatternFixture, RoundRectangleMergedKeepsTheMaskForTheAnimation) {
     });
     AnimationRenderer* r = Renderer();
     EXPECT_FALSE(Table().HasCellPattern());
-    EXPECT_TRUE(r->GetCellPatternFlag());
+    EXPECT_TRUE(r->GetMaskMode() == MaskMode::MergedIntoFrames);
     EXPECT_FALSE(QFileInfo::exists(View()->CellFile()));
     CellPatternParameters p = CellPatternParameters::Defaults(CellPatternKind::RoundRectangle);
     p.corner = 30;
     CellMask expected;
-    ASSERT_TRUE(PaintCellMask(TableGeometryOf(*r), QImage(), p, &expected));
+    ASSERT_TRUE(PaintCellMask(r->Table(), QImage(), p, &expected));
     ASSERT_NE(r->GetCellMask(), nullptr);
     EXPECT_TRUE(SameMask(*r->GetCellMask(), expected));
     // The next animation save makes the cells transparent.
@@ -402,7 +402,7 @@ TEST_F(CellPatternFixture, BitmapPatternUsesThePickedPicture) {
     CellPatternParameters p = CellPatternParameters::Defaults(CellPatternKind::Bitmap);
     p.border = 4;
     CellMask expected;
-    ASSERT_TRUE(PaintCellMask(TableGeometryOf(*r), r->GetCellPicture(), p, &expected));
+    ASSERT_TRUE(PaintCellMask(r->Table(), r->GetCellPicture(), p, &expected));
     ASSERT_NE(r->GetCellMask(), nullptr);
     EXPECT_TRUE(SameMask(*r->GetCellMask(), expected));
     int w = 0, h = 0;
@@ -522,7 +522,7 @@ TEST(CellPatternBareHost, WindowsWorkWithoutAView) {
     CellPatternDialog::SetTestHook(nullptr);
     EXPECT_TRUE(painted);
     EXPECT_EQ(host.type, 1);
-    EXPECT_FALSE(host.renderer->GetCellPatternFlag());
+    EXPECT_FALSE(host.renderer->GetMaskMode() == MaskMode::MergedIntoFrames);
     GifAnimation gif;
     ASSERT_TRUE(ReadGif(host.document.Preview().cell, &gif));
     EXPECT_EQ(gif.width, host.document.Table().GetWidth());

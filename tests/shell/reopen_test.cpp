@@ -3,6 +3,7 @@
 // over an existing set asks once, naming every file.
 #include "app_fixture.h"
 #include "core/animation/animation_renderer.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
 #include "core/animation/webp_save.h"
 #include "core/base/version.h"
@@ -49,7 +50,7 @@ TEST_F(ReopenTest, SavedTableComesBackWithItsAnimation) {
             p.set(*r, 77);
     r->SetFrameWidth(30);
     r->SetFrameHeight(20);
-    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*r).ok());
     const QByteArray gif = ReadAll(view->GifFile());
     CVelmoraView::SetSavePathChooser(
         [&](QWidget*) { return out.filePath(QStringLiteral("shop")); });
@@ -145,7 +146,7 @@ TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
         if (p.name == QLatin1String("colors"))
             p.set(*r, 4);
     r->SetFixedSeed(99);
-    ASSERT_TRUE(r->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*r).ok());
     const QByteArray gif = ReadAll(view->GifFile());
     CVelmoraView::SetSavePathChooser([&](QWidget*) { return out.filePath(QStringLiteral("sky")); });
     ASSERT_TRUE(view->OnFileSaveAs());
@@ -171,7 +172,7 @@ TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
     EXPECT_TRUE(same->isChecked());
     // Saving from the window's renderer repeats the saved GIF exactly.
     AnimationRenderer* restored = dialog->Renderer();
-    ASSERT_TRUE(restored->SaveAnimatedGif().ok());
+    ASSERT_TRUE(SaveAnimation(*restored).ok());
     EXPECT_EQ(ReadAll(reopened->GifFile()), gif);
     dialog->close();
 }

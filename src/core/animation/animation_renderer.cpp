@@ -1,6 +1,5 @@
 #include "core/animation/animation_renderer.h"
 
-#include "core/animation/animation_record.h"
 #include "core/base/limits.h"
 
 #include <QDateTime>
@@ -13,20 +12,21 @@ void AnimationRenderer::SetFrameWidth(int width) {
 void AnimationRenderer::SetFrameHeight(int height) {
     m_nFrameHeight = std::max(height, 5);
 }
-void AnimationRenderer::SetTableWidth(int width) {
-    m_nTableWidth = std::max(width, 1);
+void AnimationRenderer::SetContext(RenderContext context) {
+    m_context = std::move(context);
+    SetTable(m_context.table);
 }
-void AnimationRenderer::SetTableHeight(int height) {
-    m_nTableHeight = std::max(height, 1);
+void AnimationRenderer::SetTable(const TableGeometry& table) {
+    m_context.table = table;
+    m_context.table.width = std::max(table.width, 1);
+    m_context.table.height = std::max(table.height, 1);
+    m_context.table.rows = std::max(table.rows, 1);
+    m_context.table.columns = std::max(table.columns, 1);
+    m_context.table.border = std::max(table.border, 0);
 }
-void AnimationRenderer::SetRows(int rows) {
-    m_nRows = std::max(rows, 1);
-}
-void AnimationRenderer::SetColumns(int columns) {
-    m_nColumns = std::max(columns, 1);
-}
-void AnimationRenderer::SetBorder(int border) {
-    m_nBorder = std::max(border, 0);
+void AnimationRenderer::SetMask(MaskMode mode, std::shared_ptr<const CellMask> mask) {
+    m_context.maskMode = mode;
+    m_context.mask = std::move(mask);
 }
 
 std::uint32_t AnimationRenderer::ClockSeed() {
@@ -52,10 +52,6 @@ GifFileOptions AnimationRenderer::FileOptions() const {
     GifFileOptions options;
     options.comment = QStringLiteral("Velmora");
     options.loops = 0;
-    // The type, its values and its seed ride along, so that the page can be
-    // reopened as it was saved.
-    options.applicationId = AnimationRecordId();
-    options.applicationData = ComposeAnimationRecord(*this);
     return options;
 }
 
@@ -66,40 +62,6 @@ Status FrameMemoryError(QSize size) {
                              .arg(size.width())
                              .arg(size.height()));
 }
-
-class RendererSource : public FrameSource {
-public:
-    explicit RendererSource(AnimationRenderer* renderer) : m_pRenderer(renderer) {}
-    int FrameCount() const override { return m_pRenderer->FrameCount(); }
-    QSize FrameSize() const override { return m_pRenderer->OutputSize(); }
-    bool IsRandomAccess() const override { return !m_pRenderer->IsSequential(); }
-    void Restart() override { m_pRenderer->Restart(); }
-    int FrameDelay(int index) const override { return m_pRenderer->FrameDelay(index); }
-    QImage ScrollStill() const override { return m_pRenderer->ScrollStill(); }
-    QPoint ScrollShift(int index) const override { return m_pRenderer->ScrollShift(index); }
-    // Called from the pipeline's threads: nothing may escape.
-    Status DrawFrame(int index, QImage* frame) override {
-        const QSize size = m_pRenderer->OutputSize();
-        try {
-            if (frame->size() != size || frame->format() != QImage::Format_RGB32)
-                *frame = QImage(size, QImage::Format_RGB32);
-            if (frame->isNull())
-                return FrameMemoryError(size);
-            m_pRenderer->DrawFrame(index, frame);
-        } catch (const std::bad_alloc&) {
-            return FrameMemoryError(size);
-        }
-        // A frame left unfinished by a cancel must not be written.
-        if (m_pCancel && m_pCancel->load())
-            return Status::Error(CancelledMessage());
-        return Status::Ok();
-    }
-    void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
-
-private:
-    AnimationRenderer* m_pRenderer;
-    const std::atomic<bool>* m_pCancel = nullptr;
-};
 
 } // namespace
 
@@ -139,47 +101,4 @@ QStringList AnimationRenderer::AllSaveNotes() const {
                                 "its speed asks.")
                      .arg(shortest);
     return notes;
-}
-
-Status AnimationRenderer::WriteAnimatedGif(const SaveOptions& options) const {
-    if (m_strGifPath.isEmpty())
-        return Status::Error(QStringLiteral("Cannot open "));
-    const QSize size = OutputSize();
-    try {
-        if (Status s = CheckSave(); !s)
-            return s;
-        if (Status s = CheckPreparedSave(); !s)
-            return s;
-        // Sequential renderers keep drawing state, so they draw on a copy.
-        std::unique_ptr<AnimationRenderer> copy = Clone();
-        copy->SetCancelFlag(options.cancel);
-        RendererSource source(copy.get());
-        source.SetCancel(options.cancel);
-        EncodeOptions encode;
-        encode.dither = m_bDither;
-        encode.file = FileOptions();
-        encode.disposal = Disposal();
-        encode.threads = options.threads;
-        encode.palette = options.palette;
-        encode.mask = FrameMask();
-        encode.transparentColor =
-            qRgb(RedOf(m_crCellColor), GreenOf(m_crCellColor), BlueOf(m_crCellColor));
-        return EncodeAnimatedGif(source, m_strGifPath, encode, options.progress, options.stats);
-    } catch (const std::bad_alloc&) {
-        // The file being written was discarded as the stack unwound.
-        return Status::Error(QStringLiteral("Not enough memory for the %1 x %2 animation of %3 "
-                                            "frames; the previous file is unchanged.")
-                                 .arg(size.width())
-                                 .arg(size.height())
-                                 .arg(FrameCount()));
-    }
-}
-
-Status AnimationRenderer::SaveAnimatedGif(const SaveOptions& options) {
-    try {
-        PrepareSave();
-    } catch (const std::bad_alloc&) {
-        return Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
-    }
-    return WriteAnimatedGif(options);
 }

@@ -1,10 +1,11 @@
 // What the six animation renderers share: output paths, frame size, the
-// cell pattern and the table geometry it is drawn for, and the save that
-// turns the renderer's frames into the page's animated GIF.
+// context they draw for (the table and its cell mask), the seed, and what a
+// save asks of every type (see animation_save.h for the save itself).
 #pragma once
 
 #include "core/base/color_ref.h"
 #include "core/base/status.h"
+#include "core/cellmask/table_geometry.h"
 #include "core/imaging/cell_mask.h"
 #include "core/imaging/frame_encoder.h"
 
@@ -29,6 +30,7 @@ enum class AnimationKind {
     Unlisted,
 };
 
+// How a save runs (animation_save.h).
 struct SaveOptions {
     ProgressSink* progress = nullptr;
     // Set by whoever offers Cancel; drawing loops look at it inside long
@@ -37,6 +39,16 @@ struct SaveOptions {
     EncodeStats* stats = nullptr;
     int threads = 0; // 0: one per core
     PaletteMode palette = PaletteMode::Auto;
+};
+
+// What a renderer draws for, as its document holds it: the table the
+// animation backs (Fit to Cell and Tile assemble it, the mask is cut to it)
+// and the table's cell mask with what becomes of it. Only a mask merged
+// into the frames changes them.
+struct RenderContext {
+    TableGeometry table;
+    MaskMode maskMode = MaskMode::None;
+    std::shared_ptr<const CellMask> mask;
 };
 
 class AnimationRenderer {
@@ -52,43 +64,34 @@ public:
     void SetCellGifPath(const QString& path) { m_strCellGifPath = path; }
     void SetFrameWidth(int width);
     void SetFrameHeight(int height);
-    void SetCellColor(COLORREF color) { m_crCellColor = color; }
-    void SetTableWidth(int width);
-    void SetTableHeight(int height);
-    void SetRows(int rows);
-    void SetColumns(int columns);
-    void SetBorder(int border);
-    void SetCellPatternFlag(bool flag) { m_bCellPattern = flag; }
+    // The table's values are held to their least (a 1 x 1 table of one
+    // cell, no spacing).
+    void SetContext(RenderContext context);
+    void SetTable(const TableGeometry& table);
+    void SetMask(MaskMode mode, std::shared_ptr<const CellMask> mask);
     void SetCellPicture(const QImage& picture) { m_cellPicture = picture; }
-    void SetCellMask(std::shared_ptr<const CellMask> mask) { m_pCellMask = std::move(mask); }
 
     bool GetDither() const { return m_bDither; }
     const QString& GetAnimationGifPath() const { return m_strGifPath; }
     const QString& GetCellGifPath() const { return m_strCellGifPath; }
     int GetFrameWidth() const { return m_nFrameWidth; }
     int GetFrameHeight() const { return m_nFrameHeight; }
-    COLORREF GetCellColor() const { return m_crCellColor; }
-    int GetTableWidth() const { return m_nTableWidth; }
-    int GetTableHeight() const { return m_nTableHeight; }
-    int GetRows() const { return m_nRows; }
-    int GetColumns() const { return m_nColumns; }
-    int GetBorder() const { return m_nBorder; }
-    bool GetCellPatternFlag() const { return m_bCellPattern; }
+    const RenderContext& Context() const { return m_context; }
+    const TableGeometry& Table() const { return m_context.table; }
+    COLORREF GetCellColor() const { return m_context.table.cellColor; }
+    int GetTableWidth() const { return m_context.table.width; }
+    int GetTableHeight() const { return m_context.table.height; }
+    int GetRows() const { return m_context.table.rows; }
+    int GetColumns() const { return m_context.table.columns; }
+    int GetBorder() const { return m_context.table.border; }
+    MaskMode GetMaskMode() const { return m_context.maskMode; }
     const QImage& GetCellPicture() const { return m_cellPicture; }
-    const CellMask* GetCellMask() const { return m_pCellMask.get(); }
+    const CellMask* GetCellMask() const { return m_context.mask.get(); }
 
     // Normalises and stores back what a save changes (angles, speeds, frame
     // sizes) and works out the frame count, step and delay. Runs on the
     // thread that owns the renderer.
     virtual void PrepareSave() = 0;
-    // Draws and writes the GIF prepared by PrepareSave(); may run on another
-    // thread, on a Clone(). A failure leaves the previous GIF in place: a
-    // save CheckPreparedSave() refuses starts no work, and memory running
-    // out ends the save with "Not enough memory for ..." rather than an
-    // exception.
-    Status WriteAnimatedGif(const SaveOptions& options = {}) const;
-    // PrepareSave() then WriteAnimatedGif().
-    Status SaveAnimatedGif(const SaveOptions& options = {});
     // Whether the prepared save can be made: frames no larger than a GIF
     // holds (65535 pixels a side) whose buffers fit in memory. Types add
     // their own reasons.
@@ -143,11 +146,13 @@ public:
     // its frames differently (a frame larger than the table, say).
     virtual const CellMask* FrameMask() const { return ActiveMask(); }
 
-    // The cell mask the frames are cut by, when the flag is set and a mask
-    // has been painted.
+    // The cell mask the frames are cut by: the context's, when it is merged
+    // into the frames and has been painted.
     const CellMask* ActiveMask() const {
-        return m_bCellPattern && m_pCellMask && !m_pCellMask->IsEmpty() ? m_pCellMask.get()
-                                                                        : nullptr;
+        const CellMask* mask = m_context.mask.get();
+        return m_context.maskMode == MaskMode::MergedIntoFrames && mask && !mask->IsEmpty()
+                   ? mask
+                   : nullptr;
     }
 
 protected:
@@ -161,7 +166,7 @@ protected:
         m_nFrameWidth = width;
         m_nFrameHeight = height;
     }
-    void StoreBorder(int border) { m_nBorder = border; }
+    void StoreBorder(int border) { m_context.table.border = border; }
 
     // Refuses frames of `size` that a GIF cannot hold or memory cannot.
     static Status CheckFrameSize(QSize size);
@@ -179,16 +184,9 @@ private:
     QString m_strGifPath;
     QString m_strCellGifPath;
     QImage m_cellPicture;
-    std::shared_ptr<const CellMask> m_pCellMask;
+    RenderContext m_context;
     int m_nFrameWidth;
     int m_nFrameHeight;
-    COLORREF m_crCellColor = 0xFFFFFF;
-    int m_nTableWidth = 450;
-    int m_nTableHeight = 200;
-    int m_nRows = 2;
-    int m_nColumns = 3;
-    int m_nBorder = 5;
-    bool m_bCellPattern = false;
     std::optional<std::uint32_t> m_fixedSeed;
     std::uint32_t m_nLastSeed = 0;
     std::uint32_t m_nNextSeed;

@@ -221,11 +221,6 @@ Status RotatingStripesRenderer::CheckPreparedSave() const {
     return Status::Ok();
 }
 
-Status RotatingStripesRenderer::SaveFitToCellGif(const SaveOptions& options) {
-    PrepareFitToCell();
-    return WriteAnimatedGif(options);
-}
-
 QSize RotatingStripesRenderer::OutputSize() const {
     return m_bAssembling ? QSize(GetTableWidth(), GetTableHeight())
                          : AnimationRenderer::OutputSize();

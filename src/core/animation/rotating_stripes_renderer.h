@@ -41,8 +41,6 @@ public:
     // A table whose cells come out below a pixel is refused by the write.
     void PrepareSave() override;
     void PrepareFitToCell();
-    // The whole save as the dialog runs it: Fit to Cell when it is on.
-    Status SaveFitToCellGif(const SaveOptions& options = {});
 
     int FrameCount() const override { return m_nFrames; }
     int FrameDelay(int) const override { return m_nDelay; }

@@ -10,45 +10,6 @@
 
 namespace {
 
-// The renderer's frames as the WebP encoder asks for them. Drawing runs on
-// a copy, since sequential renderers keep state between frames.
-class RendererFrames : public FrameSource {
-public:
-    RendererFrames(AnimationRenderer* renderer, const std::atomic<bool>* cancel)
-        : m_pRenderer(renderer), m_pCancel(cancel) {}
-    int FrameCount() const override { return m_pRenderer->FrameCount(); }
-    QSize FrameSize() const override { return m_pRenderer->OutputSize(); }
-    bool IsRandomAccess() const override { return !m_pRenderer->IsSequential(); }
-    void Restart() override { m_pRenderer->Restart(); }
-    int FrameDelay(int index) const override { return m_pRenderer->FrameDelay(index); }
-    // Called from the encoder's drawing threads: nothing may escape.
-    Status DrawFrame(int index, QImage* frame) override {
-        const QSize size = m_pRenderer->OutputSize();
-        try {
-            if (frame->size() != size || frame->format() != QImage::Format_RGB32)
-                *frame = QImage(size, QImage::Format_RGB32);
-            if (frame->isNull())
-                return NoMemory(size);
-            m_pRenderer->DrawFrame(index, frame);
-        } catch (const std::bad_alloc&) {
-            return NoMemory(size);
-        }
-        // A frame left unfinished by a cancel must not be written.
-        if (m_pCancel && m_pCancel->load())
-            return Status::Error(CancelledMessage());
-        return Status::Ok();
-    }
-
-private:
-    static Status NoMemory(QSize size) {
-        return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
-                                 .arg(size.width())
-                                 .arg(size.height()));
-    }
-    AnimationRenderer* m_pRenderer;
-    const std::atomic<bool>* m_pCancel;
-};
-
 // A GIF's frames as a browser composes them.
 class GifFrames : public FrameSource {
 public:
@@ -96,7 +57,8 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
                 return s;
         std::unique_ptr<AnimationRenderer> copy = renderer.Clone();
         copy->SetCancelFlag(options.cancel);
-        RendererFrames frames(copy.get(), options.cancel);
+        RendererFrameSource frames(copy.get());
+        frames.SetCancel(options.cancel);
         WebpOptions webp;
         webp.compression = options.compression;
         webp.quality = options.quality;
@@ -114,7 +76,7 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
 }
 
 Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
-                               const WebpSaveOptions& webp) {
+                               const WebpSaveOptions& webp, SaveOutcome* outcome) {
     const QString gifPath = renderer.GetAnimationGifPath();
     if (gifPath.isEmpty())
         return Status::Error(QStringLiteral("Cannot open "));
@@ -129,7 +91,7 @@ Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOpti
     try {
         std::unique_ptr<AnimationRenderer> copy = renderer.Clone();
         copy->SetAnimationGifPath(stagedGif);
-        s = copy->WriteAnimatedGif(gif);
+        s = WriteAnimation(*copy, gif, outcome);
     } catch (const std::bad_alloc&) {
         s = Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/animation/animation_renderer.h"
+#include "core/animation/animation_save.h"
 #include "core/imaging/webp_writer.h"
 
 #include <atomic>
@@ -32,7 +33,7 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
 // it (WebpPathFor), both complete before either replaces its previous file.
 // Progress runs through the GIF, then again through the WebP.
 Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
-                               const WebpSaveOptions& webp);
+                               const WebpSaveOptions& webp, SaveOutcome* outcome = nullptr);
 
 // The WebP that goes with a GIF path: "name.gif" -> "name.webp".
 QString WebpPathFor(const QString& gifPath);

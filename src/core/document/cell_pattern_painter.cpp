@@ -5,26 +5,6 @@
 
 #include <ctime>
 
-TableGeometry TableGeometryOf(const AnimationRenderer& renderer) {
-    TableGeometry table;
-    table.width = renderer.GetTableWidth();
-    table.height = renderer.GetTableHeight();
-    table.rows = renderer.GetRows();
-    table.columns = renderer.GetColumns();
-    table.border = renderer.GetBorder();
-    table.cellColor = renderer.GetCellColor();
-    return table;
-}
-
-void SetTableGeometry(AnimationRenderer& renderer, const TableGeometry& table) {
-    renderer.SetCellColor(table.cellColor);
-    renderer.SetTableWidth(table.width);
-    renderer.SetTableHeight(table.height);
-    renderer.SetRows(table.rows);
-    renderer.SetColumns(table.columns);
-    renderer.SetBorder(table.border);
-}
-
 std::uint32_t SeedFromClock() {
     return std::uint32_t(std::time(nullptr));
 }
@@ -54,17 +34,18 @@ Status ApplyCellPattern(AnimationRenderer& renderer, const CellPatternParameters
         return s;
     auto mask = std::make_shared<CellMask>();
     std::uint32_t seed = 0;
-    const TableGeometry table = TableGeometryOf(renderer);
+    const TableGeometry table = renderer.Table();
     if (Status s = PaintCellMask(table, renderer.GetCellPicture(), parameters, mask.get(), &seed);
         !s)
         return s;
-    renderer.SetCellMask(mask);
+    const bool merged = renderer.GetMaskMode() == MaskMode::MergedIntoFrames;
+    renderer.SetMask(merged ? MaskMode::MergedIntoFrames : MaskMode::SeparateLayer, mask);
     if (result) {
         result->mask = mask;
         result->seed = seed;
         result->written = false;
     }
-    if (renderer.GetCellPatternFlag())
+    if (merged)
         return Status::Ok(); // merged into the frames at the next save
     if (renderer.GetCellGifPath().isEmpty())
         return Status::Error(QStringLiteral("There is no file to save the cell pattern to."));
@@ -77,10 +58,10 @@ Status ApplyCellPattern(AnimationRenderer& renderer, const CellPatternParameters
 
 void FitRendererTableToPhoto(AnimationRenderer& renderer, int photoWidth, int photoHeight,
                              int bumpsY, int lineWidth, int margin) {
-    SetTableGeometry(renderer, FitTableToPhoto(TableGeometryOf(renderer), photoWidth, photoHeight,
-                                               bumpsY, lineWidth, margin));
+    renderer.SetTable(
+        FitTableToPhoto(renderer.Table(), photoWidth, photoHeight, bumpsY, lineWidth, margin));
 }
 
 QSize RendererPhotoSize(const AnimationRenderer& renderer, int bumpsY, int lineWidth, int margin) {
-    return PhotoSizeForTable(TableGeometryOf(renderer), bumpsY, lineWidth, margin);
+    return PhotoSizeForTable(renderer.Table(), bumpsY, lineWidth, margin);
 }

@@ -1,8 +1,8 @@
 // A cell pattern painted for an animation renderer: the renderer's table
 // geometry (and, for a bitmap pattern, its cell picture) goes to the painter,
-// the new mask replaces the renderer's, and the mask meets its fate — with
-// the renderer's cell-pattern flag clear it is written at once as the cell
-// GIF (the page lays it over the animation); with the flag set it is kept,
+// the new mask replaces the renderer's, and the mask meets its fate — unless
+// the renderer's mask mode merges it into the frames it is written at once
+// as the cell GIF (the page lays it over the animation); merged, it is kept,
 // and the next animation save makes the frames' cell areas transparent.
 #pragma once
 
@@ -25,10 +25,6 @@ struct CellPatternResult {
     bool written = false; // written to the renderer's cell GIF path
 };
 
-TableGeometry TableGeometryOf(const AnimationRenderer& renderer);
-// Through the renderer's setters, so their limits apply.
-void SetTableGeometry(AnimationRenderer& renderer, const TableGeometry& table);
-
 // The seed of a pattern drawn now: the clock's seconds.
 std::uint32_t SeedFromClock();
 
@@ -39,7 +35,7 @@ Status PaintCellMask(const TableGeometry& table, const QImage& picture,
                      std::uint32_t* seedUsed = nullptr);
 
 // Checks the values, paints with the renderer's geometry and picture, hands
-// the renderer the new mask and writes or keeps it as its flag says. On a
+// the renderer the new mask and writes or keeps it as its mask mode says. On a
 // bad value or a table too large nothing changes; when the cell GIF cannot
 // be written the message names the file and the previous file is left as
 // it was (the renderer has the new mask all the same).

@@ -143,9 +143,9 @@ void VelmoraDocument::ResizeTable(const TableResize& size) {
 
 void VelmoraDocument::ResetTable(const CHtmlTable& table) {
     m_undo.clear();
-    ApplyTable(table);
     m_maskMode = table.HasCellPattern() ? MaskMode::SeparateLayer : MaskMode::None;
     m_pCellMask.reset();
+    ApplyTable(table);
     m_undo.setClean();
     m_bOtherChanges = false;
     UpdateModified();
@@ -153,9 +153,7 @@ void VelmoraDocument::ResetTable(const CHtmlTable& table) {
 
 void VelmoraDocument::ApplyTable(const CHtmlTable& table) {
     m_table = table;
-    for (const auto& renderer : m_renderers)
-        if (renderer)
-            CopyTableGeometryTo(*renderer);
+    GiveContext();
     Q_EMIT TableChanged();
 }
 
@@ -175,7 +173,7 @@ AnimationRenderer* VelmoraDocument::CreateRenderer(int type) {
     std::unique_ptr<AnimationRenderer> renderer = info->create();
     renderer->SetAnimationGifPath(m_preview.gif);
     renderer->SetCellGifPath(m_preview.cell);
-    SyncRenderer(*renderer);
+    renderer->SetContext(Context());
     m_renderers[std::size_t(type)] = std::move(renderer);
     m_nAnimationType = type;
     return m_renderers[std::size_t(type)].get();
@@ -185,19 +183,24 @@ AnimationRenderer* VelmoraDocument::Renderer(int type) const {
     return type >= 1 && type <= 6 ? m_renderers[std::size_t(type)].get() : nullptr;
 }
 
-void VelmoraDocument::CopyTableGeometryTo(AnimationRenderer& renderer) const {
-    renderer.SetCellColor(m_table.GetCellColor());
-    renderer.SetTableWidth(m_table.GetWidth());
-    renderer.SetTableHeight(m_table.GetHeight());
-    renderer.SetRows(m_table.GetRows());
-    renderer.SetColumns(m_table.GetColumns());
-    renderer.SetBorder(m_table.GetBorder());
+RenderContext VelmoraDocument::Context() const {
+    RenderContext context;
+    context.table.width = m_table.GetWidth();
+    context.table.height = m_table.GetHeight();
+    context.table.rows = m_table.GetRows();
+    context.table.columns = m_table.GetColumns();
+    context.table.border = m_table.GetBorder();
+    context.table.cellColor = m_table.GetCellColor();
+    context.maskMode = m_maskMode;
+    context.mask = m_pCellMask;
+    return context;
 }
 
-void VelmoraDocument::SyncRenderer(AnimationRenderer& renderer) const {
-    CopyTableGeometryTo(renderer);
-    renderer.SetCellMask(m_pCellMask);
-    renderer.SetCellPatternFlag(m_maskMode == MaskMode::MergedIntoFrames);
+void VelmoraDocument::GiveContext() {
+    const RenderContext context = Context();
+    for (const auto& renderer : m_renderers)
+        if (renderer)
+            renderer->SetContext(context);
 }
 
 Status VelmoraDocument::SetCellPattern(MaskMode mode, std::shared_ptr<const CellMask> mask) {
@@ -230,9 +233,7 @@ void VelmoraDocument::ApplyCellPattern(MaskMode mode, std::shared_ptr<const Cell
         SaveCellMaskGif(m_preview.cell, *mask, m_table.GetCellColor());
     m_maskMode = mode;
     m_pCellMask = std::move(mask);
-    for (const auto& renderer : m_renderers)
-        if (renderer)
-            SyncRenderer(*renderer);
+    GiveContext();
     const bool layer = mode == MaskMode::SeparateLayer;
     if (m_table.HasCellPattern() != layer) {
         m_table.SetCellPattern(layer);

@@ -5,6 +5,7 @@
 // windows edit the document and follow its signals, never each other.
 #pragma once
 
+#include "core/animation/animation_renderer.h"
 #include "core/base/status.h"
 #include "core/imaging/cell_mask.h"
 #include "core/page/html_table.h"
@@ -16,8 +17,6 @@
 #include <array>
 #include <memory>
 
-class AnimationRenderer;
-
 // The three files of a page set, side by side: base.htm, base.gif and
 // base-cell.gif. The page names its images by bare file name.
 struct PageSet {
@@ -26,10 +25,6 @@ struct PageSet {
     static PageSet ForBase(const QString& base);
     bool IsEmpty() const { return page.isEmpty(); }
 };
-
-// What becomes of the cell mask: nothing, a GIF of its own that the page
-// lays over the animation, or cut into the animation's frames.
-enum class MaskMode { None, SeparateLayer, MergedIntoFrames };
 
 // The table's values as Table Properties edits them one at a time.
 // PageStyle: 0 classic, 1 modern.
@@ -93,9 +88,10 @@ public:
     AnimationRenderer* Renderer(int type) const;
     AnimationRenderer* CurrentRenderer() const { return Renderer(m_nAnimationType); }
 
-    // Hands the table's size, grid and cell colour to a renderer. The
-    // document's own renderers get them at every change of the table.
-    void CopyTableGeometryTo(AnimationRenderer& renderer) const;
+    // What the renderers draw for: the table's geometry, the cell mask and
+    // its mode. The document's own renderers are given it at every change;
+    // a save gives it again to the renderer it saves.
+    RenderContext Context() const;
 
     MaskMode GetMaskMode() const { return m_maskMode; }
     std::shared_ptr<const CellMask> GetCellMask() const { return m_pCellMask; }
@@ -137,7 +133,7 @@ private:
     friend class CellPatternCommand;
     void ApplyTable(const CHtmlTable& table);
     void ApplyCellPattern(MaskMode mode, std::shared_ptr<const CellMask> mask);
-    void SyncRenderer(AnimationRenderer& renderer) const;
+    void GiveContext();
     void UpdateModified();
     void SetAnimationStale(bool stale);
 

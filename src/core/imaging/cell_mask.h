@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+// What becomes of a table's cell mask: nothing, a GIF of its own that the
+// page lays over the animation, or cut into the animation's frames.
+enum class MaskMode { None, SeparateLayer, MergedIntoFrames };
+
 class CellMask {
 public:
     CellMask() = default;

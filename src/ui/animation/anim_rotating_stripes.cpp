@@ -42,15 +42,14 @@ RotatingStripesRenderer* AnimRotatingStripes::StripesRenderer() const {
 }
 
 Status AnimRotatingStripes::OnSaveAnimatedGif() {
-    const VelmoraDocument* document = Host()->Document();
-    return RunSave([document](AnimationRenderer& base) {
+    // The save hands the renderer the document's table first, so Fit to
+    // Cell divides the table as it is now.
+    return RunSave([](AnimationRenderer& base) {
         auto& r = static_cast<RotatingStripesRenderer&>(base);
         if (!r.GetFitToCell()) {
             r.PrepareSave();
             return;
         }
-        if (document)
-            document->CopyTableGeometryTo(r);
         r.PrepareFitToCell();
     });
 }

@@ -1,6 +1,7 @@
 #include "ui/animation/animation_dialog.h"
 
-#include "core/animation/save_summary.h"
+#include "core/animation/animation_record.h"
+#include "core/animation/animation_save.h"
 #include "core/animation/stripes_renderer_base.h"
 #include "core/animation/webp_save.h"
 #include "core/document/velmora_document.h"
@@ -33,6 +34,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -70,6 +72,7 @@ AnimationRenderer* AnimationDialog::Renderer() const {
 void AnimationDialog::PlaceAtMainWindow() {
     QMainWindow* main = m_pHost->MainWindow();
     EnsureLivePreview();
+    MakeRoomForTitle(this);
     if (!main)
         return;
     adjustSize();
@@ -282,6 +285,73 @@ void AnimationDialog::OnCellPattern() {
     dialog->RunModal();
 }
 
+QWidget* AnimationDialog::ParameterControl(const QString& name) const {
+    QStringList names;
+    if (name == QLatin1String("colors")) {
+        names << QStringLiteral("numberOfColorsCombo");
+    } else if (name == QLatin1String("picture")) {
+        names << QStringLiteral("fileNameEdit");
+    } else if (name.size() == 6 && name.startsWith(QLatin1String("color"))) {
+        names << QStringLiteral("stripeColor%1Box").arg(name.back())
+              << QStringLiteral("cloudColor%1Box").arg(name.back());
+    } else {
+        QString camel;
+        bool upper = false;
+        for (const QChar ch : name) {
+            if (ch == QLatin1Char('-')) {
+                upper = true;
+                continue;
+            }
+            camel += upper ? ch.toUpper() : ch;
+            upper = false;
+        }
+        for (const char* kind : {"Edit", "Check", "Combo", "Box"})
+            names << camel + QLatin1String(kind);
+    }
+    for (const QString& objectName : names)
+        if (QWidget* w = findChild<QWidget*>(objectName))
+            return w;
+    return nullptr;
+}
+
+void AnimationDialog::ShowRecord(const AnimationRecord& record) {
+    for (const auto& [name, value] : record.values) {
+        QWidget* w = ParameterControl(name);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->setText(value);
+        } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            check->setChecked(value == QLatin1String("1"));
+        } else if (auto* box = qobject_cast<CColorBox*>(w)) {
+            const std::optional<COLORREF> color = ParseColorText(value);
+            if (!color)
+                continue;
+            int index = 0;
+            for (int i = 1; i < box->count() && index == 0; ++i)
+                if (box->ItemColor(i) == *color)
+                    index = i;
+            if (index == 0)
+                box->SetItemColor(0, *color);
+            box->setCurrentIndex(index);
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            const int index = combo->findText(value);
+            if (index >= 0)
+                combo->setCurrentIndex(index);
+        }
+    }
+    AnimationRenderer* renderer = Renderer();
+    if (!renderer)
+        return;
+    ApplyAnimationRecord(record, *renderer);
+    if (!record.seed)
+        return;
+    if (m_pSeedLabel)
+        m_pSeedLabel->setText(tr("Seed: %1").arg(*record.seed));
+    if (m_pSameSeedCheck) {
+        const QSignalBlocker block(m_pSameSeedCheck);
+        m_pSameSeedCheck->setEnabled(true);
+        m_pSameSeedCheck->setChecked(true);
+    }
+}
 void AnimationDialog::BindSeed(QLabel* seedLabel, QCheckBox* sameSeed) {
     m_pSeedLabel = seedLabel;
     m_pSameSeedCheck = sameSeed;
@@ -332,24 +402,44 @@ void AnimationDialog::EnsureLivePreview() {
     // preview joins their layout when the window is first placed or shown.
     if (m_pLivePreview)
         return;
+    // The preview, and under it what the saved animation lacks.
+    auto* column = new QWidget(this);
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
     m_pLivePreview = new LivePreview(
         [this]() -> std::unique_ptr<AnimationRenderer> {
             AnimationRenderer* r = Renderer();
             return r ? r->Clone() : nullptr;
         },
-        this);
+        column);
+    m_pStaleLabel = new QLabel(
+        tr("The saved animation does not match the cell pattern: save it again."), column);
+    m_pStaleLabel->setObjectName(QStringLiteral("staleAnimationLabel"));
+    m_pStaleLabel->setWordWrap(true);
+    m_pStaleLabel->setMaximumWidth(m_pLivePreview->width());
+    m_pStaleLabel->setStyleSheet(QStringLiteral("color: #a01010"));
+    const VelmoraDocument* doc = m_pHost->Document();
+    m_pStaleLabel->setVisible(doc && doc->AnimationStale());
+    if (doc)
+        connect(doc, &VelmoraDocument::AnimationStaleChanged, m_pStaleLabel, &QLabel::setVisible);
+    stack->addWidget(m_pLivePreview);
+    stack->addWidget(m_pStaleLabel);
+    stack->addStretch();
     if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
-        box->addWidget(m_pLivePreview, 0, Qt::AlignTop);
+        box->addWidget(column, 0, Qt::AlignTop);
     } else if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
-        grid->addWidget(m_pLivePreview, 0, grid->columnCount(), std::max(1, grid->rowCount()), 1,
+        grid->addWidget(column, 0, grid->columnCount(), std::max(1, grid->rowCount()), 1,
                         Qt::AlignTop);
     } else if (layout()) {
-        layout()->addWidget(m_pLivePreview);
+        layout()->addWidget(column);
     } else {
         // Controls placed by hand: the preview goes below them.
-        m_pLivePreview->move(childrenRect().left(), childrenRect().bottom() + 6);
-        resize(std::max(width(), m_pLivePreview->geometry().right() + 6),
-               m_pLivePreview->geometry().bottom() + 6);
+        column->hide();
+        const QRect controls = childrenRect();
+        column->show();
+        column->adjustSize();
+        column->move(controls.left(), controls.bottom() + 6);
+        resize(std::max(width(), column->geometry().right() + 6), column->geometry().bottom() + 6);
     }
     WatchEdits();
     m_pLivePreview->Changed();
@@ -417,6 +507,9 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     std::shared_ptr<AtomicProgress> progress;
     Status refused;
     try {
+        // The save draws for the document as it is now.
+        if (const VelmoraDocument* doc = m_pHost->Document())
+            renderer->SetContext(doc->Context());
         prepare(*renderer);
         // A save that cannot be made is refused before the progress dialog.
         refused = renderer->CheckSave();
@@ -455,7 +548,8 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     });
     tick.start(50);
     const bool webp = m_pWebpCheck && m_pWebpCheck->isChecked();
-    watcher.setFuture(QtConcurrent::run([snapshot, progress, webp] {
+    auto outcome = std::make_shared<SaveOutcome>();
+    watcher.setFuture(QtConcurrent::run([snapshot, progress, outcome, webp] {
         SaveOptions options;
         options.progress = progress.get();
         options.cancel = &progress->m_cancel;
@@ -466,11 +560,11 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
                 WebpSaveOptions webpOptions;
                 webpOptions.progress = progress.get();
                 webpOptions.cancel = &progress->m_cancel;
-                return WriteAnimatedGifAndWebp(*snapshot, options, webpOptions);
+                return WriteAnimatedGifAndWebp(*snapshot, options, webpOptions, outcome.get());
             }
             // A WebP left from an earlier save would show the old animation
             // on a modern page; without one the page set makes it anew.
-            if (Status s = snapshot->WriteAnimatedGif(options); !s)
+            if (Status s = WriteAnimation(*snapshot, options, outcome.get()); !s)
                 return s;
             QFile::remove(WebpPathFor(snapshot->GetAnimationGifPath()));
             return Status::Ok();
@@ -487,13 +581,9 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
     const Status status = watcher.result();
     if (status) {
         const QString saved = tr("Animated gif saved to disk");
-        // The summary and notes are about the prepared save, which the
-        // snapshot holds. The summary says itself how browsers play short
-        // frames, so of the notes only the type's own are added.
-        const QStringList summary =
-            SaveSummary(*snapshot, QFileInfo(snapshot->GetAnimationGifPath()).size());
+        const QStringList& summary = outcome->summary;
         QStringList lines{saved};
-        lines << summary << snapshot->SaveNotes();
+        lines << summary << outcome->notes;
         ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
         if (QMainWindow* main = m_pHost->MainWindow())
             main->statusBar()->showMessage(saved + QStringLiteral(": ") +

@@ -13,6 +13,7 @@
 #include <functional>
 
 class AnimationHost;
+struct AnimationRecord;
 class CColorBox;
 class LivePreview;
 class QCheckBox;
@@ -44,6 +45,13 @@ public:
     // The looping preview beside the controls; nullptr until the window is
     // placed or shown.
     LivePreview* LivePreviewLabel() const { return m_pLivePreview; }
+
+    // A recorded animation shown in the window just opened. The controls
+    // are set first (their handlers pass most values on), then the record is
+    // applied to the renderer as it is, so the renderer holds exactly what
+    // was saved even where a control has no exact counterpart; its seed is
+    // the one "Same seed" repeats.
+    void ShowRecord(const AnimationRecord& record);
 
     // Operations the cell-pattern picker uses.
     void SetWidthText(int width);
@@ -101,6 +109,10 @@ protected:
     void reject() override;
 
 private:
+    // The control showing a recorded parameter, by the names the windows
+    // give their controls: "stripe-width" is stripeWidthEdit, "colors"
+    // numberOfColorsCombo, "color2" stripeColor2Box or cloudColor2Box.
+    QWidget* ParameterControl(const QString& name) const;
     void EnsureLivePreview();
     void FollowMergedPattern();
     void WatchEdits();
@@ -114,4 +126,5 @@ private:
     QCheckBox* m_pSameSeedCheck = nullptr;
     LivePreview* m_pLivePreview = nullptr;
     QCheckBox* m_pWebpCheck = nullptr;
+    QLabel* m_pStaleLabel = nullptr;
 };

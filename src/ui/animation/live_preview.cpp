@@ -25,6 +25,27 @@ QSize FitInto(QSize size, int maxWidth, int maxHeight) {
                  std::max(1, int(std::lround(size.height() * scale))));
 }
 
+// A mask merged into the frames cuts the preview as the save cuts the
+// frames: the cell area shows the cell colour (the page shows the table's
+// cells through the transparent pixels). The frame is `scale` times the
+// frame the mask was painted for.
+void CutByMask(QImage* frame, const CellMask& mask, double scaleX, double scaleY, QRgb cell) {
+    for (int y = 0; y < frame->height(); ++y) {
+        const int my = int(y / scaleY);
+        if (my >= mask.Height())
+            break;
+        auto* row = reinterpret_cast<QRgb*>(frame->scanLine(y));
+        const std::uint8_t* cells = mask.Row(my);
+        for (int x = 0; x < frame->width(); ++x) {
+            const int mx = int(x / scaleX);
+            if (mx >= mask.Width())
+                break;
+            if (cells[mx])
+                row[x] = cell;
+        }
+    }
+}
+
 } // namespace
 
 LivePreview::LivePreview(std::function<std::unique_ptr<AnimationRenderer>()> source,
@@ -133,11 +154,18 @@ LivePreview::Frames LivePreview::Draw(AnimationRenderer* r, const std::atomic<bo
     Frames out;
     try {
         r->SetCancelFlag(cancel);
-        const QSize reduced =
-            FitInto(QSize(r->GetFrameWidth(), r->GetFrameHeight()), kMaxWidth, kMaxHeight);
+        const QSize full(r->GetFrameWidth(), r->GetFrameHeight());
+        const QSize reduced = FitInto(full, kMaxWidth, kMaxHeight);
         r->SetFrameWidth(reduced.width());
         r->SetFrameHeight(reduced.height());
         r->PrepareSave();
+        // Types that assemble the whole table draw it at full size.
+        const bool scaled = r->OutputSize() == reduced;
+        const double scaleX = scaled ? double(reduced.width()) / full.width() : 1.0;
+        const double scaleY = scaled ? double(reduced.height()) / full.height() : 1.0;
+        const CellMask* mask = r->ActiveMask();
+        const COLORREF cellColor = r->GetCellColor();
+        const QRgb cell = qRgb(RedOf(cellColor), GreenOf(cellColor), BlueOf(cellColor));
         Status ok = r->CheckSave();
         if (ok)
             ok = r->CheckPreparedSave();
@@ -172,6 +200,8 @@ LivePreview::Frames LivePreview::Draw(AnimationRenderer* r, const std::atomic<bo
             r->DrawFrame(int(index), &frame);
             if (cancel && cancel->load())
                 return {};
+            if (mask)
+                CutByMask(&frame, *mask, scaleX, scaleY, cell);
             if (frame.width() > kMaxWidth || frame.height() > kMaxHeight) {
                 frame = frame.scaled(FitInto(frame.size(), kMaxWidth, kMaxHeight),
                                      Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

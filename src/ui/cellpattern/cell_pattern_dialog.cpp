@@ -23,6 +23,7 @@ void CellPatternDialog::SetTestHook(TestHook hook) {
 }
 
 int CellPatternDialog::RunModal() {
+    MakeRoomForTitle(this);
     if (Hook())
         return Hook()(*this);
     return exec();
@@ -47,17 +48,9 @@ void CellPatternDialog::SetChoice(MaskMode mode, const QImage& picture) {
 }
 
 TableGeometry CellPatternDialog::Geometry() const {
-    TableGeometry g;
-    if (const VelmoraDocument* doc = m_pHost->Document()) {
-        const CHtmlTable& table = doc->Table();
-        g.width = table.GetWidth();
-        g.height = table.GetHeight();
-        g.rows = table.GetRows();
-        g.columns = table.GetColumns();
-        g.border = table.GetBorder();
-        g.cellColor = table.GetCellColor();
-    }
-    return g;
+    if (const VelmoraDocument* doc = m_pHost->Document())
+        return doc->Context().table;
+    return TableGeometry();
 }
 
 Status CellPatternDialog::BeforePaint(VelmoraDocument&, const CellPatternParameters&) {

@@ -55,9 +55,21 @@ private:
 CColorBox::CColorBox(QWidget* parent) : QComboBox(parent) {
     setItemDelegate(new ColorItemDelegate(this));
     setMinimumHeight(kItemHeight + 4);
-    setMinimumWidth(120);
-    // Wide enough for the swatch and the longest name side by side.
-    view()->setMinimumWidth(2 * fontMetrics().horizontalAdvance(QStringLiteral("Custom...")) + 24);
+    // Wide enough for the swatch and the longest name side by side (the
+    // name takes half the box), and for the default's mark: a narrow swatch
+    // and "#rrggbb (default)" in the smaller italic the box draws it in.
+    int longest = 0;
+    for (const ColorTableEntry* table : {kAnimationColorTable, kColorBoxTable})
+        for (int i = 0; i < 17; ++i)
+            longest = std::max(longest, fontMetrics().horizontalAdvance(tr(table[i].name)));
+    QFont mark = font();
+    mark.setItalic(true);
+    mark.setPointSizeF(mark.pointSizeF() * 0.85);
+    const int markWidth =
+        QFontMetrics(mark).horizontalAdvance(tr("%1 (default)").arg(QStringLiteral("#ffffff")));
+    const int arrow = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    setMinimumWidth(std::max({120, 2 * (longest + 8) + arrow, 24 + 3 + markWidth + 6 + arrow}));
+    view()->setMinimumWidth(2 * (longest + 8) + 8);
 }
 
 void CColorBox::Fill() {

@@ -1,5 +1,9 @@
 #include "ui/controls/dialog_text.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QWidget>
+#include <algorithm>
 #include <limits>
 
 int AtoiText(const QString& text, int maxChars) {
@@ -19,4 +23,17 @@ int AtoiText(const QString& text, int maxChars) {
             return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
     }
     return int(negative ? -value : value);
+}
+
+void MakeRoomForTitle(QWidget* window) {
+    // Title bars use a bold face a little larger than the application's;
+    // the buttons and margins take about as much again as three icons.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.1);
+    const int width = QFontMetrics(font).horizontalAdvance(window->windowTitle()) + 3 * 24 + 24;
+    if (window->minimumWidth() < width)
+        window->setMinimumWidth(width);
+    if (window->width() < width)
+        window->resize(width, window->height());
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/version.h"
 #include "core/base/window_placement.h"
+#include "ui/shell/lock_key_panes.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/tool_icons.h"
 #include "ui/shell/velmora_doc.h"
@@ -51,6 +52,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pPageSize->setObjectName(QStringLiteral("pageSizePane"));
     m_pPageSize->hide();
     statusBar()->addPermanentWidget(m_pPageSize);
+    statusBar()->addPermanentWidget(new LockKeyPanes(this));
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
     UpdateMenus();
 }

@@ -54,81 +54,6 @@ QString RunSaveDialog(QWidget* parent) {
                                         nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
-// The window's control for a parameter, by the names the windows give
-// them: "stripe-width" is stripeWidthEdit, "colors" numberOfColorsCombo,
-// "color2" stripeColor2Box or cloudColor2Box.
-QWidget* ControlFor(QWidget* window, const QString& name) {
-    QStringList names;
-    if (name == QLatin1String("colors")) {
-        names << QStringLiteral("numberOfColorsCombo");
-    } else if (name == QLatin1String("picture")) {
-        names << QStringLiteral("fileNameEdit");
-    } else if (name.size() == 6 && name.startsWith(QLatin1String("color"))) {
-        names << QStringLiteral("stripeColor%1Box").arg(name.back())
-              << QStringLiteral("cloudColor%1Box").arg(name.back());
-    } else {
-        QString camel;
-        bool upper = false;
-        for (const QChar ch : name) {
-            if (ch == QLatin1Char('-')) {
-                upper = true;
-                continue;
-            }
-            camel += upper ? ch.toUpper() : ch;
-            upper = false;
-        }
-        for (const char* kind : {"Edit", "Check", "Combo", "Box"})
-            names << camel + QLatin1String(kind);
-    }
-    for (const QString& objectName : names)
-        if (QWidget* w = window->findChild<QWidget*>(objectName))
-            return w;
-    return nullptr;
-}
-
-// Shows a recorded animation in a window just opened. The controls are set
-// first (their handlers pass most values on), then the record is applied to
-// the renderer as it is, so the renderer holds exactly what was saved even
-// where a control has no exact counterpart; its seed is the one to repeat.
-void ShowRecordInWindow(AnimationDialog* dialog, const AnimationRecord& record) {
-    for (const auto& [name, value] : record.values) {
-        QWidget* w = ControlFor(dialog, name);
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            edit->setText(value);
-        } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
-            check->setChecked(value == QLatin1String("1"));
-        } else if (auto* box = qobject_cast<CColorBox*>(w)) {
-            const std::optional<COLORREF> color = ParseColorText(value);
-            if (!color)
-                continue;
-            int index = 0;
-            for (int i = 1; i < box->count() && index == 0; ++i)
-                if (box->ItemColor(i) == *color)
-                    index = i;
-            if (index == 0)
-                box->SetItemColor(0, *color);
-            box->setCurrentIndex(index);
-        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            const int index = combo->findText(value);
-            if (index >= 0)
-                combo->setCurrentIndex(index);
-        }
-    }
-    AnimationRenderer* renderer = dialog->Renderer();
-    if (!renderer)
-        return;
-    ApplyAnimationRecord(record, *renderer);
-    if (!record.seed)
-        return;
-    if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("seedLabel")))
-        label->setText(QObject::tr("Seed: %1").arg(*record.seed));
-    if (auto* same = dialog->findChild<QCheckBox*>(QStringLiteral("sameSeedCheck"))) {
-        const QSignalBlocker block(same);
-        same->setEnabled(true);
-        same->setChecked(true);
-    }
-}
-
 } // namespace
 
 void CVelmoraView::SetSavePathChooser(SavePathChooser chooser) {
@@ -293,7 +218,7 @@ void CVelmoraView::OnAnimateTable(bool fromTablePro) {
     if (m_pRestoredAnimation) {
         const AnimationTypeInfo* info = AnimationTypeByName(m_pRestoredAnimation->type);
         if (info && info->rendererType == type) {
-            ShowRecordInWindow(dialog, *m_pRestoredAnimation);
+            dialog->ShowRecord(*m_pRestoredAnimation);
             m_pRestoredAnimation.reset();
         }
     }
