@@ -53,6 +53,7 @@ bench:
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 	@bench/compare-encoders $(BUILD_DIR)
 	@bench/render-saves $(BUILD_DIR)
+	@bench/compare-webp $(BUILD_DIR)
 
 # Sanitizer and fuzzing builds, each in its own folder, with clang.
 SAN_CXX ?= clang++

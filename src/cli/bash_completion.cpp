@@ -199,6 +199,9 @@ int main(int argc, char* argv[]) {
     --cell-pattern)
       COMPREPLY=($(compgen -W "$patterns" -- "$cur"))
       return ;;
+    --format) COMPREPLY=($(compgen -W "gif webp both" -- "$cur")); return ;;
+    --webp-compression) COMPREPLY=($(compgen -W "auto lossless lossy" -- "$cur")); return ;;
+    --style) COMPREPLY=($(compgen -W "classic modern" -- "$cur")); return ;;
     --cell-set)
       kind=
       for ((i = 2; i < cword; i++)); do

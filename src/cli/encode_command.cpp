@@ -1,8 +1,10 @@
 #include "cli/encode_command.h"
 
 #include "cli/arguments.h"
+#include "cli/output_format.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/base/staged_file_set.h"
 #include "core/imaging/frame_encoder.h"
 
 #include <QFile>
@@ -38,7 +40,7 @@ Options:
   --loops N         loop count, 0 = forever (0..65535; default 0)
   --disposal M      disposal method of every frame (0..3; default 0)
   --threads N       worker threads (default: one per core)
-  --help            show this text
+%1  --help            show this text
 
 Limits: a frame also has to fit in memory, which a save needs about 8 bytes a
 pixel for (a 65535 x 65535 frame takes 32 GiB); a larger one is refused with
@@ -48,8 +50,12 @@ frames are taken from one file.
 It prints the frame count, the palette size, the frames with their own
 palette, the seconds taken and each stage's CPU seconds (summed over threads;
 waiting does not count).
+With --format webp the frames go into an animated WebP as they are (full
+colour; FILE.webp, or FILE.gif's name with .webp), with both into the GIF and
+the WebP beside it, which replace the previous files together or not at all.
 Exit status: 0 written, 1 a file could not be read or written or memory ran
-out (the previous FILE.gif is kept), 2 a wrong option or value.
+out (the previous files are kept), 2 a wrong option or value (a frame over
+16383 pixels a side for a WebP).
 )";
 
 namespace {
@@ -120,10 +126,11 @@ int RunEncodeCommand(const QStringList& args) {
     QString in, out;
     EncodeOptions options;
     int delay = 10;
+    OutputFormatOptions format;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            PrintOut(QString::fromUtf8(kEncodeHelp).trimmed());
+            PrintOut(QString::fromUtf8(kEncodeHelp).arg(OutputFormatHelp()).trimmed());
             return kExitOk;
         } else if (arg == QLatin1String("--size")) {
             const QString text = reader.Value(arg);
@@ -166,6 +173,7 @@ int RunEncodeCommand(const QStringList& args) {
             options.disposal = reader.IntValue(arg, 0, 3);
         } else if (arg == QLatin1String("--threads")) {
             options.threads = reader.IntValue(arg, 1, 256);
+        } else if (ReadOutputFormatOption(arg, reader, &format)) {
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
@@ -177,10 +185,23 @@ int RunEncodeCommand(const QStringList& args) {
     if (out.isEmpty())
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
 
+    if (format.WritesWebp()) {
+        if (Status s = CheckWebpFrameSize(size); !s) {
+            PrintError(
+                QStringLiteral("velmora-cli encode: %1 (nothing was written)").arg(s.message()));
+            return kExitUsage;
+        }
+    }
+    const QString gifOut = GifTarget(out, format);
+    const QString webpOut = WebpTarget(out, format);
     // Everything that can be known to fail is refused before any work.
-    if (Status s = AtomicFile::CheckTarget(out); !s) {
-        PrintError(s.message());
-        return kExitFailure;
+    for (const QString& target : {gifOut, webpOut}) {
+        if (target.isEmpty())
+            continue;
+        if (Status s = AtomicFile::CheckTarget(target); !s) {
+            PrintError(s.message());
+            return kExitFailure;
+        }
     }
     if (!FramesFitInMemory(size.width(), size.height(), 1)) {
         PrintError(QStringLiteral("Not enough memory for a %1 x %2 frame: a save needs %3 MiB "
@@ -219,11 +240,45 @@ int RunEncodeCommand(const QStringList& args) {
         return kExitUsage;
     }
     RawFrameSource source(&file, size, int(frames), delay);
+    // Both files are complete before either replaces anything.
+    StagedFileSet files;
+    QString gifPath = gifOut, webpPath = webpOut;
+    if (format.format == AnimationFormat::Both) {
+        Status staged;
+        gifPath = files.Stage(gifOut, &staged);
+        if (staged)
+            webpPath = files.Stage(webpOut, &staged);
+        if (!staged) {
+            PrintError(staged.message());
+            return kExitFailure;
+        }
+    }
     EncodeStats stats;
-    const Status status = EncodeAnimatedGif(source, out, options, nullptr, &stats);
-    if (!status) {
-        PrintError(status.message());
-        return kExitFailure;
+    if (format.WritesGif()) {
+        if (Status s = EncodeAnimatedGif(source, gifPath, options, nullptr, &stats); !s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
+    }
+    if (format.WritesWebp()) {
+        WebpOptions webp;
+        webp.compression = format.compression;
+        webp.quality = format.quality;
+        webp.threads = options.threads;
+        WebpStats webpStats;
+        Status s = EncodeAnimatedWebp(source, webpPath, webp, nullptr, &webpStats);
+        if (s && format.format == AnimationFormat::Both)
+            s = files.Commit();
+        if (!s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
+        PrintOut(QStringLiteral("webp: frames=%1 compression=%2 seconds=%3")
+                     .arg(webpStats.frames)
+                     .arg(webpStats.lossless ? QStringLiteral("lossless") : QStringLiteral("lossy"))
+                     .arg(webpStats.wallSeconds, 0, 'f', 3));
+        if (!format.WritesGif())
+            return kExitOk;
     }
     PrintOut(QStringLiteral("frames=%1 colors=%2 local-palettes=%3 seconds=%4")
                  .arg(stats.frames)

@@ -3,19 +3,22 @@
 #include "cli/arguments.h"
 #include "core/animation/animation_record.h"
 #include "core/imaging/gif_reader.h"
+#include "core/imaging/webp_reader.h"
 #include "core/page/page_names.h"
 #include "core/page/page_reader.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 
 namespace {
 
-const char* const kInfoHelp = R"(Usage: velmora-cli info FILE.gif|FILE.htm
+const char* const kInfoHelp = R"(Usage: velmora-cli info FILE.gif|FILE.webp|FILE.htm
 
 Prints what the file holds. For a GIF: its size, frames and their delays, the
 loop count, the comment, and the animation it was saved from (type, values and
-seed) when Velmora saved it. For a page Velmora wrote: the table's values and
+seed) when Velmora saved it. For an animated WebP the same (delays in
+milliseconds), whether it has transparency and how its frames are compressed. For a page Velmora wrote: the table's values and
 the GIFs it names, each described as above; a page Velmora did not write is
 said to be one.
 
@@ -56,6 +59,57 @@ QString CommentLine(const GifAnimation& gif) {
     return line;
 }
 
+QStringList DescribeRecord(const std::optional<AnimationRecord>& record) {
+    QStringList lines;
+    if (!record) {
+        lines << QStringLiteral("animation: not recorded (not saved by Velmora)");
+        return lines;
+    }
+    lines << QStringLiteral("animation: %1").arg(record->type);
+    if (!record->version.isEmpty())
+        lines << QStringLiteral("  saved by: Velmora %1").arg(record->version);
+    for (const auto& [name, value] : record->values)
+        lines << QStringLiteral("  %1: %2").arg(name, value);
+    lines << QStringLiteral("  seed: %1")
+                 .arg(record->seed ? QString::number(*record->seed)
+                                   : QStringLiteral("(none: the type draws no random numbers)"));
+    return lines;
+}
+
+QString DescribeWebp(const QString& path, const QString& indent, Status* status) {
+    WebpAnimation webp;
+    // A description needs the frame list and the record, never the pixels.
+    *status = ReadWebp(path, &webp, false);
+    if (!*status)
+        return QString();
+    QStringList runs;
+    for (std::size_t i = 0; i < webp.durations.size();) {
+        std::size_t j = i;
+        while (j < webp.durations.size() && webp.durations[j] == webp.durations[i])
+            ++j;
+        runs << QStringLiteral("%1 x %2").arg(webp.durations[i]).arg(j - i);
+        i = j;
+    }
+    const auto lossless = std::count(webp.lossless.begin(), webp.lossless.end(), true);
+    QStringList lines;
+    lines << QStringLiteral("format: %1")
+                 .arg(webp.animated ? QStringLiteral("animated WebP")
+                                    : QStringLiteral("WebP (still)"));
+    lines << QStringLiteral("size: %1 x %2").arg(webp.width).arg(webp.height);
+    lines << QStringLiteral("frames: %1").arg(webp.durations.size());
+    lines << QStringLiteral("delays (ms x frames): %1").arg(runs.join(QStringLiteral(", ")));
+    lines << QStringLiteral("loop: %1")
+                 .arg(webp.loops == 0 ? QStringLiteral("forever") : QString::number(webp.loops));
+    lines << QStringLiteral("alpha: %1").arg(YesNo(webp.hasAlpha));
+    lines << QStringLiteral("compression: %1")
+                 .arg(lossless == qsizetype(webp.lossless.size()) ? QStringLiteral("lossless")
+                      : lossless == 0                             ? QStringLiteral("lossy")
+                                      : QStringLiteral("mixed (%1 lossless frames)").arg(lossless));
+    lines << DescribeRecord(webp.record.isEmpty() ? std::nullopt
+                                                  : ParseAnimationRecord(webp.record));
+    return indent + lines.join(QLatin1Char('\n') + indent);
+}
+
 QString DescribeGif(const QString& path, const QString& indent, Status* status) {
     GifAnimation gif;
     // A description needs the frame list and the record, never the pixels.
@@ -74,20 +128,7 @@ QString DescribeGif(const QString& path, const QString& indent, Status* status) 
     if (gif.missingTrailer)
         lines << QStringLiteral("note: the file ends without its trailer byte (as a cut "
                                 "download does); browsers show its frames");
-    const std::optional<AnimationRecord> record = FindAnimationRecord(gif);
-    if (!record) {
-        lines << QStringLiteral("animation: not recorded (not saved by Velmora)");
-    } else {
-        lines << QStringLiteral("animation: %1").arg(record->type);
-        if (!record->version.isEmpty())
-            lines << QStringLiteral("  saved by: Velmora %1").arg(record->version);
-        for (const auto& [name, value] : record->values)
-            lines << QStringLiteral("  %1: %2").arg(name, value);
-        lines << QStringLiteral("  seed: %1")
-                     .arg(record->seed
-                              ? QString::number(*record->seed)
-                              : QStringLiteral("(none: the type draws no random numbers)"));
-    }
+    lines << DescribeRecord(FindAnimationRecord(gif));
     return indent + lines.join(QLatin1Char('\n') + indent);
 }
 
@@ -114,9 +155,19 @@ int DescribePage(const QString& path) {
     lines << QStringLiteral("cell colour: %1").arg(ColorText(t.GetCellColor()));
     lines << QStringLiteral("page colour: %1").arg(ColorText(page->pageColor));
     lines << QStringLiteral("cell layer: %1").arg(YesNo(t.HasCellPattern()));
+    lines << QStringLiteral("style: %1").arg(PageStyleName(t.GetPageStyle()));
     QStringList gifs{page->animationName};
     if (t.HasCellPattern())
         gifs << page->cellPatternName;
+    // A modern page names its WebPs too.
+    if (t.GetPageStyle() == PageStyle::Modern) {
+        const PageImageNames names = ImageNamesFor(
+            page->imageBase.isEmpty() ? QStringLiteral("page") : QStringLiteral("page.htm"),
+            page->imageBase);
+        gifs << names.animationWebp;
+        if (t.HasCellPattern())
+            gifs << names.cellPatternWebp;
+    }
     int result = kExitOk;
     const QString folder = FolderOf(path);
     for (const QString& name : gifs) {
@@ -127,7 +178,9 @@ int DescribePage(const QString& path) {
             continue;
         }
         Status status;
-        const QString text = DescribeGif(gifPath, QStringLiteral("  "), &status);
+        const QString text = name.endsWith(QLatin1String(".webp"))
+                                 ? DescribeWebp(gifPath, QStringLiteral("  "), &status)
+                                 : DescribeGif(gifPath, QStringLiteral("  "), &status);
         if (!status) {
             lines << QStringLiteral("  unreadable: %1").arg(status.message());
             result = kExitFailure;
@@ -148,12 +201,15 @@ int RunInfoCommand(const QStringList& args) {
         return kExitOk;
     }
     if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
-        throw UsageError(QStringLiteral("velmora-cli info: name one GIF or page\nTry "
+        throw UsageError(QStringLiteral("velmora-cli info: name one GIF, WebP or page\nTry "
                                         "'velmora-cli info --help'."));
     const QString path = args[0];
-    if (QFileInfo(path).suffix().compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0) {
+    const QString suffix = QFileInfo(path).suffix();
+    const bool webp = suffix.compare(QLatin1String("webp"), Qt::CaseInsensitive) == 0;
+    if (webp || suffix.compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0) {
         Status status;
-        const QString text = DescribeGif(path, QString(), &status);
+        const QString text =
+            webp ? DescribeWebp(path, QString(), &status) : DescribeGif(path, QString(), &status);
         if (!status) {
             PrintError(QStringLiteral("velmora-cli info: %1").arg(status.message()));
             return kExitFailure;

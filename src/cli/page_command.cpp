@@ -4,6 +4,7 @@
 #include "cli/cell_pattern_command.h"
 #include "core/animation/animation_save.h"
 #include "core/animation/moving_stripes_renderer.h"
+#include "core/animation/webp_save.h"
 #include "core/base/atomic_file.h"
 #include "core/base/atomic_write.h"
 #include "core/base/staged_file_set.h"
@@ -44,6 +45,12 @@ clamps it):
   --image-name NAME     name the images NAME.gif and NAME-cell.gif instead of
                         using the page's own base name (empty: the page's);
                         they sit in BASE's folder
+  --style STYLE         classic (default: the HTML 4 page Velmora has always
+                        written) or modern (HTML5 with CSS: the table shows
+                        BASE.webp where the browser takes WebP, BASE.gif
+                        elsewhere). A modern page needs its WebPs: a missing
+                        BASE.webp (and BASE-cell.webp with --cell-layer) is
+                        made from its GIF
   --help                show this text
 
 Limits: a page holds at most 1 GiB of text (about 30 million cells); a
@@ -57,7 +64,8 @@ const char* const kDemoHelp =
     R"(Usage: velmora-cli demo [DIR]
 
 Writes two example page sets into DIR, by default ./velmora-demo: demo.htm
-with its animation demo.gif (Moving Stripes), and pattern.htm, the same
+with its animation demo.gif (Moving Stripes) and the same as an animated
+WebP, demo.webp, and pattern.htm, the same
 animation (pattern.gif) seen through a craft-scissors cell pattern laid over
 it (pattern-cell.gif); and tells how to open them.
 )";
@@ -73,6 +81,7 @@ struct PageOptions {
     std::optional<COLORREF> cellColor, pageColor;
     bool cellLayer = false;
     QString imageName;
+    PageStyle style = PageStyle::Classic;
 };
 
 // A base whose file name part is empty, "." or ".." names a folder: its page
@@ -88,6 +97,8 @@ struct PageSetPaths {
     QString page;
     QString animation;
     QString cellPattern;
+    QString animationWebp;
+    QString cellPatternWebp;
 };
 
 PageSetPaths PathsOf(const QString& base, const QString& imageName) {
@@ -97,6 +108,8 @@ PageSetPaths PathsOf(const QString& base, const QString& imageName) {
     const QString folder = FolderOf(base);
     paths.animation = folder + names.animation;
     paths.cellPattern = folder + names.cellPattern;
+    paths.animationWebp = folder + names.animationWebp;
+    paths.cellPatternWebp = folder + names.cellPatternWebp;
     return paths;
 }
 
@@ -129,6 +142,12 @@ int CheckPageSet(const CHtmlTable& table, const PageSetPaths& paths, const QStri
         s = AtomicFile::CheckTarget(paths.animation);
     if (s && table.HasCellPattern())
         s = CheckCellPattern(paths.cellPattern);
+    if (table.GetPageStyle() == PageStyle::Modern) {
+        if (s)
+            s = AtomicFile::CheckTarget(paths.animationWebp);
+        if (s && table.HasCellPattern())
+            s = AtomicFile::CheckTarget(paths.cellPatternWebp);
+    }
     if (!s) {
         PrintError(s.message());
         return kExitFailure;
@@ -154,12 +173,33 @@ int WritePageSet(const CHtmlTable& table, const QString& base, const QString& im
         return kExitFailure;
     };
     Status s;
+    QString stagedAnimation;
     if (writeAnimation) {
-        const QString staged = files.Stage(paths.animation, &s);
+        stagedAnimation = files.Stage(paths.animation, &s);
         if (!s)
             return failed(s);
-        if (s = CopyFileAtomically(kDefaultAnimation, staged); !s)
+        if (s = CopyFileAtomically(kDefaultAnimation, stagedAnimation); !s)
             return failed(s);
+    }
+    // A modern page prefers the WebPs by type, and a browser that takes
+    // WebP does not fall back to the GIF when the WebP is missing: each
+    // missing one (or one whose GIF is new) is made from its GIF.
+    QStringList madeWebps;
+    if (table.GetPageStyle() == PageStyle::Modern) {
+        std::vector<std::pair<QString, QString>> webps; // GIF, WebP
+        if (writeAnimation || !QFileInfo::exists(paths.animationWebp))
+            webps.emplace_back(writeAnimation ? stagedAnimation : paths.animation,
+                               paths.animationWebp);
+        if (table.HasCellPattern() && !QFileInfo::exists(paths.cellPatternWebp))
+            webps.emplace_back(paths.cellPattern, paths.cellPatternWebp);
+        for (const auto& [gif, webp] : webps) {
+            const QString staged = files.Stage(webp, &s);
+            if (!s)
+                return failed(s);
+            if (s = WriteWebpFromGif(gif, staged); !s)
+                return failed(s);
+            madeWebps << webp;
+        }
     }
     const QString stagedPage = files.Stage(paths.page, &s);
     if (!s)
@@ -172,6 +212,8 @@ int WritePageSet(const CHtmlTable& table, const QString& base, const QString& im
     PrintOut(paths.page);
     if (writeAnimation)
         PrintOut(paths.animation);
+    for (const QString& webp : madeWebps)
+        PrintOut(webp);
     return kExitOk;
 }
 
@@ -219,6 +261,12 @@ int RunPageCommand(const QStringList& args) {
             if (o.imageName.contains(QLatin1Char('/')) || o.imageName.contains(QLatin1Char('\\')) ||
                 o.imageName == QLatin1String(".") || o.imageName == QLatin1String(".."))
                 reader.BadValue(arg, o.imageName, QStringLiteral("a file name without a folder"));
+        } else if (arg == QLatin1String("--style")) {
+            const QString name = reader.Value(arg);
+            const std::optional<PageStyle> style = PageStyleFromName(name);
+            if (!style)
+                reader.BadValue(arg, name, QStringLiteral("classic or modern"));
+            o.style = *style;
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
@@ -243,6 +291,7 @@ int RunPageCommand(const QStringList& args) {
     if (o.pageColor)
         table.SetPageColor(*o.pageColor);
     table.SetCellPattern(o.cellLayer);
+    table.SetPageStyle(o.style);
     return WritePageSet(table, o.base, o.imageName);
 }
 
@@ -266,7 +315,8 @@ int RunDemoCommand(const QStringList& args) {
         return kExitFailure;
     }
     const QString base = QDir(dir).filePath(QStringLiteral("demo"));
-    for (const QString& target : {base + QStringLiteral(".gif"), base + QStringLiteral(".htm")}) {
+    for (const QString& target : {base + QStringLiteral(".gif"), base + QStringLiteral(".webp"),
+                                  base + QStringLiteral(".htm")}) {
         if (Status s = AtomicFile::CheckTarget(target); !s) {
             PrintError(s.message());
             return kExitFailure;
@@ -294,9 +344,13 @@ int RunDemoCommand(const QStringList& args) {
         PrintError(s.message());
         return kExitFailure;
     }
+    if (Status s = WriteAnimatedWebp(stripes, base + QStringLiteral(".webp")); !s) {
+        PrintError(s.message());
+        return kExitFailure;
+    }
     int result = WritePageSet(table, base, QString());
     if (result == kExitOk)
-        PrintOut(base + QStringLiteral(".gif"));
+        PrintOut(base + QStringLiteral(".gif\n") + base + QStringLiteral(".webp"));
     // The same animation through a cell pattern of its own GIF, which takes
     // the place of the plain grid.
     const QString patternBase = QDir(dir).filePath(QStringLiteral("pattern"));

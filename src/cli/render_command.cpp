@@ -2,8 +2,10 @@
 
 #include "cli/arguments.h"
 #include "cli/cell_pattern_command.h"
+#include "cli/output_format.h"
 #include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
+#include "core/animation/save_summary.h"
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
 #include "core/base/staged_file_set.h"
@@ -11,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
@@ -22,9 +25,9 @@ namespace {
 QString RenderHelp(const QString& type) {
     QString text =
         QStringLiteral(
-            "Usage: velmora-cli render TYPE --out FILE.gif [--set NAME=VALUE]... [--seed N]\n"
-            "           [--table W,H,ROWS,COLUMNS,BORDER] [--dump-frames FILE.raw] [--threads "
-            "N]\n\n"
+            "Usage: velmora-cli render TYPE --out FILE.gif [--format gif|webp|both]\n"
+            "           [--set NAME=VALUE]... [--seed N] [--table W,H,ROWS,COLUMNS,BORDER]\n"
+            "           [--dump-frames FILE.raw] [--threads N]\n\n"
             "Saves an animation as Velmora's animation windows save it. TYPE is one of: %1.\n"
             "Values go through the renderer's setters, so they are clamped as in the\n"
             "animation windows. It prints frames=N delay=D width=W height=H.\n\n"
@@ -39,7 +42,7 @@ QString RenderHelp(const QString& type) {
             "  --palette MODE     global, local (a palette per frame) or auto (default)\n"
             "  --stats            also print the time taken, per frame and stage\n")
             .arg(RendererTypeNames().join(QStringLiteral(", "))) +
-        RenderCellPatternHelp();
+        OutputFormatHelp() + RenderCellPatternHelp();
     if (type.isEmpty())
         return text;
     text += QStringLiteral("\nParameters of %1:\n").arg(type);
@@ -130,6 +133,7 @@ int RunRenderCommand(const QStringList& args) {
     bool printStats = false;
     RenderCellPatternOptions cellPattern;
     PaletteMode paletteMode = PaletteMode::Auto;
+    OutputFormatOptions format;
     while (!reader.AtEnd()) {
         const QString arg = reader.Next();
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -205,15 +209,18 @@ int RunRenderCommand(const QStringList& args) {
                                     : QStringLiteral("a whole number"));
             values.emplace_back(parameter, *v);
         } else if (ReadRenderCellPatternOption(arg, reader, &cellPattern)) {
+        } else if (ReadOutputFormatOption(arg, reader, &format)) {
         } else {
             reader.Fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
     }
     if (out.isEmpty())
         reader.Fail(QStringLiteral("--out FILE.gif is required"));
+    const QString gifOut = GifTarget(out, format);
+    const QString webpOut = WebpTarget(out, format);
     // Every output is checked before the animation is drawn: a frame dump
     // into a missing folder must not fail after the GIF was replaced.
-    for (const QString& target : {out, dump}) {
+    for (const QString& target : {gifOut, webpOut, dump}) {
         if (target.isEmpty())
             continue;
         if (Status s = AtomicFile::CheckTarget(target); !s) {
@@ -222,15 +229,21 @@ int RunRenderCommand(const QStringList& args) {
         }
     }
 
-    // With a frame dump, both files are complete before either replaces
-    // anything: a dump that fails keeps the previous GIF too.
+    // With more than one file (GIF and WebP, or a frame dump), all are
+    // complete before any replaces anything: one that fails keeps the
+    // previous files of the others too.
     StagedFileSet files;
-    QString gifPath = out;
+    QString gifPath = gifOut;
+    QString webpPath = webpOut;
     QString dumpPath;
-    if (!dump.isEmpty()) {
+    const int outputs = int(!gifOut.isEmpty()) + int(!webpOut.isEmpty()) + int(!dump.isEmpty());
+    if (outputs > 1) {
         Status staged;
-        gifPath = files.Stage(out, &staged);
-        if (staged)
+        for (QString* path : {&gifPath, &webpPath}) {
+            if (staged && !path->isEmpty())
+                *path = files.Stage(*path, &staged);
+        }
+        if (staged && !dump.isEmpty())
             dumpPath = files.Stage(dump, &staged);
         if (!staged) {
             PrintError(staged.message());
@@ -254,10 +267,11 @@ int RunRenderCommand(const QStringList& args) {
 
     renderer->PrepareSave();
     // Values the save cannot take (a frame beyond a GIF's size, more work
-    // than a save can do, cells too small to fit) are usage errors, refused
-    // before anything is written; a file that cannot be read or memory that
-    // runs short is a failure.
-    for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave()}) {
+    // than a save can do, cells too small to fit, a frame larger than a
+    // WebP holds) are usage errors, refused before anything is written; a
+    // file that cannot be read or memory that runs short is a failure.
+    for (const Status& s : {renderer->CheckSave(), renderer->CheckPreparedSave(),
+                            format.WritesWebp() ? CheckWebpSave(*renderer) : Status::Ok()}) {
         if (s)
             continue;
         if (!s.IsWrongValue()) {
@@ -273,12 +287,26 @@ int RunRenderCommand(const QStringList& args) {
     options.threads = threads;
     options.palette = paletteMode;
     SaveOutcome outcome;
-    if (Status s = WriteAnimation(*renderer, options, &outcome); !s) {
-        PrintError(files.Named(s).message());
-        return kExitFailure;
+    if (format.WritesGif()) {
+        if (Status s = WriteAnimation(*renderer, options, &outcome); !s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
     }
-    if (!dump.isEmpty()) {
-        Status s = DumpFrames(*renderer, dumpPath);
+    WebpStats webpStats;
+    if (format.WritesWebp()) {
+        WebpSaveOptions webp;
+        webp.compression = format.compression;
+        webp.quality = format.quality;
+        webp.threads = threads;
+        webp.stats = &webpStats;
+        if (Status s = WriteAnimatedWebp(*renderer, webpPath, webp); !s) {
+            PrintError(files.Named(s).message());
+            return kExitFailure;
+        }
+    }
+    if (outputs > 1) {
+        Status s = dump.isEmpty() ? Status::Ok() : DumpFrames(*renderer, dumpPath);
         if (s)
             s = files.Commit();
         if (!s) {
@@ -288,9 +316,21 @@ int RunRenderCommand(const QStringList& args) {
     }
     // What the save came to, in the animation windows' words: the size and
     // play time, then notes (frames browsers play slower, the type's own).
-    PrintError(QStringLiteral("saved %1: %2")
-                   .arg(QDir::toNativeSeparators(out), outcome.summary.value(0)));
-    for (const QString& note : outcome.summary.mid(1) + outcome.notes)
+    QStringList notes;
+    if (format.WritesGif()) {
+        PrintError(QStringLiteral("saved %1: %2")
+                       .arg(QDir::toNativeSeparators(gifOut), outcome.summary.value(0)));
+        notes << outcome.summary.mid(1) + outcome.notes;
+    }
+    if (format.WritesWebp()) {
+        const QStringList summary = SaveSummary(*renderer, QFileInfo(webpOut).size());
+        PrintError(QStringLiteral("saved %1: %2")
+                       .arg(QDir::toNativeSeparators(webpOut), summary.value(0)));
+        if (!format.WritesGif())
+            notes << summary.mid(1) + renderer->SaveNotes();
+        notes << WebpSaveNotes(*renderer);
+    }
+    for (const QString& note : notes)
         PrintError(QStringLiteral("note: ") + note);
     const QSize size = renderer->OutputSize();
     QString line = QStringLiteral("frames=%1 delay=%2 width=%3 height=%4")
@@ -311,6 +351,13 @@ int RunRenderCommand(const QStringList& args) {
                      .arg(stats.remapSeconds * 1000 / n, 0, 'f', 3)
                      .arg(stats.writeSeconds * 1000 / n, 0, 'f', 3)
                      .arg(stats.paletteSize));
+        if (format.WritesWebp())
+            PrintOut(QStringLiteral("webp: seconds=%1 draw=%2 encode=%3 compression=%4")
+                         .arg(webpStats.wallSeconds, 0, 'f', 3)
+                         .arg(webpStats.drawSeconds, 0, 'f', 3)
+                         .arg(webpStats.encodeSeconds, 0, 'f', 3)
+                         .arg(webpStats.lossless ? QStringLiteral("lossless")
+                                                 : QStringLiteral("lossy")));
     }
     return kExitOk;
 }

@@ -182,7 +182,7 @@ TEST(CliDemo, WritesACompleteSet) {
     const QString target = dir.filePath(QStringLiteral("demo-here"));
     const CliResult r = RunCli({"demo", target});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(FilesIn(target), (QStringList{"demo.gif", "demo.htm", "pattern-cell.gif",
+    EXPECT_EQ(FilesIn(target), (QStringList{"demo.gif", "demo.htm", "demo.webp", "pattern-cell.gif",
                                             "pattern.gif", "pattern.htm"}));
     EXPECT_TRUE(
         ReadFileBytes(target + QStringLiteral("/demo.htm")).contains("background=\"demo.gif\""));

@@ -33,39 +33,42 @@ TEST(PageReader, EveryVariantReadsBack) {
         {false, true, QStringLiteral("other")},
         {true, true, QStringLiteral("a \"b\"#%?ü€")},
     };
-    for (const Variant& v : variants) {
-        SCOPED_TRACE(v.image.toStdString() + (v.showCells ? " cells" : " hidden") +
-                     (v.cellLayer ? " layer" : ""));
-        CHtmlTable t;
-        t.SetWidth(321);
-        t.SetHeight(123);
-        t.SetBorder(7);
-        t.SetRows(4);
-        t.SetColumns(9);
-        t.SetCellColor(MakeColorRef(1, 2, 3));
-        t.SetPageColor(MakeColorRef(250, 128, 9));
-        t.SetShowCells(v.showCells);
-        t.SetCellPattern(v.cellLayer);
-        const QByteArray bytes = t.ComposePage(QStringLiteral("C:\\x\\mine.htm"), v.image);
-        const std::optional<PageContents> page = ParsePage(bytes);
-        ASSERT_TRUE(page.has_value());
-        EXPECT_EQ(page->table.GetWidth(), 321);
-        EXPECT_EQ(page->table.GetHeight(), 123);
-        EXPECT_EQ(page->table.GetCellColor(), MakeColorRef(1, 2, 3));
-        EXPECT_EQ(page->pageColor, MakeColorRef(250, 128, 9));
-        EXPECT_EQ(page->showCells, v.showCells);
-        EXPECT_EQ(page->table.HasCellPattern(), v.cellLayer);
-        const QString base = v.image.isEmpty() ? QStringLiteral("mine") : v.image;
-        EXPECT_EQ(page->imageBase, base);
-        EXPECT_EQ(page->animationName, base + QStringLiteral(".gif"));
-        EXPECT_EQ(page->cellPatternName, base + QStringLiteral("-cell.gif"));
-        if (v.showCells) {
-            EXPECT_EQ(page->table.GetBorder(), 7);
-            EXPECT_EQ(page->table.GetRows(), 4);
-            EXPECT_EQ(page->table.GetColumns(), 9);
+    for (PageStyle style : {PageStyle::Classic, PageStyle::Modern})
+        for (const Variant& v : variants) {
+            SCOPED_TRACE(v.image.toStdString() + (v.showCells ? " cells" : " hidden") +
+                         (v.cellLayer ? " layer " : " ") + PageStyleName(style).toStdString());
+            CHtmlTable t;
+            t.SetPageStyle(style);
+            t.SetWidth(321);
+            t.SetHeight(123);
+            t.SetBorder(7);
+            t.SetRows(4);
+            t.SetColumns(9);
+            t.SetCellColor(MakeColorRef(1, 2, 3));
+            t.SetPageColor(MakeColorRef(250, 128, 9));
+            t.SetShowCells(v.showCells);
+            t.SetCellPattern(v.cellLayer);
+            const QByteArray bytes = t.ComposePage(QStringLiteral("C:\\x\\mine.htm"), v.image);
+            const std::optional<PageContents> page = ParsePage(bytes);
+            ASSERT_TRUE(page.has_value());
+            EXPECT_EQ(page->table.GetWidth(), 321);
+            EXPECT_EQ(page->table.GetHeight(), 123);
+            EXPECT_EQ(page->table.GetCellColor(), MakeColorRef(1, 2, 3));
+            EXPECT_EQ(page->pageColor, MakeColorRef(250, 128, 9));
+            EXPECT_EQ(page->showCells, v.showCells);
+            EXPECT_EQ(page->table.HasCellPattern(), v.cellLayer);
+            EXPECT_EQ(page->table.GetPageStyle(), style);
+            const QString base = v.image.isEmpty() ? QStringLiteral("mine") : v.image;
+            EXPECT_EQ(page->imageBase, base);
+            EXPECT_EQ(page->animationName, base + QStringLiteral(".gif"));
+            EXPECT_EQ(page->cellPatternName, base + QStringLiteral("-cell.gif"));
+            if (v.showCells) {
+                EXPECT_EQ(page->table.GetBorder(), 7);
+                EXPECT_EQ(page->table.GetRows(), 4);
+                EXPECT_EQ(page->table.GetColumns(), 9);
+            }
+            EXPECT_EQ(page->table.ComposePage(QStringLiteral("y.htm"), page->imageBase), bytes);
         }
-        EXPECT_EQ(page->table.ComposePage(QStringLiteral("y.htm"), page->imageBase), bytes);
-    }
 }
 
 TEST(PageReader, OneByOneGridAndLargeGridReadBack) {

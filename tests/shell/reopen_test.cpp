@@ -5,13 +5,16 @@
 #include "core/animation/animation_renderer.h"
 #include "core/animation/animation_save.h"
 #include "core/animation/renderer_parameters.h"
+#include "core/animation/webp_save.h"
 #include "core/base/version.h"
+#include "core/imaging/webp_reader.h"
 #include "file_contents.h"
 #include "ui/animation/animation_dialog.h"
 #include "ui/animation/anm_type.h"
 #include "ui/controls/color_box.h"
 #include "ui/shell/table_pro.h"
 #include "ui/shell/velmora_doc.h"
+#include "ui/shell/velmora_settings.h"
 #include "ui_table_pro.h"
 
 #include "shell/dialog_input.h"
@@ -172,6 +175,62 @@ TEST_F(ReopenTest, AnimationWindowOpensWithTheSavedValuesAndRepeatsTheSave) {
     ASSERT_TRUE(SaveAnimation(*restored).ok());
     EXPECT_EQ(ReadAll(reopened->GifFile()), gif);
     dialog->close();
+}
+
+} // namespace
+
+namespace {
+
+// "Also save WebP" writes the full-colour WebP beside the preview GIF (and
+// is remembered); a modern page chosen in Table Properties carries its WebP
+// into the saved set, is reopened as modern, and a GIF-only save drops the
+// preview's stale WebP so the next set makes a fresh one from the GIF.
+TEST_F(ReopenTest, WebpTravelsWithAModernPageSet) {
+    CVelmoraView* view = View();
+    AnmType::SetTestHook([] { return 1; });
+    view->OnAnimateTable();
+    AnimationDialog* window = view->AnimationWindow(1);
+    ASSERT_NE(window, nullptr);
+    auto* webpCheck = window->findChild<QCheckBox*>(QStringLiteral("webpCheck"));
+    ASSERT_NE(webpCheck, nullptr);
+    EXPECT_TRUE(webpCheck->isVisibleTo(window));
+    webpCheck->setChecked(true);
+    EXPECT_EQ(VelmoraSettings()->value(QStringLiteral("saveWebp")).toInt(), 1);
+    ASSERT_TRUE(window->RunSave([](AnimationRenderer& r) { r.PrepareSave(); }).ok());
+    const QString previewWebp = WebpPathFor(view->GifFile());
+    WebpAnimation webp;
+    ASSERT_TRUE(ReadWebp(previewWebp, &webp, false).ok());
+    EXPECT_TRUE(webp.record.startsWith("type=moving-stripes"));
+
+    auto* modern = view->GetTablePro()->findChild<QCheckBox*>(QStringLiteral("modernPageCheck"));
+    ASSERT_NE(modern, nullptr);
+    modern->click();
+    EXPECT_EQ(view->Document()->Table().GetPageStyle(), PageStyle::Modern);
+    EXPECT_EQ(VelmoraSettings()->value(QStringLiteral("pageStyle")).toString(),
+              QStringLiteral("modern"));
+    CVelmoraView::SetSavePathChooser(
+        [&](QWidget*) { return out.filePath(QStringLiteral("shop")); });
+    ASSERT_TRUE(view->OnFileSaveAs());
+    EXPECT_EQ(ReadAll(out.filePath(QStringLiteral("shop.webp"))), ReadAll(previewWebp));
+    EXPECT_TRUE(ReadAll(out.filePath(QStringLiteral("shop.htm"))).contains("url(\"shop.webp\")"));
+    CVelmoraView* reopened = app->OpenDocument(out.filePath(QStringLiteral("shop.htm")));
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->GetDocument()->Table().GetPageStyle(), PageStyle::Modern);
+
+    // Without the WebP the preview's old one goes; a modern set then gets
+    // one made from the new GIF.
+    webpCheck->setChecked(false);
+    ASSERT_TRUE(window
+                    ->RunSave([](AnimationRenderer& r) {
+                        r.SetFrameWidth(40);
+                        r.PrepareSave();
+                    })
+                    .ok());
+    EXPECT_FALSE(QFile::exists(previewWebp));
+    ASSERT_TRUE(view->OnFileSaveAs());
+    ASSERT_TRUE(ReadWebp(out.filePath(QStringLiteral("shop.webp")), &webp, false).ok());
+    EXPECT_EQ(webp.width, 40);
+    AnmType::SetTestHook(nullptr);
 }
 
 } // namespace

@@ -41,3 +41,7 @@ qint64 FrameSetBytes(qint64 width, qint64 height, qint64 frames);
 // Whether frames of width x height, `frames` of them held at once, fit in
 // the usable memory (with a quarter of it left for everything else).
 bool FramesFitInMemory(qint64 width, qint64 height, qint64 frames);
+
+// An animated WebP stores its canvas size in 24 bits, but its frames' VP8L
+// and VP8 headers hold 14: larger frames cannot be written.
+inline constexpr int kMaxWebpSide = 16383;

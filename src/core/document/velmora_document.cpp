@@ -2,11 +2,13 @@
 
 #include "core/animation/animation_renderer.h"
 #include "core/animation/animation_types.h"
+#include "core/animation/webp_save.h"
 #include "core/base/atomic_write.h"
 #include "core/base/staged_file_set.h"
 #include "core/imaging/gif_writer.h"
 #include "core/page/page_names.h"
 
+#include <QFileInfo>
 #include <QUndoCommand>
 #include <utility>
 #include <vector>
@@ -22,7 +24,7 @@ bool SameTable(const CHtmlTable& a, const CHtmlTable& b) {
            a.GetHeight() == b.GetHeight() && a.GetBorder() == b.GetBorder() &&
            a.GetRows() == b.GetRows() && a.GetColumns() == b.GetColumns() &&
            a.GetCellColor() == b.GetCellColor() && a.GetPageColor() == b.GetPageColor() &&
-           a.HasCellPattern() == b.HasCellPattern();
+           a.HasCellPattern() == b.HasCellPattern() && a.GetPageStyle() == b.GetPageStyle();
 }
 
 // A table before and after an edit. Edits of one field in a row merge, so
@@ -112,6 +114,10 @@ void VelmoraDocument::EditTable(TableField field, int value) {
     case TableField::PageColor:
         after.SetPageColor(COLORREF(value));
         text = tr("Page Color");
+        break;
+    case TableField::PageStyle:
+        after.SetPageStyle(value ? PageStyle::Modern : PageStyle::Classic);
+        text = tr("Modern Page");
         break;
     }
     if (SameTable(after, m_table))
@@ -287,6 +293,21 @@ Status VelmoraDocument::SaveTo(const PageSet& target, const QString& imageName) 
         if (!s)
             return s;
         if (s = CopyFileAtomically(from, staged); !s)
+            return files.Named(s);
+    }
+    // The WebPs travel with their GIFs. A modern page prefers them by type
+    // and browsers do not fall back to the GIF for a missing one, so there
+    // a missing WebP is made from its GIF.
+    for (const auto& [from, to] : copies) {
+        const QString webp = WebpPathFor(from);
+        const bool have = QFileInfo::exists(webp);
+        if (!have && m_table.GetPageStyle() != PageStyle::Modern)
+            continue;
+        const QString staged = files.Stage(WebpPathFor(to), &s);
+        if (!s)
+            return s;
+        s = have ? CopyFileAtomically(webp, staged) : WriteWebpFromGif(from, staged);
+        if (!s)
             return files.Named(s);
     }
     return files.Commit();

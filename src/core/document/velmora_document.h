@@ -27,7 +27,18 @@ struct PageSet {
 };
 
 // The table's values as Table Properties edits them one at a time.
-enum class TableField { ShowCells, Width, Height, Border, Rows, Columns, CellColor, PageColor };
+// PageStyle: 0 classic, 1 modern.
+enum class TableField {
+    ShowCells,
+    Width,
+    Height,
+    Border,
+    Rows,
+    Columns,
+    CellColor,
+    PageColor,
+    PageStyle
+};
 
 // A resize from a pattern window: size, and optionally spacing and grid.
 struct TableResize {

@@ -100,11 +100,95 @@ QByteArray CHtmlTable::PageParts::Row() const {
     return row;
 }
 
+QString PageStyleName(PageStyle style) {
+    return style == PageStyle::Modern ? QStringLiteral("modern") : QStringLiteral("classic");
+}
+
+std::optional<PageStyle> PageStyleFromName(const QString& name) {
+    if (name == QLatin1String("classic"))
+        return PageStyle::Classic;
+    if (name == QLatin1String("modern"))
+        return PageStyle::Modern;
+    return std::nullopt;
+}
+
+namespace {
+
+// The CSS background of one layer: the GIF for browsers that know no
+// image-set() with types (the second declaration is dropped whole there),
+// the WebP where image/webp is supported. image-set() picks by type, not by
+// a failed load, so the WebP must exist beside the page.
+QString LayerBackground(const QString& gif, const QString& webp) {
+    return QStringLiteral("\tbackground-image: url(\"%1\");\n"
+                          "\tbackground-image: image-set(url(\"%2\") type(\"image/webp\"), "
+                          "url(\"%1\") type(\"image/gif\"));\n")
+        .arg(gif, webp);
+}
+
+} // namespace
+
+// The modern page: the same table as the classic one (size, spacing, grid,
+// colours, layers), laid out by CSS. The background attributes stay as the
+// last fallback for browsers without CSS backgrounds on tables.
+CHtmlTable::PageParts CHtmlTable::ComposeModernParts(const PageImageNames& names) const {
+    const QString cellColor = ColorText(m_crCellColor);
+    const QString size = QStringLiteral("\twidth: %1px;\n\theight: %2px;\n\tborder-spacing: ")
+                             .arg(m_nWidth)
+                             .arg(m_nHeight);
+    QString t;
+    t += QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n"
+                        "<meta charset=\"iso-8859-1\">\n<title>Velmora</title>\n"
+                        "<style>\nbody {\n\tbackground-color: ");
+    t += ColorText(m_crPageColor);
+    t += QStringLiteral(";\n}\ntable.velmora {\n") + size;
+    t += QStringLiteral("0;\n\tbackground-color: ") + cellColor + QStringLiteral(";\n");
+    t += LayerBackground(names.animation, names.animationWebp) + QStringLiteral("}\n");
+    if (m_bCellPattern) {
+        t += QStringLiteral("table.velmora-cells {\n") + size + QStringLiteral("0;\n");
+        t += LayerBackground(names.cellPattern, names.cellPatternWebp) + QStringLiteral("}\n");
+    }
+    if (m_bShowCells) {
+        t += QStringLiteral("table.velmora-grid {\n") + size;
+        t += QString::number(m_nBorder) + QStringLiteral("px;\n}\n");
+        t += QStringLiteral("table.velmora-grid td {\n\tbackground-color: ") + cellColor;
+        t += QStringLiteral(";\n}\n");
+    }
+    t += QStringLiteral("td {\n\tpadding: 0;\n}\n</style>\n</head>\n<body>\n");
+    t += QStringLiteral("<table class=\"velmora\" background=\"") + names.animation;
+    t += QStringLiteral("\">\n<tr>\n<td>");
+    if (m_bCellPattern) {
+        t += QStringLiteral("\n<table class=\"velmora-cells\" background=\"") + names.cellPattern;
+        t += QStringLiteral("\">\n<tr>\n<td>\n");
+    }
+    PageParts parts;
+    QString tail;
+    if (m_bShowCells) {
+        t += QStringLiteral("<table class=\"velmora-grid\">\n");
+        parts.rowOpen = PageText(QStringLiteral("<tr>\n"));
+        parts.cell = PageText(QStringLiteral("<td>&nbsp;</td>\n"));
+        parts.rowClose = PageText(QStringLiteral("</tr>"));
+        parts.rows = m_nRows;
+        parts.columns = m_nColumns;
+        tail += QStringLiteral("\n</table>\n");
+    }
+    tail +=
+        m_bCellPattern
+            ? QStringLiteral("</td>\n</tr>\n</table>\n</td>\n</tr>\n</table>\n</body>\n</html>\n")
+            : QStringLiteral("</td>\n</tr>\n</table>\n</body>\n</html>\n");
+    parts.head = PageText(t);
+    parts.tail = PageText(tail);
+    return parts;
+}
+
 CHtmlTable::PageParts CHtmlTable::ComposeParts(const QString& pagePath,
                                                const QString& imageName) const {
     PageImageNames names = ImageNamesFor(pagePath, imageName);
     names.animation = ImageReference(names.animation);
     names.cellPattern = ImageReference(names.cellPattern);
+    names.animationWebp = ImageReference(names.animationWebp);
+    names.cellPatternWebp = ImageReference(names.cellPatternWebp);
+    if (m_style == PageStyle::Modern)
+        return ComposeModernParts(names);
     const QString cellColor = ColorText(m_crCellColor);
     const QString width = QString::number(m_nWidth);
     const QString height = QString::number(m_nHeight);

@@ -4,9 +4,17 @@
 
 #include "core/base/color_ref.h"
 #include "core/base/status.h"
+#include "core/page/page_names.h"
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+
+// classic: the HTML 4 page, byte for byte as pages have always been
+// written (stored pages and callers rely on it); modern: HTML5 with CSS,
+// whose table background prefers the animated WebPs and falls back to the
+// GIFs.
+enum class PageStyle { Classic, Modern };
 
 class CHtmlTable {
 public:
@@ -25,6 +33,7 @@ public:
     void SetPageColor(COLORREF color) { m_crPageColor = color; }
     // Whether the cell pattern is a separate GIF laid over the animation.
     void SetCellPattern(bool separate) { m_bCellPattern = separate; }
+    void SetPageStyle(PageStyle style) { m_style = style; }
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
@@ -35,6 +44,7 @@ public:
     COLORREF GetPageColor() const { return m_crPageColor; }
     bool GetShowCells() const { return m_bShowCells; }
     bool HasCellPattern() const { return m_bCellPattern; }
+    PageStyle GetPageStyle() const { return m_style; }
 
     // The page text with CR LF line breaks, exactly as WritePage stores it;
     // empty when CheckPageSize() refuses the page.
@@ -76,6 +86,8 @@ public:
     PageParts ComposeParts(const QString& pagePath, const QString& imageName) const;
 
 private:
+    PageParts ComposeModernParts(const PageImageNames& names) const;
+
     bool m_bShowCells = true;
     int m_nWidth = 450;
     int m_nHeight = 200;
@@ -85,4 +97,9 @@ private:
     COLORREF m_crCellColor = 0xFFFFFF;
     COLORREF m_crPageColor = 0xFFFFFF;
     bool m_bCellPattern = false;
+    PageStyle m_style = PageStyle::Classic;
 };
+
+// "classic" and "modern", as the command line and the settings name them.
+QString PageStyleName(PageStyle style);
+std::optional<PageStyle> PageStyleFromName(const QString& name);

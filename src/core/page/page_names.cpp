@@ -15,7 +15,8 @@ PageImageNames ImageNamesFor(const QString& pagePath, const QString& imageName) 
         if (count > 0)
             base = pagePath.mid(sep + 1, count);
     }
-    return {base + QStringLiteral(".gif"), base + QStringLiteral("-cell.gif")};
+    return {base + QStringLiteral(".gif"), base + QStringLiteral("-cell.gif"),
+            base + QStringLiteral(".webp"), base + QStringLiteral("-cell.webp")};
 }
 
 QString FolderOf(const QString& path) {

@@ -7,6 +7,9 @@
 struct PageImageNames {
     QString animation;   // base + ".gif"
     QString cellPattern; // base + "-cell.gif"
+    // The animated WebPs a modern page prefers to them.
+    QString animationWebp;   // base + ".webp"
+    QString cellPatternWebp; // base + "-cell.webp"
 };
 
 // The names the page uses for its images. A non-empty image name is the base

@@ -112,10 +112,51 @@ std::optional<PageContents> ParsePageStream(QIODevice* device, qint64 size) {
         "cellspacing=\"0\" background=\"[^\"]*\">\r\n<tr>\r\n<td>\r\n)?"
         "(<table width=\"\\d+\" height=\"\\d+\" border=\"0\" cellpadding=\"0\" "
         "cellspacing=\"(\\d+)\">\r\n)?"));
-    const QRegularExpressionMatch color = kPageColor.match(head);
-    const QRegularExpressionMatch outer = kOuter.match(head);
-    if (!color.hasMatch() || !outer.hasMatch())
-        return std::nullopt;
+    // The modern page holds the same values in its style sheet; the
+    // animation's name is read from its fallback attribute.
+    static const QRegularExpression kModern(QStringLiteral(
+        "^<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"iso-8859-1\">\r\n"
+        "<title>Velmora</title>\r\n<style>\r\nbody \\{\r\n\tbackground-color: "
+        "(#[0-9a-f]{6});\r\n\\}\r\ntable\\.velmora \\{\r\n\twidth: (\\d+)px;\r\n\theight: "
+        "(\\d+)px;\r\n\tborder-spacing: 0;\r\n\tbackground-color: (#[0-9a-f]{6});\r\n"));
+    static const QRegularExpression kModernBody(QStringLiteral(
+        "</style>\r\n</head>\r\n<body>\r\n<table class=\"velmora\" background=\"([^\"]*)\">"
+        "\r\n<tr>\r\n<td>(\r\n<table class=\"velmora-cells\" )?"));
+    static const QRegularExpression kModernGrid(
+        QStringLiteral("\r\ntable\\.velmora-grid \\{\r\n\twidth: \\d+px;\r\n\theight: "
+                       "\\d+px;\r\n\tborder-spacing: (\\d+)px;\r\n"));
+    QString pageColor, width, height, reference, cellColor, border;
+    bool cellLayer = false;
+    PageStyle style = PageStyle::Classic;
+    if (const QRegularExpressionMatch modern = kModern.match(head); modern.hasMatch()) {
+        const QRegularExpressionMatch body = kModernBody.match(head);
+        if (!body.hasMatch())
+            return std::nullopt;
+        const QRegularExpressionMatch grid = kModernGrid.match(head);
+        style = PageStyle::Modern;
+        pageColor = modern.captured(1);
+        width = modern.captured(2);
+        height = modern.captured(3);
+        cellColor = modern.captured(4);
+        reference = body.captured(1);
+        cellLayer = body.capturedLength(2) > 0;
+        // The grid's rule comes before the body: one found after it is text.
+        if (grid.hasMatch() && grid.capturedStart() < body.capturedStart())
+            border = grid.captured(1);
+    } else {
+        const QRegularExpressionMatch color = kPageColor.match(head);
+        const QRegularExpressionMatch outer = kOuter.match(head);
+        if (!color.hasMatch() || !outer.hasMatch())
+            return std::nullopt;
+        pageColor = color.captured(1);
+        width = outer.captured(1);
+        height = outer.captured(2);
+        reference = outer.captured(3);
+        cellColor = outer.captured(4);
+        cellLayer = outer.capturedLength(5) > 0;
+        if (outer.capturedLength(6) > 0)
+            border = outer.captured(7);
+    }
 
     PageContents page;
     bool ok = true;
@@ -125,13 +166,12 @@ std::optional<PageContents> ParsePageStream(QIODevice* device, qint64 size) {
         ok = ok && good;
         return value;
     };
-    page.pageColor = ParseColorText(color.captured(1)).value_or(0);
-    const int width = number(outer.captured(1));
-    const int height = number(outer.captured(2));
-    const QString animation = DecodeReference(outer.captured(3));
-    const COLORREF cellColor = ParseColorText(outer.captured(4)).value_or(0);
-    const bool cellLayer = outer.capturedLength(5) > 0;
-    page.showCells = outer.capturedLength(6) > 0;
+    page.pageColor = ParseColorText(pageColor).value_or(0);
+    const int tableWidth = number(width);
+    const int tableHeight = number(height);
+    const QString animation = DecodeReference(reference);
+    const COLORREF tableCellColor = ParseColorText(cellColor).value_or(0);
+    page.showCells = !border.isEmpty();
     if (!ok || !animation.endsWith(QLatin1String(".gif")))
         return std::nullopt;
     page.imageBase = animation.chopped(4);
@@ -142,14 +182,15 @@ std::optional<PageContents> ParsePageStream(QIODevice* device, qint64 size) {
         return std::nullopt;
 
     CHtmlTable& table = page.table;
-    table.SetWidth(width);
-    table.SetHeight(height);
-    table.SetCellColor(cellColor);
+    table.SetWidth(tableWidth);
+    table.SetHeight(tableHeight);
+    table.SetCellColor(tableCellColor);
     table.SetPageColor(page.pageColor);
     table.SetCellPattern(cellLayer);
     table.SetShowCells(page.showCells);
+    table.SetPageStyle(style);
     if (page.showCells)
-        table.SetBorder(number(outer.captured(7)));
+        table.SetBorder(number(border));
     if (!ok)
         return std::nullopt;
     // An image base that is empty comes from a page path without a dot.

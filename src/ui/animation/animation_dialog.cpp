@@ -3,6 +3,7 @@
 #include "core/animation/animation_record.h"
 #include "core/animation/animation_save.h"
 #include "core/animation/stripes_renderer_base.h"
+#include "core/animation/webp_save.h"
 #include "core/document/velmora_document.h"
 #include "ui/animation/animation_host.h"
 #include "ui/animation/live_preview.h"
@@ -14,6 +15,7 @@
 #include "ui/controls/color_box.h"
 #include "ui/controls/dialog_text.h"
 #include "ui/controls/user_messages.h"
+#include "ui/shell/velmora_settings.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -22,6 +24,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QGridLayout>
@@ -187,12 +190,46 @@ void AnimationDialog::BindNumberOfColors(QComboBox* combo, std::function<void(in
 }
 
 void AnimationDialog::BindDither(QCheckBox* check) {
+    AddWebpChoice(check);
     check->setChecked(true);
     connect(check, &QCheckBox::toggled, this, [this](bool on) {
         if (Renderer())
             Renderer()->SetDither(on);
         PreviewChanged();
     });
+}
+
+void AnimationDialog::AddWebpChoice(QCheckBox* below) {
+    // Every window has Dither Colors; the choice goes under it, in the same
+    // layout, and is one setting for all six.
+    m_pWebpCheck = new QCheckBox(tr("Also save &WebP"), this);
+    m_pWebpCheck->setObjectName(QStringLiteral("webpCheck"));
+    m_pWebpCheck->setToolTip(tr("Also save the animation in full colour as an animated WebP "
+                                "beside the GIF, for the modern page style"));
+    m_pWebpCheck->setChecked(VelmoraSettings()->value(QStringLiteral("saveWebp"), 0).toInt() != 0);
+    connect(m_pWebpCheck, &QCheckBox::toggled, this,
+            [](bool on) { VelmoraSettings()->setValue(QStringLiteral("saveWebp"), on ? 1 : 0); });
+    QLayout* parent = below->parentWidget() ? below->parentWidget()->layout() : nullptr;
+    const std::function<bool(QLayout*)> place = [&](QLayout* layout) {
+        if (!layout)
+            return false;
+        if (auto* grid = qobject_cast<QGridLayout*>(layout); grid && grid->indexOf(below) >= 0) {
+            int row = 0, column = 0, rows = 0, columns = 0;
+            grid->getItemPosition(grid->indexOf(below), &row, &column, &rows, &columns);
+            grid->addWidget(m_pWebpCheck, grid->rowCount(), column, 1, columns);
+            return true;
+        }
+        if (auto* box = qobject_cast<QBoxLayout*>(layout); box && box->indexOf(below) >= 0) {
+            box->insertWidget(box->indexOf(below) + 1, m_pWebpCheck);
+            return true;
+        }
+        for (int i = 0; i < layout->count(); ++i)
+            if (place(layout->itemAt(i)->layout()))
+                return true;
+        return false;
+    };
+    if (!place(parent))
+        m_pWebpCheck->hide();
 }
 
 void AnimationDialog::BindClose(QPushButton* close) {
@@ -510,15 +547,27 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
         dialog.setValue(std::min(999, progress->m_done.load() * 1000 / total));
     });
     tick.start(50);
+    const bool webp = m_pWebpCheck && m_pWebpCheck->isChecked();
     auto outcome = std::make_shared<SaveOutcome>();
-    watcher.setFuture(QtConcurrent::run([snapshot, progress, outcome] {
+    watcher.setFuture(QtConcurrent::run([snapshot, progress, outcome, webp] {
         SaveOptions options;
         options.progress = progress.get();
         options.cancel = &progress->m_cancel;
         // The write turns running out of memory into its status; anything
         // else unexpected must not reach the window's event loop either.
         try {
-            return WriteAnimation(*snapshot, options, outcome.get());
+            if (webp) {
+                WebpSaveOptions webpOptions;
+                webpOptions.progress = progress.get();
+                webpOptions.cancel = &progress->m_cancel;
+                return WriteAnimatedGifAndWebp(*snapshot, options, webpOptions, outcome.get());
+            }
+            // A WebP left from an earlier save would show the old animation
+            // on a modern page; without one the page set makes it anew.
+            if (Status s = WriteAnimation(*snapshot, options, outcome.get()); !s)
+                return s;
+            QFile::remove(WebpPathFor(snapshot->GetAnimationGifPath()));
+            return Status::Ok();
         } catch (const std::exception& e) {
             return Status::Error(QString::fromLocal8Bit(e.what()));
         }

@@ -78,6 +78,8 @@ protected:
                            std::function<COLORREF(int)> get);
     void BindNumberOfColors(QComboBox* combo, std::function<void(int)> set);
     void BindDither(QCheckBox* check);
+    // "Also save WebP", remembered in the settings, placed under `below`.
+    void AddWebpChoice(QCheckBox* below);
     void BindClose(QPushButton* close);
     void BindCellPattern(QPushButton* button);
     // The random animations: `seedLabel` shows the seed the last save used,
@@ -123,5 +125,6 @@ private:
     QLabel* m_pSeedLabel = nullptr;
     QCheckBox* m_pSameSeedCheck = nullptr;
     LivePreview* m_pLivePreview = nullptr;
+    QCheckBox* m_pWebpCheck = nullptr;
     QLabel* m_pStaleLabel = nullptr;
 };

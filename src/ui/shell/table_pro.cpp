@@ -5,6 +5,7 @@
 #include "ui/controls/user_messages.h"
 #include "ui/shell/preview_target.h"
 #include "ui/shell/velmora_doc.h"
+#include "ui/shell/velmora_settings.h"
 #include "ui_table_pro.h"
 
 #include <QKeyEvent>
@@ -20,6 +21,20 @@ TablePro::TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner)
 
     connect(m_ui->showCellsCheck, &QCheckBox::clicked, this,
             [this](bool checked) { Edit(TableField::ShowCells, checked ? 1 : 0); });
+    // The style last chosen is where a new page starts.
+    connect(m_ui->modernPageCheck, &QCheckBox::clicked, this, [this](bool checked) {
+        VelmoraSettings()->setValue(
+            QStringLiteral("pageStyle"),
+            PageStyleName(checked ? PageStyle::Modern : PageStyle::Classic));
+        Edit(TableField::PageStyle, checked ? 1 : 0);
+    });
+    if (m_pDoc->IsUntitled() && !m_pDoc->Model().IsModified() &&
+        VelmoraSettings()->value(QStringLiteral("pageStyle")).toString() ==
+            PageStyleName(PageStyle::Modern)) {
+        CHtmlTable table = Table();
+        table.SetPageStyle(PageStyle::Modern);
+        m_pDoc->Model().ResetTable(table);
+    }
     // The edit's first nine characters only, so the number fits an int.
     connect(m_ui->widthEdit, &QLineEdit::textChanged, this,
             [this](const QString& text) { Edit(TableField::Width, AtoiText(text, 9)); });
@@ -73,6 +88,7 @@ void TablePro::SetControlsFromTable(bool showColors) {
     const QSignalBlocker blockWidth(m_ui->widthEdit);
     const QSignalBlocker blockHeight(m_ui->heightEdit);
     m_ui->showCellsCheck->setChecked(table.GetShowCells());
+    m_ui->modernPageCheck->setChecked(table.GetPageStyle() == PageStyle::Modern);
     m_ui->widthEdit->setText(QString::number(table.GetWidth()));
     m_ui->heightEdit->setText(QString::number(table.GetHeight()));
     auto showNumber = [](QComboBox* combo, int value) {

@@ -2,6 +2,7 @@
 
 #include "core/animation/animation_record.h"
 #include "core/animation/animation_types.h"
+#include "core/animation/webp_save.h"
 #include "core/base/atomic_write.h"
 #include "core/document/preview_page_writer.h"
 #include "core/imaging/gif_reader.h"
@@ -426,6 +427,10 @@ QStringList CVelmoraView::AllFilesList() const {
                      untitled ? GifFile() : SavedGifFile()};
     if (m_pDoc->Table().HasCellPattern())
         list << (untitled ? CellFile() : SavedCellFile());
+    // The WebPs go with their GIFs where there are any.
+    for (qsizetype i = list.size() - 1; i >= 1; --i)
+        if (QFileInfo::exists(WebpPathFor(list[i])))
+            list.insert(i + 1, WebpPathFor(list[i]));
     return list;
 }
 
@@ -459,8 +464,19 @@ Status CVelmoraView::OnCopyCellPattern() {
 Status CVelmoraView::OnCopyAll() {
     // The page goes on the clipboard as a file: it must be whole, however
     // large.
-    if (m_pDoc->IsUntitled())
+    if (m_pDoc->IsUntitled()) {
         m_pPageWriter->WriteNow(true);
+        // A modern page names its WebPs: the copied set must hold them.
+        if (m_pDoc->Table().GetPageStyle() == PageStyle::Modern) {
+            QStringList gifs{GifFile()};
+            if (m_pDoc->Table().HasCellPattern())
+                gifs << CellFile();
+            for (const QString& gif : gifs)
+                if (!QFileInfo::exists(WebpPathFor(gif)))
+                    if (Status s = WriteWebpFromGif(gif, WebpPathFor(gif)); !s)
+                        return Report(s);
+        }
+    }
     if (!m_pDoc->IsUntitled()) {
         if (Status s = OnFileSave(); !s)
             return s;

@@ -1,0 +1,68 @@
+// The animated WebP that can travel beside the page's GIF: the renderers'
+// true-colour frames (not the GIF's 256 colours), the cells cut out as
+// transparency, and the animation's record in a chunk of its own.
+#pragma once
+
+#include "core/base/status.h"
+#include "core/imaging/cell_mask.h"
+#include "core/imaging/frame_encoder.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+// auto: lossless when the frames hold few colours (stripes), lossy otherwise.
+enum class WebpCompression { Auto, Lossless, Lossy };
+
+// Chosen on the bench (bench/compare-webp): below 90 the encoder's frame
+// differencing lets a drifting picture's error build up (75: blurred PSNR
+// 30 dB against the GIF's 42.5); at 90 it is above the GIF's at a twelfth of
+// its size.
+inline constexpr int kDefaultWebpQuality = 90;
+
+// The record's chunk: its FourCC, which WebP readers that do not know it skip.
+inline constexpr char kWebpRecordChunk[] = "VLMR";
+
+struct WebpOptions {
+    WebpCompression compression = WebpCompression::Auto;
+    int quality = kDefaultWebpQuality; // 0-100: lossy quality, or lossless effort
+    // Where the mask marks the cell area the frame is fully transparent.
+    const CellMask* mask = nullptr;
+    // The animation's record; none when empty.
+    QByteArray record;
+    // Frames with at most this many colours count as few for auto.
+    int fewColors = 256;
+    int threads = 0; // frames drawn ahead; 0: one per core
+};
+
+struct WebpStats {
+    int frames = 0;
+    bool lossless = false;
+    double drawSeconds = 0;   // thread time spent drawing
+    double encodeSeconds = 0; // time in the encoder, assembling included
+    double wallSeconds = 0;
+};
+
+// Refuses a frame size a WebP cannot hold (kMaxWebpSide a side).
+Status CheckWebpFrameSize(QSize size);
+
+// Milliseconds a frame of `hundredths` stays: exact, since a WebP has no
+// floor of its own (a GIF's 0 and 1 hundredth frames are stretched to 10 by
+// browsers; a WebP's are shown as written).
+inline int WebpDuration(int hundredths) {
+    return hundredths < 0 ? 0 : hundredths * 10;
+}
+
+// The animation as WebP bytes. A cancel (the sink returning false, or the
+// source failing a frame) ends it with that status.
+Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
+                              ProgressSink* progress, QByteArray* data, WebpStats* stats = nullptr);
+
+// The same, written to path through a temporary file renamed into place: a
+// failure or a cancel leaves any previous file at path untouched.
+Status EncodeAnimatedWebp(FrameSource& source, const QString& path, const WebpOptions& options,
+                          ProgressSink* progress = nullptr, WebpStats* stats = nullptr);
+
+// Whether the frame holds at most `limit` colours (a merged mask's
+// transparency counting as one).
+bool HasFewColors(const QImage& frame, int limit);

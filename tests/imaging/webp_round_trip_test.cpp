@@ -1,0 +1,248 @@
+// The animated WebP writer checked through libwebp's own demuxer and
+// decoder, and the reader that refuses what is not a sound WebP.
+#include "core/animation/animation_record.h"
+#include "core/base/limits.h"
+#include "core/imaging/webp_reader.h"
+#include "core/imaging/webp_writer.h"
+#include "file_contents.h"
+
+#include <webp/demux.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// Frames of many colours (a ramp that moves a pixel a frame) or of two
+// (a checkerboard that swaps), with the delays the test names.
+class TestSource : public FrameSource {
+public:
+    TestSource(QSize size, std::vector<int> delays, bool fewColors = false)
+        : m_size(size), m_delays(std::move(delays)), m_bFew(fewColors) {}
+    int FrameCount() const override { return int(m_delays.size()); }
+    QSize FrameSize() const override { return m_size; }
+    int FrameDelay(int index) const override { return m_delays[std::size_t(index)]; }
+    Status DrawFrame(int index, QImage* frame) override {
+        ++drawn;
+        if (index == failAt)
+            return Status::Error(QStringLiteral("cancelled"));
+        *frame = Expected(index);
+        return Status::Ok();
+    }
+    QImage Expected(int index) const {
+        QImage frame(m_size, QImage::Format_RGB32);
+        for (int y = 0; y < m_size.height(); ++y)
+            for (int x = 0; x < m_size.width(); ++x) {
+                frame.setPixel(x, y,
+                               m_bFew
+                                   ? ((x + y + index) % 2 ? qRgb(200, 30, 40) : qRgb(10, 90, 250))
+                                   : qRgb((x * 7 + index * 40) & 255, (y * 5 + index * 40) & 255,
+                                          (x * y) & 255));
+            }
+        return frame;
+    }
+    std::atomic<int> drawn{0};
+    int failAt = -1;
+
+private:
+    QSize m_size;
+    std::vector<int> m_delays;
+    bool m_bFew;
+};
+
+class StopAt : public ProgressSink {
+public:
+    explicit StopAt(int done) : m_n(done) {}
+    bool Progress(int done, int) override { return done < m_n; }
+
+private:
+    int m_n;
+};
+
+struct Decoded {
+    std::vector<QImage> frames; // ARGB32
+    std::vector<int> durations;
+    int loops = -1;
+};
+
+// libwebp's own decoding, independent of our reader.
+Decoded DecodeWithLibwebp(const QByteArray& bytes) {
+    Decoded out;
+    WebPData data{reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                  std::size_t(bytes.size())};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_RGBA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    if (!decoder)
+        return out;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder, &info);
+    out.loops = int(info.loop_count);
+    int previous = 0;
+    while (WebPAnimDecoderHasMoreFrames(decoder)) {
+        std::uint8_t* canvas = nullptr;
+        int timestamp = 0;
+        if (!WebPAnimDecoderGetNext(decoder, &canvas, &timestamp))
+            break;
+        out.frames.push_back(
+            QImage(canvas, int(info.canvas_width), int(info.canvas_height), QImage::Format_RGBA8888)
+                .convertToFormat(QImage::Format_ARGB32));
+        out.durations.push_back(timestamp - previous);
+        previous = timestamp;
+    }
+    WebPAnimDecoderDelete(decoder);
+    return out;
+}
+
+QByteArray Encode(FrameSource& source, const WebpOptions& options, WebpStats* stats = nullptr) {
+    QByteArray bytes;
+    const Status s = EncodeAnimatedWebpData(source, options, nullptr, &bytes, stats);
+    EXPECT_TRUE(s.ok()) << s.message().toStdString();
+    return bytes;
+}
+
+} // namespace
+
+// Lossless frames come back pixel for pixel, with their exact delays
+// (including those a GIF's viewers would stretch), looping forever, drawn
+// ahead on threads or one at a time.
+TEST(WebpWriter, LosslessRoundTripKeepsFramesAndDelays) {
+    for (int threads : {1, 4}) {
+        TestSource source(QSize(37, 21), {0, 1, 7, 250, 3});
+        WebpOptions options;
+        options.compression = WebpCompression::Lossless;
+        options.threads = threads;
+        WebpStats stats;
+        const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
+        EXPECT_TRUE(stats.lossless);
+        EXPECT_EQ(decoded.loops, 0);
+        ASSERT_EQ(decoded.frames.size(), 5u) << threads;
+        EXPECT_EQ(decoded.durations, (std::vector<int>{0, 10, 70, 2500, 30}));
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(decoded.frames[std::size_t(i)],
+                      source.Expected(i).convertToFormat(QImage::Format_ARGB32))
+                << "frame " << i << " threads " << threads;
+    }
+}
+
+// A merged mask makes the cells fully transparent and leaves the rest
+// opaque, in both compressions (the alpha plane is kept losslessly).
+TEST(WebpWriter, MergedMaskCellsAreTransparent) {
+    CellMask mask(10, 6); // wider than the frame: only the overlap counts
+    for (int y = 1; y < 4; ++y)
+        for (int x = 2; x < 9; ++x)
+            mask.SetCell(x, y, true);
+    for (WebpCompression compression : {WebpCompression::Lossless, WebpCompression::Lossy}) {
+        TestSource source(QSize(8, 8), {4, 4});
+        WebpOptions options;
+        options.compression = compression;
+        options.mask = &mask;
+        const Decoded decoded = DecodeWithLibwebp(Encode(source, options));
+        ASSERT_EQ(decoded.frames.size(), 2u) << decoded.durations.size();
+        for (const QImage& frame : decoded.frames)
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    const bool cell = y < 6 && mask.IsCell(x, y);
+                    EXPECT_EQ(qAlpha(frame.pixel(x, y)), cell ? 0 : 255)
+                        << x << "," << y << " lossless "
+                        << (compression == WebpCompression::Lossless);
+                }
+    }
+}
+
+// Auto chooses lossless for frames of few colours and lossy for the rest;
+// the reader sees which, and reads back the record and the delays.
+TEST(WebpWriter, AutoCompressionAndRecordReadBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.webp"));
+    const QByteArray record("type=flowing-clouds\nversion=1.2\nspeed=3\nseed=77\n");
+    for (bool few : {true, false}) {
+        TestSource source(QSize(64, 48), {5, 6, 7}, few);
+        WebpOptions options;
+        options.record = record;
+        ASSERT_TRUE(EncodeAnimatedWebp(source, path, options).ok());
+        WebpAnimation webp;
+        const Status s = ReadWebp(path, &webp, true);
+        ASSERT_TRUE(s.ok()) << s.message().toStdString();
+        EXPECT_EQ(webp.lossless, std::vector<bool>(3, few));
+        EXPECT_EQ(webp.durations, (std::vector<int>{50, 60, 70}));
+        EXPECT_EQ(webp.record, record);
+        EXPECT_EQ(webp.frames.size(), 3u);
+        const std::optional<AnimationRecord> parsed = ParseAnimationRecord(webp.record);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->type, QStringLiteral("flowing-clouds"));
+        EXPECT_EQ(parsed->seed, 77u);
+    }
+}
+
+// Frames a WebP cannot hold are refused before one is drawn; a cancel or a
+// frame that fails leaves the previous file exactly as it was.
+TEST(WebpWriter, RefusesOversizeAndKeepsPreviousFileOnFailure) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.webp"));
+    const QByteArray previous("previous content");
+    ASSERT_TRUE(WriteAll(path, previous));
+    for (QSize size : {QSize(kMaxWebpSide + 1, 2), QSize(2, kMaxWebpSide + 1)}) {
+        TestSource huge(size, {5});
+        const Status s = EncodeAnimatedWebp(huge, path, WebpOptions());
+        EXPECT_FALSE(s.ok());
+        EXPECT_TRUE(s.message().contains(QStringLiteral("16383"))) << s.message().toStdString();
+        EXPECT_EQ(huge.drawn.load(), 0);
+    }
+    TestSource failing(QSize(16, 16), {5, 5, 5, 5});
+    failing.failAt = 2;
+    EXPECT_FALSE(EncodeAnimatedWebp(failing, path, WebpOptions()).ok());
+    TestSource cancelled(QSize(16, 16), {5, 5, 5, 5});
+    StopAt stop(3);
+    EXPECT_FALSE(EncodeAnimatedWebp(cancelled, path, WebpOptions(), &stop).ok());
+    EXPECT_EQ(ReadAll(path), previous);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.webp")});
+}
+
+// What is not a sound WebP is refused with a reason: another format, a cut
+// file, damaged chunks, and a file whose frames would take more memory than
+// the read may.
+TEST(WebpReader, RefusesCorruptForeignAndOversizedFiles) {
+    TestSource source(QSize(40, 30), {5, 5, 5});
+    WebpOptions options;
+    options.record = "type=moving-stripes\n";
+    const QByteArray good = Encode(source, options);
+    WebpAnimation webp;
+    ASSERT_TRUE(ReadWebpData(good, &webp, true).ok());
+
+    QByteArray damaged = good;
+    damaged[16] = char(0x7f); // the first chunk's size
+    // Lossless data is checked as it is decoded (lossy data decodes to
+    // whatever the damage makes of it).
+    WebpOptions lossless;
+    lossless.compression = WebpCompression::Lossless;
+    QByteArray badPixels = Encode(source, lossless);
+    for (qsizetype i = badPixels.size() / 2; i < badPixels.size() / 2 + 40; ++i)
+        badPixels[i] = char(~badPixels[i]);
+    const std::vector<std::pair<QByteArray, const char*>> cases{
+        {QByteArray("GIF89a\x01\x00\x01\x00", 10), "not a WebP"},
+        {good.left(good.size() - 7), "cut short"},
+        {good.left(30), "cut short"},
+        {damaged, ""},
+        {badPixels, ""},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        const Status s = ReadWebpData(bytes, &webp, true, QStringLiteral("x.webp"));
+        EXPECT_FALSE(s.ok()) << reason;
+        EXPECT_TRUE(s.message().startsWith(QStringLiteral("Cannot read x.webp: ")))
+            << s.message().toStdString();
+        EXPECT_TRUE(s.message().contains(QLatin1String(reason))) << s.message().toStdString();
+    }
+    // 3 canvases of 40 x 30 are 14400 bytes: a smaller budget refuses the
+    // pixels but still describes the file.
+    const Status s = ReadWebpData(good, &webp, true, QStringLiteral("x.webp"), good.size() + 8000);
+    EXPECT_FALSE(s.ok());
+    EXPECT_TRUE(s.message().contains(QStringLiteral("more memory"))) << s.message().toStdString();
+    EXPECT_TRUE(
+        ReadWebpData(good, &webp, false, QStringLiteral("x.webp"), good.size() + 8000).ok());
+    EXPECT_EQ(webp.record, QByteArray("type=moving-stripes\n"));
+}
