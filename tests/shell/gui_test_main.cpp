@@ -4,7 +4,43 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QThread>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// Under a loaded machine the test display now and then refuses a connection
+// for a moment; without one the application cannot start at all. Waits (up
+// to ten seconds) until the local X server of $DISPLAY accepts one.
+void WaitForDisplay() {
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!display.startsWith(':'))
+        return;
+    const QByteArray number = display.mid(1).split('.').value(0);
+    const QByteArray path = "/tmp/.X11-unix/X" + number;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(path.size()) >= sizeof(address.sun_path))
+        return;
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0)
+            return;
+        const bool connected =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        ::close(fd);
+        if (connected)
+            return;
+        QThread::msleep(100);
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -14,6 +50,7 @@ int main(int argc, char** argv) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
     CVelmoraApp::PrepareEnvironment();
+    WaitForDisplay();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KRV"));
