@@ -266,6 +266,7 @@ TEST_F(DocumentTest, UndoAndRedoTakeATypingRunAtATime) {
     EXPECT_TRUE(Action("editUndo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Z)));
     EXPECT_TRUE(
         Action("editRedo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+    EXPECT_EQ(pro->pageColorBox->currentIndex(), -1); // nothing chosen yet
     Type(pro->widthEdit, QStringLiteral("600"));
     Type(pro->heightEdit, QStringLiteral("250"));
     ASSERT_TRUE(Action("editUndo")->isEnabled());
@@ -280,6 +281,10 @@ TEST_F(DocumentTest, UndoAndRedoTakeATypingRunAtATime) {
     EXPECT_TRUE(ReadAll(view->PageFile()).contains("<table width=\"450\" height=\"200\""));
     EXPECT_FALSE(view->GetDocument()->Model().IsModified()); // back where it started
     EXPECT_FALSE(Action("editUndo")->isEnabled());
+    // ...with the colour boxes as they started, not showing the page's
+    // default white as a choice.
+    EXPECT_EQ(pro->pageColorBox->currentIndex(), -1);
+    EXPECT_EQ(pro->cellColorBox->currentIndex(), -1);
 
     Action("editRedo")->trigger();
     EXPECT_EQ(view->GetDocument()->Table().GetWidth(), 600);

@@ -69,7 +69,16 @@ TablePro::TablePro(CVelmoraDoc* doc, PreviewTarget* view, QWidget* owner)
     });
     // A new table's colour boxes start with no entry chosen, as the page's
     // colours are the defaults nobody picked yet.
-    SetControlsFromTable(!SameTable(Table(), CHtmlTable()));
+    m_bColorsUnchosenAtStart = SameTable(Table(), CHtmlTable());
+    SetControlsFromTable(!m_bColorsUnchosenAtStart);
+    // The stack moves its index after the step's undo has announced the
+    // table, so the start is recognised here.
+    connect(m_pDoc->Model().UndoStack(), &QUndoStack::indexChanged, this, [this](int index) {
+        if (m_bColorsUnchosenAtStart && index == 0) {
+            m_ui->cellColorBox->setCurrentIndex(-1);
+            m_ui->pageColorBox->setCurrentIndex(-1);
+        }
+    });
     adjustSize();
 }
 

@@ -66,4 +66,7 @@ private:
     std::unique_ptr<Ui::TablePro> m_ui;
     std::array<QPointer<QDialog>, 7> m_animationDialogs; // index 0 unused
     bool m_bEditing = false;
+    // The colour boxes started with no entry chosen (a new page); an undo
+    // back to the start shows them so again.
+    bool m_bColorsUnchosenAtStart = false;
 };
