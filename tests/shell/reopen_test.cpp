@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QStatusBar>
 
@@ -201,6 +202,15 @@ TEST_F(ReopenTest, WebpTravelsWithAModernPageSet) {
     WebpAnimation webp;
     ASSERT_TRUE(ReadWebp(previewWebp, &webp, false).ok());
     EXPECT_TRUE(webp.record.startsWith("type=moving-stripes"));
+    // The message tells both files' sizes.
+    ASSERT_FALSE(messages.isEmpty());
+    const qint64 webpBytes = QFileInfo(previewWebp).size();
+    const QString webpSize = webpBytes < 1024
+                                 ? QStringLiteral("%1 bytes").arg(webpBytes)
+                                 : QStringLiteral("%1 KB").arg((webpBytes + 512) / 1024);
+    EXPECT_TRUE(
+        messages.last().contains(QStringLiteral("\nWebP: ") + webpSize + QStringLiteral(",")))
+        << messages.last().toStdString();
 
     auto* modern = view->GetTablePro()->findChild<QCheckBox*>(QStringLiteral("modernPageCheck"));
     ASSERT_NE(modern, nullptr);

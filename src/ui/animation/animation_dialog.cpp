@@ -2,6 +2,7 @@
 
 #include "core/animation/animation_record.h"
 #include "core/animation/animation_save.h"
+#include "core/animation/save_summary.h"
 #include "core/animation/stripes_renderer_base.h"
 #include "core/animation/webp_save.h"
 #include "core/document/velmora_document.h"
@@ -584,6 +585,13 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
         const QStringList& summary = outcome->summary;
         QStringList lines{saved};
         lines << summary << outcome->notes;
+        if (webp) {
+            // The WebP's size is what tells whether it is worth its place
+            // beside the GIF on a modern page.
+            const QString webpPath = WebpPathFor(snapshot->GetAnimationGifPath());
+            lines << tr("WebP: %1").arg(SaveSummary(*snapshot, QFileInfo(webpPath).size()).value(0))
+                  << WebpSaveNotes(*snapshot);
+        }
         // The page, the stale mark and the status bar are up to date while
         // the message is read.
         m_pHost->RefreshPreview();
@@ -592,10 +600,13 @@ Status AnimationDialog::RunSave(const std::function<void(AnimationRenderer&)>& p
         if (QMainWindow* main = m_pHost->MainWindow())
             main->statusBar()->showMessage(saved + QStringLiteral(": ") +
                                            summary.join(QLatin1Char(' ')));
+        // The seed shown is the saved one while the message is read.
+        Q_EMIT Saved(status);
         ShowUserMessage(this, lines.join(QLatin1Char('\n')), MessageKind::Information);
-    } else if (!progress->m_cancel) {
-        ShowUserMessage(this, status.message(), MessageKind::Warning);
+        return status;
     }
+    if (!progress->m_cancel)
+        ShowUserMessage(this, status.message(), MessageKind::Warning);
     Q_EMIT Saved(status);
     return status;
 }
