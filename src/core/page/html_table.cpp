@@ -160,12 +160,20 @@ CHtmlTable::PageParts CHtmlTable::ComposeModernParts(const PageImageNames& names
         t += QStringLiteral("\n<table class=\"velmora-cells\" background=\"") + names.cellPattern;
         t += QStringLiteral("\">\n<tr>\n<td>\n");
     }
+    return FinishParts(t, QStringLiteral("<table class=\"velmora-grid\">\n"),
+                       QStringLiteral("<td>&nbsp;</td>\n"));
+}
+
+CHtmlTable::PageParts CHtmlTable::FinishParts(const QString& head, const QString& gridOpen,
+                                              const QString& cell) const {
     PageParts parts;
+    QString t = head;
     QString tail;
     if (m_bShowCells) {
-        t += QStringLiteral("<table class=\"velmora-grid\">\n");
+        t += gridOpen;
+        // Rows after the first follow the previous "</tr>" on its line.
         parts.rowOpen = PageText(QStringLiteral("<tr>\n"));
-        parts.cell = PageText(QStringLiteral("<td>&nbsp;</td>\n"));
+        parts.cell = PageText(cell);
         parts.rowClose = PageText(QStringLiteral("</tr>"));
         parts.rows = m_nRows;
         parts.columns = m_nColumns;
@@ -214,28 +222,13 @@ CHtmlTable::PageParts CHtmlTable::ComposeParts(const QString& pagePath,
         t += names.cellPattern + QStringLiteral("\">\n<tr>\n<td>\n");
     }
 
-    PageParts parts;
-    QString tail;
-    if (m_bShowCells) {
-        t += QStringLiteral("<table width=\"") + width + QStringLiteral("\" height=\"") + height;
-        t += QStringLiteral("\" border=\"0\" cellpadding=\"0\" cellspacing=\"");
-        t += QString::number(m_nBorder) + QStringLiteral("\">\n");
-        // Rows after the first follow the previous "</tr>" on its line.
-        parts.rowOpen = PageText(QStringLiteral("<tr>\n"));
-        parts.cell = PageText(QStringLiteral("<td bgcolor=\"") + cellColor +
-                              QStringLiteral("\">&nbsp;</td>\n"));
-        parts.rowClose = PageText(QStringLiteral("</tr>"));
-        parts.rows = m_nRows;
-        parts.columns = m_nColumns;
-        tail += QStringLiteral("\n</table>\n");
-    }
-    tail +=
-        m_bCellPattern
-            ? QStringLiteral("</td>\n</tr>\n</table>\n</td>\n</tr>\n</table>\n</body>\n</html>\n")
-            : QStringLiteral("</td>\n</tr>\n</table>\n</body>\n</html>\n");
-    parts.head = PageText(t);
-    parts.tail = PageText(tail);
-    return parts;
+    const QString gridOpen = QStringLiteral("<table width=\"") + width +
+                             QStringLiteral("\" height=\"") + height +
+                             QStringLiteral("\" border=\"0\" cellpadding=\"0\" cellspacing=\"") +
+                             QString::number(m_nBorder) + QStringLiteral("\">\n");
+    return FinishParts(t, gridOpen,
+                       QStringLiteral("<td bgcolor=\"") + cellColor +
+                           QStringLiteral("\">&nbsp;</td>\n"));
 }
 
 qint64 CHtmlTable::PageBytes(const QString& pagePath, const QString& imageName) const {

@@ -87,6 +87,9 @@ public:
 
 private:
     PageParts ComposeModernParts(const PageImageNames& names) const;
+    // Both styles end alike: the grid (opened by gridOpen, one `cell` each)
+    // and the closing lines; `head` is everything before the grid.
+    PageParts FinishParts(const QString& head, const QString& gridOpen, const QString& cell) const;
 
     bool m_bShowCells = true;
     int m_nWidth = 450;
