@@ -48,6 +48,7 @@ private:
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
+    void RowFull(int y);
 
     uchar* m_pBits;
     qsizetype m_nStride;
@@ -56,7 +57,8 @@ private:
     double m_dRadius;
     double m_dJoinCosine;
     std::int64_t m_nUncovered;
-    // Per row: the taken pixels as sorted, disjoint, non-touching spans.
+    // Per row whose free pixels are not one run: the taken pixels as sorted,
+    // disjoint, non-touching spans.
     std::vector<std::vector<Span>> m_taken;
     std::vector<int> m_free; // free pixels per row
     // Per row, the first and last free pixel (first > last once the row is
@@ -64,9 +66,12 @@ private:
     // two, so most rows of a band that lies over taken pixels are passed
     // over with two comparisons. Side by side, as every row of a stroke
     // reads both.
+    // whole: the free pixels are exactly first..last, and the row's span
+    // list is not kept (the taken pixels are the two ends).
     struct FreeRange {
         int first;
         int last;
+        bool whole;
     };
     std::vector<FreeRange> m_freeRange;
     // The first and last row with a free pixel: the rings cover the frame
