@@ -236,18 +236,29 @@ void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
         } else if (b == range.last) {
             range.last = a - 1;
         } else {
-            // A hole in the middle: from now on the row keeps its spans.
-            std::vector<Span>& spans = m_taken[std::size_t(y)];
-            spans.clear();
-            if (range.first > 0)
-                spans.push_back({0, range.first - 1});
-            spans.push_back({a, b});
-            if (range.last < m_nWidth - 1)
-                spans.push_back({range.last + 1, m_nWidth - 1});
-            range.whole = false;
+            SplitRun(y, a, b);
         }
         return;
     }
+    PaintSpans(y, x0, x1, color);
+}
+
+void WideRingPainter::SplitRun(int y, int a, int b) {
+    // A hole in the middle: from now on the row keeps its spans.
+    FreeRange& range = m_freeRange[std::size_t(y)];
+    std::vector<Span>& spans = m_taken[std::size_t(y)];
+    spans.clear();
+    if (range.first > 0)
+        spans.push_back({0, range.first - 1});
+    spans.push_back({a, b});
+    if (range.last < m_nWidth - 1)
+        spans.push_back({range.last + 1, m_nWidth - 1});
+    range.whole = false;
+}
+
+void WideRingPainter::PaintSpans(int y, int x0, int x1, QRgb color) {
+    FreeRange& range = m_freeRange[std::size_t(y)];
+    auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
     std::vector<Span>& spans = m_taken[std::size_t(y)];
     std::size_t i = 0;
     while (i < spans.size() && spans[i].last < x0 - 1)

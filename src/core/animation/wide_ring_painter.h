@@ -48,6 +48,10 @@ private:
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
+    // The same for a row that keeps its spans; and a row's free run cut in
+    // two by a hole from a to b.
+    void PaintSpans(int y, int x0, int x1, QRgb color);
+    void SplitRun(int y, int a, int b);
     void RowFull(int y);
 
     uchar* m_pBits;
