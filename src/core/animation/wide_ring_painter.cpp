@@ -59,7 +59,8 @@ void WideRingPainter::StrokeSegment(Point a, Point b, QRgb color) {
     StrokeChain();
 }
 
-void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside) {
+void WideRingPainter::FlattenCubic(const Point& p0, const Point& p1, const Point& p2,
+                                   const Point& p3, int depth, bool inside) {
     // The curve lies inside the hull of its four points: a piece whose hull
     // is off the frame by more than the pen reaches cannot show, and the
     // chain breaks there. The halves of a piece whose hull is within reach
@@ -129,9 +130,10 @@ void WideRingPainter::StrokeChain() {
 }
 
 std::pair<int, int> WideRingPainter::Columns(double x0, double x1) const {
-    const double lo = std::clamp(std::floor(x0) - 1, -2.0, double(m_nWidth) + 1);
-    const double hi = std::clamp(std::ceil(x1) + 1, -2.0, double(m_nWidth) + 1);
-    return {int(lo), int(hi)};
+    // Clamped before rounding, to the values that round to the bounds:
+    // floor(x0) - 1 and ceil(x1) + 1 within -2 .. width + 1.
+    return {FloorToInt(std::clamp(x0, -1.0, m_nWidth + 2.0)) - 1,
+            CeilToInt(std::clamp(x1, -3.0, double(m_nWidth))) + 1};
 }
 
 void WideRingPainter::StrokeDisc(Point p, QRgb color) {
@@ -141,8 +143,8 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
     const double bottom = std::min(p.y + r - 0.5, double(m_nHeight));
     if (top > bottom || p.x + r < -1 || p.x - r > m_nWidth + 1)
         return;
-    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
-                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
+    const auto [y0, y1] =
+        FreeRows(std::max(CeilToInt(top), 0), std::min(FloorToInt(bottom), m_nHeight - 1));
     const auto [c0, c1] = Columns(p.x - r, p.x + r);
     for (int y = y0; y <= y1; ++y) {
         if (!MayPaint(y, c0, c1))
@@ -175,8 +177,8 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
     const double bottom = std::min(std::max(a.y, b.y) + ex - 0.5, double(m_nHeight));
     if (top > bottom)
         return;
-    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
-                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
+    const auto [y0, y1] =
+        FreeRows(std::max(CeilToInt(top), 0), std::min(FloorToInt(bottom), m_nHeight - 1));
     const double rl = r * std::sqrt(l2);
     const double invDx = dx != 0 ? 1 / dx : 0, invDy = dy != 0 ? 1 / dy : 0;
     // The band's corners are its ends moved by r across it: no row of it

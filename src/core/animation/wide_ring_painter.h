@@ -39,7 +39,8 @@ private:
     };
     // Flattens into m_chain; a piece that cannot reach the frame ends the
     // chain there. inside: the piece's hull is known to be within reach.
-    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside);
+    void FlattenCubic(const Point& p0, const Point& p1, const Point& p2, const Point& p3, int depth,
+                      bool inside);
     void StrokeChain();
     // The straight part of a segment's stroke, without its round ends,
     // lengthened by the given amounts before a and after b.
