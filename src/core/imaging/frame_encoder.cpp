@@ -99,11 +99,13 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
     const QSize size = source.FrameSize();
     const bool allSampled = int(samples.size()) == count;
     // Frames drawn for the palette are kept for the remap stage rather than
-    // drawn a second time (at 1200 x 800 a third of the drawing, and all
-    // of Rubber Clouds' cost) as long as they fit the sample budget. A
-    // source drawn in order is drawn through again anyway.
+    // drawn a second time (at 1200 x 800 that was a third of a 30-frame
+    // save's drawing) as long as they fit the sample budget. A source drawn
+    // in order is drawn through again anyway, and one whose frames are
+    // shifts of a still takes the still's indices instead.
+    const bool scrolls = options.remapStillOnce && !source.ScrollStill().isNull();
     const bool keep =
-        allSampled || (source.IsRandomAccess() &&
+        allSampled || (source.IsRandomAccess() && !scrolls &&
                        samples.size() * std::size_t(size.width()) * std::size_t(size.height()) <=
                            options.paletteSamplePixels);
 
