@@ -270,6 +270,29 @@ TEST(PaletteSampler, SamplesEvenlyAndKeepsFramesWhenAllAreSampled) {
     EXPECT_TRUE(sampler.Kept().empty());
 }
 
+// Frames drawn for the palette go on to the remap stage when they fit the
+// sample budget: a source that draws any frame draws each once; one drawn in
+// order is drawn through twice. The file shows each kept frame in its place.
+TEST(PaletteSampler, SampledFramesAreNotDrawnAgain) {
+    for (bool random : {true, false}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("k.gif"));
+        FlatSource source(10, QSize(10, 10), random);
+        EncodeOptions options;
+        options.threads = 2;
+        options.paletteSamplePixels = 400; // frames 0, 2, 5 and 7
+        ASSERT_TRUE(EncodeAnimatedGif(source, path, options));
+        EXPECT_EQ(source.drawn, random ? 10 : 20);
+        GifAnimation gif;
+        ASSERT_TRUE(ReadGif(path, &gif));
+        ASSERT_EQ(gif.composited.size(), 10u);
+        for (int i : {0, 2, 5, 7})
+            EXPECT_EQ(gif.composited[std::size_t(i)].pixel(4, 4) & 0xFFFFFFu,
+                      qRgb(10 * i, 10 * i, 10 * i) & 0xFFFFFFu)
+                << i << (random ? " random" : " in order");
+    }
+}
+
 // Memory that runs out anywhere in the save ends it with a message and
 // leaves the previous file as it was.
 TEST(EncodeOutOfMemory, EndsTheSaveAndKeepsThePreviousFile) {

@@ -116,7 +116,7 @@ TEST(LzwEncoder, RandomStreamsSurviveTheStrictDecoder) {
 // exactly, over streams long enough to fill and reset the table many times
 // and across every way the codes reach their widths.
 TEST(LzwEncoder, DirectDictionaryGivesTheHashedBytes) {
-    for (int minCodeSize = 2; minCodeSize <= 4; ++minCodeSize) {
+    for (int minCodeSize = 2; minCodeSize <= 5; ++minCodeSize) {
         const int colors = 1 << minCodeSize;
         for (int kind = 0; kind < 4; ++kind) {
             for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(4093),

@@ -17,6 +17,18 @@ double Length(double x, double y) {
     return std::sqrt(x * x + y * y);
 }
 
+// std::floor and std::ceil of a value within int's range, rounded the same
+// way: without SSE4.1 the library's are a dozen instructions each, and a
+// frame rounds millions of row ends.
+int FloorToInt(double v) {
+    const int t = int(v);
+    return t - int(v < double(t));
+}
+int CeilToInt(double v) {
+    const int t = int(v);
+    return t + int(v > double(t));
+}
+
 } // namespace
 
 WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
@@ -24,7 +36,7 @@ WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
       m_nHeight(frame->height()), m_dRadius(penWidth / 2),
       m_nUncovered(std::int64_t(frame->width()) * frame->height()),
       m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()),
-      m_freeRange(std::size_t(frame->height()), FreeRange{0, frame->width() - 1}),
+      m_freeRange(std::size_t(frame->height()), FreeRange{0, frame->width() - 1, true}),
       m_nFirstFreeRow(0), m_nLastFreeRow(frame->height() - 1) {
     // Lengthened bands reach r (1 / cos(t / 2) - 1) beyond the round join of
     // a turn of t; as the cosine of t, the turns where that stays within
@@ -47,7 +59,8 @@ void WideRingPainter::StrokeSegment(Point a, Point b, QRgb color) {
     StrokeChain();
 }
 
-void WideRingPainter::FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside) {
+void WideRingPainter::FlattenCubic(const Point& p0, const Point& p1, const Point& p2,
+                                   const Point& p3, int depth, bool inside) {
     // The curve lies inside the hull of its four points: a piece whose hull
     // is off the frame by more than the pen reaches cannot show, and the
     // chain breaks there. The halves of a piece whose hull is within reach
@@ -117,9 +130,10 @@ void WideRingPainter::StrokeChain() {
 }
 
 std::pair<int, int> WideRingPainter::Columns(double x0, double x1) const {
-    const double lo = std::clamp(std::floor(x0) - 1, -2.0, double(m_nWidth) + 1);
-    const double hi = std::clamp(std::ceil(x1) + 1, -2.0, double(m_nWidth) + 1);
-    return {int(lo), int(hi)};
+    // Clamped before rounding, to the values that round to the bounds:
+    // floor(x0) - 1 and ceil(x1) + 1 within -2 .. width + 1.
+    return {FloorToInt(std::clamp(x0, -1.0, m_nWidth + 2.0)) - 1,
+            CeilToInt(std::clamp(x1, -3.0, double(m_nWidth))) + 1};
 }
 
 void WideRingPainter::StrokeDisc(Point p, QRgb color) {
@@ -129,17 +143,16 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
     const double bottom = std::min(p.y + r - 0.5, double(m_nHeight));
     if (top > bottom || p.x + r < -1 || p.x - r > m_nWidth + 1)
         return;
-    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
-                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
+    const auto [y0, y1] =
+        FreeRows(std::max(CeilToInt(top), 0), std::min(FloorToInt(bottom), m_nHeight - 1));
     const auto [c0, c1] = Columns(p.x - r, p.x + r);
     for (int y = y0; y <= y1; ++y) {
         if (!MayPaint(y, c0, c1))
             continue;
         const double t = y + 0.5 - p.y;
         const double h = std::sqrt(std::max(r * r - t * t, 0.0));
-        const int x0 = std::max(int(std::ceil(std::max(p.x - h, -1.0) - 0.5)), 0);
-        const int x1 =
-            std::min(int(std::floor(std::min(p.x + h, m_nWidth + 1.0) - 0.5)), m_nWidth - 1);
+        const int x0 = std::max(CeilToInt(std::max(p.x - h, -1.0) - 0.5), 0);
+        const int x1 = std::min(FloorToInt(std::min(p.x + h, m_nWidth + 1.0) - 0.5), m_nWidth - 1);
         if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
@@ -164,8 +177,8 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
     const double bottom = std::min(std::max(a.y, b.y) + ex - 0.5, double(m_nHeight));
     if (top > bottom)
         return;
-    const auto [y0, y1] = FreeRows(std::max(int(std::ceil(top)), 0),
-                                   std::min(int(std::floor(bottom)), m_nHeight - 1));
+    const auto [y0, y1] =
+        FreeRows(std::max(CeilToInt(top), 0), std::min(FloorToInt(bottom), m_nHeight - 1));
     const double rl = r * std::sqrt(l2);
     const double invDx = dx != 0 ? 1 / dx : 0, invDy = dy != 0 ? 1 / dy : 0;
     // The band's corners are its ends moved by r across it: no row of it
@@ -197,16 +210,58 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
             continue;
         const double left = std::max(a.x + lo, -1.0);
         const double right = std::min(a.x + hi, m_nWidth + 1.0);
-        const int x0 = std::max(int(std::ceil(left - 0.5)), 0);
-        const int x1 = std::min(int(std::floor(right - 0.5)), m_nWidth - 1);
+        // Both lie within -1 .. width + 1: lo <= hi here.
+        const int x0 = std::max(CeilToInt(left - 0.5), 0);
+        const int x1 = std::min(FloorToInt(right - 0.5), m_nWidth - 1);
         if (x0 <= x1 && MayPaint(y, x0, x1))
             PaintFree(y, x0, x1, color);
     }
 }
 
 void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
-    std::vector<Span>& spans = m_taken[std::size_t(y)];
+    FreeRange& range = m_freeRange[std::size_t(y)];
     auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
+    if (range.whole) {
+        // Rings come in from outside, so nearly every run lands on one end
+        // of the row's free run or misses it: no span list to walk.
+        const int a = std::max(x0, range.first), b = std::min(x1, range.last);
+        if (a > b)
+            return;
+        std::fill(row + a, row + b + 1, color);
+        const int painted = b - a + 1;
+        m_free[std::size_t(y)] -= painted;
+        m_nUncovered -= painted;
+        if (a == range.first && b == range.last) {
+            RowFull(y);
+        } else if (a == range.first) {
+            range.first = b + 1;
+        } else if (b == range.last) {
+            range.last = a - 1;
+        } else {
+            SplitRun(y, a, b);
+        }
+        return;
+    }
+    PaintSpans(y, x0, x1, color);
+}
+
+void WideRingPainter::SplitRun(int y, int a, int b) {
+    // A hole in the middle: from now on the row keeps its spans.
+    FreeRange& range = m_freeRange[std::size_t(y)];
+    std::vector<Span>& spans = m_taken[std::size_t(y)];
+    spans.clear();
+    if (range.first > 0)
+        spans.push_back({0, range.first - 1});
+    spans.push_back({a, b});
+    if (range.last < m_nWidth - 1)
+        spans.push_back({range.last + 1, m_nWidth - 1});
+    range.whole = false;
+}
+
+void WideRingPainter::PaintSpans(int y, int x0, int x1, QRgb color) {
+    FreeRange& range = m_freeRange[std::size_t(y)];
+    auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
+    std::vector<Span>& spans = m_taken[std::size_t(y)];
     std::size_t i = 0;
     while (i < spans.size() && spans[i].last < x0 - 1)
         ++i;
@@ -236,17 +291,23 @@ void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     }
     m_free[std::size_t(y)] -= painted;
     m_nUncovered -= painted;
-    FreeRange& range = m_freeRange[std::size_t(y)];
     if (m_free[std::size_t(y)] == 0) {
-        range = {std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
-        while (m_nFirstFreeRow <= m_nLastFreeRow && m_free[std::size_t(m_nFirstFreeRow)] == 0)
-            ++m_nFirstFreeRow;
-        while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)
-            --m_nLastFreeRow;
+        RowFull(y);
         return;
     }
     // Spans never touch, so the pixel after a span from the left edge is
     // free (and the one before a span to the right edge).
     range.first = spans.front().first == 0 ? spans.front().last + 1 : 0;
     range.last = spans.back().last == m_nWidth - 1 ? spans.back().first - 1 : m_nWidth - 1;
+    // The hole closed: the free pixels are one run again.
+    range.whole = m_free[std::size_t(y)] == range.last - range.first + 1;
+}
+
+void WideRingPainter::RowFull(int y) {
+    m_freeRange[std::size_t(y)] = {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(),
+                                   true};
+    while (m_nFirstFreeRow <= m_nLastFreeRow && m_free[std::size_t(m_nFirstFreeRow)] == 0)
+        ++m_nFirstFreeRow;
+    while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)
+        --m_nLastFreeRow;
 }

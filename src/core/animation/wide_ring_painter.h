@@ -39,7 +39,8 @@ private:
     };
     // Flattens into m_chain; a piece that cannot reach the frame ends the
     // chain there. inside: the piece's hull is known to be within reach.
-    void FlattenCubic(Point p0, Point p1, Point p2, Point p3, int depth, bool inside);
+    void FlattenCubic(const Point& p0, const Point& p1, const Point& p2, const Point& p3, int depth,
+                      bool inside);
     void StrokeChain();
     // The straight part of a segment's stroke, without its round ends,
     // lengthened by the given amounts before a and after b.
@@ -48,6 +49,11 @@ private:
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
+    // The same for a row that keeps its spans; and a row's free run cut in
+    // two by a hole from a to b.
+    void PaintSpans(int y, int x0, int x1, QRgb color);
+    void SplitRun(int y, int a, int b);
+    void RowFull(int y);
 
     uchar* m_pBits;
     qsizetype m_nStride;
@@ -56,7 +62,8 @@ private:
     double m_dRadius;
     double m_dJoinCosine;
     std::int64_t m_nUncovered;
-    // Per row: the taken pixels as sorted, disjoint, non-touching spans.
+    // Per row whose free pixels are not one run: the taken pixels as sorted,
+    // disjoint, non-touching spans.
     std::vector<std::vector<Span>> m_taken;
     std::vector<int> m_free; // free pixels per row
     // Per row, the first and last free pixel (first > last once the row is
@@ -64,9 +71,12 @@ private:
     // two, so most rows of a band that lies over taken pixels are passed
     // over with two comparisons. Side by side, as every row of a stroke
     // reads both.
+    // whole: the free pixels are exactly first..last, and the row's span
+    // list is not kept (the taken pixels are the two ends).
     struct FreeRange {
         int first;
         int last;
+        bool whole;
     };
     std::vector<FreeRange> m_freeRange;
     // The first and last row with a free pixel: the rings cover the frame

@@ -145,9 +145,11 @@ std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size
 
 namespace {
 
-// With 16 colours or fewer a code's children fit a row of a table indexed
+// With 32 colours or fewer a code's children fit a row of a table indexed
 // directly by (code, next index): no hashing and no probing, and the whole
-// table (at most 128 KiB) stays in the second-level cache. The dictionary is
+// table (at most 256 KiB) stays in the second-level cache. (With 64 the
+// table's clearing after every 4096 codes costs what the probes save on
+// noisy frames.) The dictionary is
 // the same as the hashed one's, so the code stream is too.
 template <int kBits>
 std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size_t count) {
@@ -204,6 +206,8 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
         return LzwEncodeDirect<3>(indices, count);
     case 4:
         return LzwEncodeDirect<4>(indices, count);
+    case 5:
+        return LzwEncodeDirect<5>(indices, count);
     default:
         return LzwEncodeHashed(indices, count, minCodeSize);
     }

@@ -17,7 +17,7 @@ std::vector<std::uint8_t> LzwEncode(const std::uint8_t* indices, std::size_t cou
                                     int minCodeSize);
 
 // The same code stream from the hashed dictionary every code size can use;
-// LzwEncode takes a directly indexed one for code sizes up to 4. Both are
+// LzwEncode takes a directly indexed one for code sizes up to 5. Both are
 // here so that each can be checked against the other.
 std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size_t count,
                                           int minCodeSize);

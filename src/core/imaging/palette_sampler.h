@@ -1,7 +1,7 @@
 // The first stage of a save: draws the frames the palette is chosen from and
 // counts their colours, in parallel for sources that draw any frame at any
-// time. When every frame is sampled the frames are kept, so the remap stage
-// does not draw them again.
+// time. The frames drawn may be kept (every frame when all are sampled), so
+// the remap stage does not draw them again.
 #pragma once
 
 #include "core/imaging/color_histogram.h"

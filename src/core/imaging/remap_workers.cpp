@@ -149,9 +149,14 @@ void RemapWorkers::Work() {
 bool RemapWorkers::Draw(int index, QImage& frame) {
     if (!m_kept.empty()) {
         auto lock = m_control.Lock(); // the palette chain reads them too
-        frame = std::move(m_kept[std::size_t(index)]);
-        m_kept[std::size_t(index)] = QImage();
-        return true;
+        QImage& kept = m_kept[std::size_t(index)];
+        // Every frame is kept when all were sampled; otherwise the sampled
+        // ones are, and the others are drawn now.
+        if (!kept.isNull() || !m_source.IsRandomAccess()) {
+            frame = std::move(kept);
+            kept = QImage();
+            return true;
+        }
     }
     const bool sequential = !m_source.IsRandomAccess();
     if (sequential) {

@@ -19,7 +19,8 @@
 
 class RemapWorkers {
 public:
-    // kept: frames the sampler kept (taken as they are used), or empty.
+    // kept: frames the sampler kept, every frame or the sampled ones (taken
+    // as they are used), or empty.
     RemapWorkers(FrameSource& source, EncodeControl& control, const EncodeOptions& options,
                  PalettePlan& plan, std::vector<QImage>& kept, OrderedWriter& writer,
                  bool interframe, int minCodeSize);
