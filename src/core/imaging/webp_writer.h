@@ -1,6 +1,6 @@
 // The animated WebP that can travel beside the page's GIF: the renderers'
 // true-colour frames (not the GIF's 256 colours), the cells cut out as
-// transparency, and the animation's record in a chunk of its own.
+// transparency, and the animation's record in the file's XMP metadata.
 #pragma once
 
 #include "core/base/status.h"
@@ -20,7 +20,8 @@ enum class WebpCompression { Auto, Lossless, Lossy };
 // its size.
 inline constexpr int kDefaultWebpQuality = 90;
 
-// The record's chunk: its FourCC, which WebP readers that do not know it skip.
+// The chunk that held the record before it moved into the XMP packet (which
+// validators know); files that have it are still read.
 inline constexpr char kWebpRecordChunk[] = "VLMR";
 
 struct WebpOptions {
