@@ -6,8 +6,8 @@
 #include "file_contents.h"
 
 #include <QColor>
-#include <QProcess>
 #include <QImage>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

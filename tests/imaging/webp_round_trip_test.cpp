@@ -287,7 +287,7 @@ TEST(WebpWriter, AutoKeepsTheSmallerCompression) {
 // program's XMP is no record.
 TEST(WebpWriter, RecordTravelsInTheXmpPacket) {
     TestSource source(QSize(8, 8), {5});
-    for (const QByteArray record :
+    for (const QByteArray& record :
          {QByteArray("type=dynamic-picture\npicture=/a&b/<c>.png\r\nseed=7\n"),
           QByteArray("type=x\nname=bell\x07\n")}) {
         WebpOptions options;
@@ -320,7 +320,8 @@ TEST(WebpWriter, RecordTravelsInTheXmpPacket) {
         return result;
     };
     WebpAnimation webp;
-    ASSERT_TRUE(ReadWebpData(withChunk(kWebpRecordChunk, "type=rubber-clouds\n"), &webp, false).ok());
+    ASSERT_TRUE(
+        ReadWebpData(withChunk(kWebpRecordChunk, "type=rubber-clouds\n"), &webp, false).ok());
     EXPECT_EQ(webp.record, QByteArray("type=rubber-clouds\n"));
     const QByteArray foreign("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
                              "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>"

@@ -25,12 +25,21 @@ QByteArray Escaped(const QByteArray& text) {
     out.reserve(text.size() + 16);
     for (const char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
         // A parser turns a bare CR into a line feed.
-        case '\r': out += "&#13;"; break;
-        default: out += c;
+        case '\r':
+            out += "&#13;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -63,8 +72,8 @@ QByteArray WebpRecordFromXmp(const QByteArray& xmp) {
         if (!reader.isStartElement() || reader.namespaceUri() != ns ||
             reader.name() != QLatin1String(kRecordElement))
             continue;
-        const bool base64 = reader.attributes().value(ns, QLatin1String("encoding")) ==
-                            QLatin1String("base64");
+        const bool base64 =
+            reader.attributes().value(ns, QLatin1String("encoding")) == QLatin1String("base64");
         const QString text = reader.readElementText();
         if (reader.hasError())
             return {};
