@@ -374,7 +374,10 @@ TEST(WebpReader, RefusesCorruptForeignAndOversizedFiles) {
     WebpOptions lossless;
     lossless.compression = WebpCompression::Lossless;
     QByteArray badPixels = Encode(source, lossless);
-    for (qsizetype i = badPixels.size() / 2; i < badPixels.size() / 2 + 40; ++i)
+    // Inside the first frame's pixel data, past its chunk and VP8L headers.
+    const qsizetype pixels = badPixels.indexOf("VP8L") + 8 + 5 + 16;
+    ASSERT_GT(pixels, 16);
+    for (qsizetype i = pixels; i < pixels + 40; ++i)
         badPixels[i] = char(~badPixels[i]);
     const std::vector<std::pair<QByteArray, const char*>> cases{
         {QByteArray("GIF89a\x01\x00\x01\x00", 10), "not a WebP"},
