@@ -53,8 +53,9 @@ QString OutputFormatHelp() {
                "  --webp-quality Q   0 to 100 (default %2): the lossy quality, or the\n"
                "                     lossless effort\n"
                "  --webp-compression M\n"
-               "                     auto (default: lossless when the frames have few\n"
-               "                     colours), lossless or lossy\n")
+               "                     auto (default: the smaller of the two on the first\n"
+               "                     frame when it has few colours, else lossy),\n"
+               "                     lossless or lossy\n")
         .arg(kMaxWebpSide)
         .arg(kDefaultWebpQuality);
 }

@@ -287,23 +287,20 @@ int RunRenderCommand(const QStringList& args) {
     options.threads = threads;
     options.palette = paletteMode;
     SaveOutcome outcome;
-    if (format.WritesGif()) {
-        if (Status s = WriteAnimation(*renderer, options, &outcome); !s) {
-            PrintError(files.Named(s).message());
-            return kExitFailure;
-        }
-    }
     WebpStats webpStats;
-    if (format.WritesWebp()) {
-        WebpSaveOptions webp;
-        webp.compression = format.compression;
-        webp.quality = format.quality;
-        webp.threads = threads;
-        webp.stats = &webpStats;
-        if (Status s = WriteAnimatedWebp(*renderer, webpPath, webp); !s) {
-            PrintError(files.Named(s).message());
-            return kExitFailure;
-        }
+    WebpSaveOptions webp;
+    webp.compression = format.compression;
+    webp.quality = format.quality;
+    webp.threads = threads;
+    webp.stats = &webpStats;
+    // Both formats are written side by side, each on its own threads.
+    Status saved = format.WritesGif() && format.WritesWebp()
+                       ? WriteAnimationWithWebp(*renderer, options, webpPath, webp, &outcome)
+                   : format.WritesGif() ? WriteAnimation(*renderer, options, &outcome)
+                                        : WriteAnimatedWebp(*renderer, webpPath, webp);
+    if (!saved) {
+        PrintError(files.Named(saved).message());
+        return kExitFailure;
     }
     if (outputs > 1) {
         Status s = dump.isEmpty() ? Status::Ok() : DumpFrames(*renderer, dumpPath);

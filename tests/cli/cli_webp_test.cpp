@@ -3,9 +3,11 @@
 #include "cli/cli_run.h"
 #include "core/imaging/gif_reader.h"
 #include "core/imaging/webp_reader.h"
+#include "file_contents.h"
 
 #include <QColor>
 #include <QImage>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -54,6 +56,18 @@ TEST(CliWebp, BothFormatsCarryTheRecord) {
     EXPECT_EQ(gifInfo.mid(gifInfo.indexOf(QStringLiteral("animation:"))),
               r.out.mid(r.out.indexOf(QStringLiteral("animation:"))));
 
+    // The record travels as XMP metadata, which libwebp's own checker knows.
+    const QString webpinfo = QStandardPaths::findExecutable(QStringLiteral("webpinfo"));
+    if (!webpinfo.isEmpty()) {
+        QProcess check;
+        check.start(webpinfo, {QStringLiteral("-diag"), webp});
+        ASSERT_TRUE(check.waitForFinished(60000));
+        const QString report = QString::fromUtf8(check.readAll());
+        EXPECT_EQ(check.exitCode(), 0) << report.toStdString();
+        EXPECT_FALSE(report.contains(QStringLiteral("Warning"), Qt::CaseInsensitive))
+            << report.toStdString();
+        EXPECT_TRUE(report.contains(QStringLiteral("No error detected."))) << report.toStdString();
+    }
     // Stripes at their defaults have few colours: lossless.
     r = RunCli({"render", "moving-stripes", "--out", webp, "--format", "webp"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

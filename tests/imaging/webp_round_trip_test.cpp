@@ -7,11 +7,16 @@
 #include "file_contents.h"
 
 #include <webp/demux.h>
+#include <webp/mux.h>
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <vector>
 
 namespace {
@@ -179,6 +184,154 @@ TEST(WebpWriter, AutoCompressionAndRecordReadBack) {
     }
 }
 
+// Frames that repeat or change only in a small patch (at odd places, since
+// a WebP frame starts on even ones) each keep a frame of their own with
+// their own delay, so frame N is the GIF's frame N; the bytes are the same
+// for any number of threads.
+TEST(WebpWriter, OneFramePerFrameAndTheSameBytesForAnyThreads) {
+    const QSize size(23, 17);
+    TestSource base(size, {});
+    const std::vector<int> shown{0, 0, 1, 1, -1, 1, 2};
+    const auto expected = [&](int index) {
+        if (shown[std::size_t(index)] >= 0)
+            return base.Expected(shown[std::size_t(index)]);
+        QImage patched = base.Expected(1);
+        for (int y = 5; y < 8; ++y)
+            for (int x = 11; x < 14; ++x)
+                patched.setPixel(x, y, qRgb(1, 2, 3));
+        return patched;
+    };
+    struct Source : FrameSource {
+        std::function<QImage(int)> draw;
+        QSize size;
+        int FrameCount() const override { return 7; }
+        QSize FrameSize() const override { return size; }
+        int FrameDelay(int index) const override { return index + 1; }
+        Status DrawFrame(int index, QImage* frame) override {
+            *frame = draw(index);
+            return Status::Ok();
+        }
+    } source;
+    source.draw = expected;
+    source.size = size;
+    for (WebpCompression compression : {WebpCompression::Lossless, WebpCompression::Lossy}) {
+        QByteArray first;
+        for (int threads : {1, 2, 5}) {
+            WebpOptions options;
+            options.compression = compression;
+            options.threads = threads;
+            const QByteArray bytes = Encode(source, options);
+            if (first.isEmpty())
+                first = bytes;
+            EXPECT_EQ(bytes, first) << threads;
+        }
+        WebpAnimation webp;
+        ASSERT_TRUE(ReadWebpData(first, &webp, false).ok());
+        EXPECT_EQ(webp.durations, (std::vector<int>{10, 20, 30, 40, 50, 60, 70}));
+        const Decoded decoded = DecodeWithLibwebp(first);
+        ASSERT_EQ(decoded.frames.size(), 7u);
+        for (int i = 0; i < 7; ++i) {
+            const QImage want = expected(i).convertToFormat(QImage::Format_ARGB32);
+            if (compression == WebpCompression::Lossless) {
+                EXPECT_EQ(decoded.frames[std::size_t(i)], want) << "frame " << i;
+            } else {
+                // Lossy frames are close, and the patch shows where it is.
+                const QRgb got = decoded.frames[std::size_t(i)].pixel(12, 6);
+                EXPECT_NEAR(qGreen(got), qGreen(want.pixel(12, 6)), 24) << "frame " << i;
+            }
+        }
+    }
+}
+
+// Auto keeps the smaller of lossless and lossy: a checkerboard of two
+// colours is lossless, a soft noisy picture of no more than 256 colours
+// (a scanned texture, clouds drawn in one ramp) is lossy.
+TEST(WebpWriter, AutoKeepsTheSmallerCompression) {
+    struct Noisy : FrameSource {
+        int FrameCount() const override { return 3; }
+        QSize FrameSize() const override { return QSize(96, 64); }
+        int FrameDelay(int) const override { return 10; }
+        Status DrawFrame(int index, QImage* frame) override {
+            *frame = QImage(FrameSize(), QImage::Format_RGB32);
+            std::uint32_t hash = 12345;
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 96; ++x) {
+                    hash = hash * 1103515245u + 12345u;
+                    const int wave = int(70 * std::sin((x + index) / 9.0) * std::cos(y / 7.0));
+                    const int g = std::clamp(128 + wave + int((hash >> 16) % 17) - 8, 0, 255);
+                    frame->setPixel(x, y, qRgb(g, g / 2 + 60, 255 - g));
+                }
+            return Status::Ok();
+        }
+    } noisy;
+    TestSource checkers(QSize(96, 64), {10, 10, 10}, true);
+    for (FrameSource* source : std::initializer_list<FrameSource*>{&noisy, &checkers}) {
+        std::map<WebpCompression, QByteArray> bytes;
+        for (WebpCompression c :
+             {WebpCompression::Auto, WebpCompression::Lossless, WebpCompression::Lossy}) {
+            WebpOptions options;
+            options.compression = c;
+            bytes[c] = Encode(*source, options);
+        }
+        const bool losslessSmaller =
+            bytes[WebpCompression::Lossless].size() <= bytes[WebpCompression::Lossy].size();
+        EXPECT_EQ(losslessSmaller, source == &checkers);
+        EXPECT_EQ(bytes[WebpCompression::Auto],
+                  bytes[losslessSmaller ? WebpCompression::Lossless : WebpCompression::Lossy]);
+    }
+}
+
+// The record sits in the XMP packet under our namespace, whatever its text
+// holds (markup characters, a carriage return, a control character); files
+// that carry it in the chunk of its own are still read, and another
+// program's XMP is no record.
+TEST(WebpWriter, RecordTravelsInTheXmpPacket) {
+    TestSource source(QSize(8, 8), {5});
+    for (const QByteArray& record :
+         {QByteArray("type=dynamic-picture\npicture=/a&b/<c>.png\r\nseed=7\n"),
+          QByteArray("type=x\nname=bell\x07\n")}) {
+        WebpOptions options;
+        options.record = record;
+        const QByteArray bytes = Encode(source, options);
+        EXPECT_TRUE(bytes.contains("XMP ")) << record.toStdString();
+        EXPECT_FALSE(bytes.contains(kWebpRecordChunk));
+        // The canvas chunk announces the metadata (its XMP flag).
+        ASSERT_EQ(bytes.mid(12, 4), QByteArray("VP8X"));
+        EXPECT_TRUE(bytes[20] & 0x04);
+        WebpAnimation webp;
+        ASSERT_TRUE(ReadWebpData(bytes, &webp, false).ok());
+        EXPECT_EQ(webp.record, record);
+    }
+
+    const QByteArray plain = Encode(source, WebpOptions());
+    const auto withChunk = [&](const char* fourcc, const QByteArray& payload) {
+        WebPData in{reinterpret_cast<const std::uint8_t*>(plain.constData()),
+                    std::size_t(plain.size())};
+        WebPMux* mux = WebPMuxCreate(&in, 1);
+        WebPData chunk{reinterpret_cast<const std::uint8_t*>(payload.constData()),
+                       std::size_t(payload.size())};
+        EXPECT_EQ(WebPMuxSetChunk(mux, fourcc, &chunk, 1), WEBP_MUX_OK);
+        WebPData out;
+        WebPDataInit(&out);
+        EXPECT_EQ(WebPMuxAssemble(mux, &out), WEBP_MUX_OK);
+        const QByteArray result(reinterpret_cast<const char*>(out.bytes), qsizetype(out.size));
+        WebPDataClear(&out);
+        WebPMuxDelete(mux);
+        return result;
+    };
+    WebpAnimation webp;
+    ASSERT_TRUE(
+        ReadWebpData(withChunk(kWebpRecordChunk, "type=rubber-clouds\n"), &webp, false).ok());
+    EXPECT_EQ(webp.record, QByteArray("type=rubber-clouds\n"));
+    const QByteArray foreign("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                             "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>"
+                             "</x:xmpmeta>");
+    for (const QByteArray& xmp : {foreign, QByteArray("<not xml")}) {
+        ASSERT_TRUE(ReadWebpData(withChunk("XMP ", xmp), &webp, false).ok());
+        EXPECT_TRUE(webp.record.isEmpty());
+    }
+}
+
 // Frames a WebP cannot hold are refused before one is drawn; a cancel or a
 // frame that fails leaves the previous file exactly as it was.
 TEST(WebpWriter, RefusesOversizeAndKeepsPreviousFileOnFailure) {
@@ -221,7 +374,10 @@ TEST(WebpReader, RefusesCorruptForeignAndOversizedFiles) {
     WebpOptions lossless;
     lossless.compression = WebpCompression::Lossless;
     QByteArray badPixels = Encode(source, lossless);
-    for (qsizetype i = badPixels.size() / 2; i < badPixels.size() / 2 + 40; ++i)
+    // Inside the first frame's pixel data, past its chunk and VP8L headers.
+    const qsizetype pixels = badPixels.indexOf("VP8L") + 8 + 5 + 16;
+    ASSERT_GT(pixels, 16);
+    for (qsizetype i = pixels; i < pixels + 40; ++i)
         badPixels[i] = char(~badPixels[i]);
     const std::vector<std::pair<QByteArray, const char*>> cases{
         {QByteArray("GIF89a\x01\x00\x01\x00", 10), "not a WebP"},

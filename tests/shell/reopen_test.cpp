@@ -7,6 +7,7 @@
 #include "core/animation/renderer_parameters.h"
 #include "core/animation/webp_save.h"
 #include "core/base/version.h"
+#include "core/imaging/gif_writer.h"
 #include "core/imaging/webp_reader.h"
 #include "file_contents.h"
 #include "ui/animation/animation_dialog.h"
@@ -21,6 +22,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -240,6 +243,21 @@ TEST_F(ReopenTest, WebpTravelsWithAModernPageSet) {
     ASSERT_TRUE(view->OnFileSaveAs());
     ASSERT_TRUE(ReadWebp(out.filePath(QStringLiteral("shop.webp")), &webp, false).ok());
     EXPECT_EQ(webp.width, 40);
+
+    // Reopened, the modern set's WebP comes into the working set, and a GIF
+    // that lost its record (rewritten by another tool) leaves the WebP's.
+    QDir(out.path()).mkdir(QStringLiteral("again"));
+    for (const char* name : {"shop.htm", "shop.webp"})
+        ASSERT_TRUE(QFile::copy(out.filePath(QLatin1String(name)),
+                                out.filePath(QStringLiteral("again/") + QLatin1String(name))));
+    const QString bare = out.filePath(QStringLiteral("again/shop.gif"));
+    ASSERT_TRUE(SaveCellMaskGif(bare, CellMask(40, 10), MakeColorRef(1, 2, 3)).ok());
+    CVelmoraView* fromWebp = app->OpenDocument(out.filePath(QStringLiteral("again/shop.htm")));
+    ASSERT_NE(fromWebp, nullptr);
+    EXPECT_EQ(ReadAll(WebpPathFor(fromWebp->GifFile())), ReadAll(out.filePath("again/shop.webp")));
+    AnimationRenderer* restored = fromWebp->GetDocument()->Model().Renderer(1);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(restored->GetFrameWidth(), 40);
     AnmType::SetTestHook(nullptr);
 }
 

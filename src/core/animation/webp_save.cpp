@@ -6,7 +6,11 @@
 #include "core/imaging/gif_reader.h"
 
 #include <QFileInfo>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -24,6 +28,51 @@ public:
 
 private:
     const GifAnimation* m_pGif;
+};
+
+// The GIF's and the WebP's progress, written at the same time from two
+// threads, as one count to the save's sink; either side failing stops the
+// other at its next frame.
+class SharedProgress {
+public:
+    explicit SharedProgress(ProgressSink* sink) : m_pSink(sink) {}
+    bool Report(int side, int done, int total) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stoppedBy >= 0)
+            return false;
+        m_done[side] = done;
+        m_total[side] = total;
+        if (m_pSink && !m_pSink->Progress(m_done[0] + m_done[1], m_total[0] + m_total[1]))
+            m_stoppedBy = 2;
+        return m_stoppedBy < 0;
+    }
+    // Called by the side that failed (0: GIF, 1: WebP).
+    void Stop(int side) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stoppedBy < 0)
+            m_stoppedBy = side;
+    }
+    int StoppedBy() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stoppedBy;
+    }
+
+private:
+    std::mutex m_mutex;
+    ProgressSink* m_pSink;
+    int m_done[2] = {0, 0};
+    int m_total[2] = {0, 0};
+    int m_stoppedBy = -1; // -1: running; 0, 1: that side failed; 2: cancelled
+};
+
+class SideProgress : public ProgressSink {
+public:
+    SideProgress(SharedProgress* shared, int side) : m_pShared(shared), m_side(side) {}
+    bool Progress(int done, int total) override { return m_pShared->Report(m_side, done, total); }
+
+private:
+    SharedProgress* m_pShared;
+    int m_side;
 };
 
 } // namespace
@@ -75,6 +124,49 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
     }
 }
 
+Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
+                              const QString& webpPath, const WebpSaveOptions& webp,
+                              SaveOutcome* outcome) {
+    if (Status s = CheckWebpSave(renderer); !s)
+        return s;
+    SharedProgress shared(gif.progress ? gif.progress : webp.progress);
+    SideProgress gifSide(&shared, 0), webpSide(&shared, 1);
+    SaveOptions gifOptions = gif;
+    gifOptions.progress = &gifSide;
+    WebpSaveOptions webpOptions = webp;
+    webpOptions.progress = &webpSide;
+    std::future<Status> webpDone;
+    try {
+        // The WebP's own copy, taken here so that its thread reads nothing
+        // the GIF's save uses.
+        std::shared_ptr<const AnimationRenderer> webpCopy(renderer.Clone());
+        webpDone = std::async(std::launch::async, [webpCopy, webpPath, webpOptions, &shared] {
+            Status s = WriteAnimatedWebp(*webpCopy, webpPath, webpOptions);
+            if (!s)
+                shared.Stop(1);
+            return s;
+        });
+    } catch (const std::bad_alloc&) {
+        return Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
+    } catch (const std::system_error&) {
+        return Status::Error(QStringLiteral("No thread could be started for the WebP"));
+    }
+    Status s;
+    try {
+        s = WriteAnimation(renderer, gifOptions, outcome);
+    } catch (const std::bad_alloc&) {
+        s = Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
+    }
+    if (!s)
+        shared.Stop(0);
+    const Status webpStatus = webpDone.get();
+    // Where both failed, the first failure is the one to tell: the other is
+    // only that it was stopped.
+    if (!s && !webpStatus)
+        return shared.StoppedBy() == 1 ? webpStatus : s;
+    return s ? webpStatus : s;
+}
+
 Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
                                const WebpSaveOptions& webp, SaveOutcome* outcome) {
     const QString gifPath = renderer.GetAnimationGifPath();
@@ -91,12 +183,10 @@ Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOpti
     try {
         std::unique_ptr<AnimationRenderer> copy = renderer.Clone();
         copy->SetAnimationGifPath(stagedGif);
-        s = WriteAnimation(*copy, gif, outcome);
+        s = WriteAnimationWithWebp(*copy, gif, stagedWebp, webp, outcome);
     } catch (const std::bad_alloc&) {
         s = Status::Error(QStringLiteral("Not enough memory for preparing the animation"));
     }
-    if (s)
-        s = WriteAnimatedWebp(renderer, stagedWebp, webp);
     if (s)
         s = files.Commit();
     return files.Named(s);

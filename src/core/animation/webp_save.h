@@ -29,9 +29,17 @@ Status CheckWebpSave(const AnimationRenderer& renderer);
 Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
                          const WebpSaveOptions& options = {});
 
+// After PrepareSave(): the GIF at the renderer's path and the WebP at
+// webpPath, written at the same time on their own threads, their progress
+// summed into the GIF's sink (or the WebP's when the GIF has none). Either
+// failing stops the other; each file is written as WriteAnimation and
+// WriteAnimatedWebp write it.
+Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
+                              const QString& webpPath, const WebpSaveOptions& webp,
+                              SaveOutcome* outcome = nullptr);
+
 // After PrepareSave(): the GIF at the renderer's path and the WebP beside
 // it (WebpPathFor), both complete before either replaces its previous file.
-// Progress runs through the GIF, then again through the WebP.
 Status WriteAnimatedGifAndWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
                                const WebpSaveOptions& webp, SaveOutcome* outcome = nullptr);
 

@@ -2,12 +2,14 @@
 
 #include "core/base/input_file.h"
 #include "core/imaging/gif_reader.h"
+#include "core/imaging/webp_record.h"
 #include "core/imaging/webp_writer.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -97,15 +99,27 @@ Status ReadWebpData(const QByteArray& data, WebpAnimation* animation, bool pixel
             animation->lossless.push_back(features.format == 2);
         } while (WebPDemuxNextFrame(&frame.it));
 
-        ChunkIterator chunk;
-        chunk.valid = WebPDemuxGetChunk(demux.get(), kWebpRecordChunk, 1, &chunk.it) != 0;
-        if (chunk.valid) {
-            if (std::int64_t(chunk.it.chunk.size) > kMaxRecordBytes)
+        // The record sits in the XMP packet; older files carry it in a chunk
+        // of its own.
+        for (const char* fourcc : {"XMP ", kWebpRecordChunk}) {
+            ChunkIterator chunk;
+            chunk.valid = WebPDemuxGetChunk(demux.get(), fourcc, 1, &chunk.it) != 0;
+            if (!chunk.valid)
+                continue;
+            const bool own = std::strcmp(fourcc, kWebpRecordChunk) == 0;
+            if (std::int64_t(chunk.it.chunk.size) > kMaxRecordBytes) {
+                // Another program's metadata may be large; it is simply not ours.
+                if (!own)
+                    continue;
                 return Refuse(name, QStringLiteral("its animation record is %1 bytes long, not "
                                                    "one Velmora wrote")
                                         .arg(chunk.it.chunk.size));
-            animation->record = QByteArray(reinterpret_cast<const char*>(chunk.it.chunk.bytes),
-                                           qsizetype(chunk.it.chunk.size));
+            }
+            const QByteArray bytes(reinterpret_cast<const char*>(chunk.it.chunk.bytes),
+                                   qsizetype(chunk.it.chunk.size));
+            animation->record = own ? bytes : WebpRecordFromXmp(bytes);
+            if (!animation->record.isEmpty())
+                break;
         }
         if (!pixels)
             return Status::Ok();

@@ -2,16 +2,20 @@
 
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/imaging/webp_record.h"
 
 #include <webp/encode.h>
 #include <webp/mux.h>
 
 #include <QElapsedTimer>
+#include <QRect>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstring>
+#include <deque>
 #include <future>
 #include <memory>
 #include <new>
@@ -21,9 +25,20 @@
 
 namespace {
 
-struct AnimEncoderDeleter {
-    void operator()(WebPAnimEncoder* encoder) const { WebPAnimEncoderDelete(encoder); }
-};
+// A frame's duration field is 24 bits of milliseconds.
+constexpr int kMaxWebpDuration = (1 << 24) - 1;
+constexpr char kWebpXmpChunk[] = "XMP ";
+// Effort levels (0-6) measured on the six types' saves: lossy 2 is as small
+// as 4 at half the time; lossless 1 as small as 4 (within 1%) at 80% of it,
+// where 0 is up to a quarter larger.
+constexpr int kLossyMethod = 2;
+constexpr int kLosslessMethod = 1;
+// The share of a frame's rectangle (in percent) that must be unchanged
+// before the rest is blended over the frame before: blinking clouds shrink
+// to 40% so, while flowing clouds, whose scattered unchanged pixels cost
+// more as holes than as colours, would grow by a quarter at 50%.
+constexpr int kBlendPercent = 70;
+
 struct MuxDeleter {
     void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
@@ -35,13 +50,6 @@ struct OwnedWebPData {
     OwnedWebPData(const OwnedWebPData&) = delete;
     OwnedWebPData& operator=(const OwnedWebPData&) = delete;
 };
-
-Status EncoderError(WebPAnimEncoder* encoder) {
-    const char* reason = encoder ? WebPAnimEncoderGetError(encoder) : nullptr;
-    return Status::Error(
-        QStringLiteral("The WebP encoder failed: %1")
-            .arg(reason && *reason ? QString::fromUtf8(reason) : QStringLiteral("out of memory")));
-}
 
 Status NoMemory(QSize size, int frames) {
     return Status::Error(QStringLiteral("Not enough memory for the %1 x %2 WebP of %3 frames; the "
@@ -64,6 +72,150 @@ void CutCells(QImage* frame, const CellMask& mask) {
             if (cells[x])
                 row[x] = 0;
     }
+}
+
+struct DrawnFrame {
+    Status status;
+    QImage image;
+};
+
+struct EncodedFrame {
+    Status status;
+    QByteArray bytes; // a still WebP of the rectangle
+    QRect rect;
+    bool blend = false; // drawn over the frame before, not replacing it
+};
+
+template <typename T> bool IsReady(const std::future<T>& f) {
+    return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+// Settings chosen on the bench (bench/compare-webp): the lowest effort
+// whose files are not noticeably larger, since the WebP is written beside
+// the GIF and must not make the save much slower.
+bool FrameConfig(bool lossless, int quality, WebPConfig* config) {
+    if (!WebPConfigInit(config))
+        return false;
+    config->lossless = lossless ? 1 : 0;
+    config->quality = float(std::clamp(quality, 0, 100));
+    config->method = lossless ? kLosslessMethod : kLossyMethod;
+    // Frames are encoded side by side already.
+    config->thread_level = 0;
+    return WebPValidateConfig(config) != 0;
+}
+
+// The smallest rectangle (on even offsets, as a WebP frame must start)
+// holding every pixel that differs from the frame before; a frame that
+// differs nowhere still gets its own one-pixel frame, so the WebP has as
+// many frames as the GIF and a viewer's frame N is the GIF's.
+QRect ChangedRect(const QImage& previous, const QImage& current) {
+    const int w = current.width(), h = current.height();
+    int top = -1, bottom = -1, left = w, right = -1;
+    for (int y = 0; y < h; ++y) {
+        const auto* a = reinterpret_cast<const std::uint32_t*>(previous.constScanLine(y));
+        const auto* b = reinterpret_cast<const std::uint32_t*>(current.constScanLine(y));
+        int x0 = 0;
+        while (x0 < w && a[x0] == b[x0])
+            ++x0;
+        if (x0 == w)
+            continue;
+        int x1 = w - 1;
+        while (a[x1] == b[x1])
+            --x1;
+        if (top < 0)
+            top = y;
+        bottom = y;
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+    }
+    if (top < 0)
+        return QRect(0, 0, 1, 1);
+    left &= ~1;
+    top &= ~1;
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// One frame's rectangle as a still WebP. The pixels are copied: the encoder
+// may rewrite them (transparent pixels' colours), and the frame is read by
+// the next frame's job at the same time. Losslessly, pixels equal to the
+// frame before's are made transparent and the frame is blended over it, so
+// what did not change costs almost nothing; this is exact, and is left out
+// where the frame clears a pixel the frame before had drawn (a blend cannot
+// clear it).
+EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect,
+                         const WebPConfig& config) {
+    EncodedFrame out;
+    out.rect = rect;
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture)) {
+        out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
+        return out;
+    }
+    picture.use_argb = 1;
+    picture.width = rect.width();
+    picture.height = rect.height();
+    if (!WebPPictureAlloc(&picture))
+        throw std::bad_alloc();
+    for (int y = 0; y < rect.height(); ++y)
+        std::memcpy(picture.argb + std::size_t(y) * std::size_t(picture.argb_stride),
+                    reinterpret_cast<const std::uint32_t*>(frame.constScanLine(rect.y() + y)) +
+                        rect.x(),
+                    std::size_t(rect.width()) * 4);
+    if (previous && config.lossless) {
+        out.blend = true;
+        for (int y = 0; y < rect.height() && out.blend; ++y) {
+            const auto* before =
+                reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
+                rect.x();
+            const std::uint32_t* now =
+                picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            for (int x = 0; x < rect.width(); ++x)
+                if ((now[x] >> 24) == 0 && now[x] != before[x]) {
+                    out.blend = false;
+                    break;
+                }
+        }
+        // Scattered unchanged pixels (a dithered picture moving) cost more
+        // as holes than as colours: only a frame mostly unchanged blends.
+        std::int64_t same = 0;
+        for (int y = 0; y < rect.height() && out.blend; ++y) {
+            const auto* before =
+                reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
+                rect.x();
+            const std::uint32_t* now =
+                picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            for (int x = 0; x < rect.width(); ++x)
+                same += now[x] == before[x];
+        }
+        out.blend =
+            out.blend && same * 100 >= std::int64_t(rect.width()) * rect.height() * kBlendPercent;
+        for (int y = 0; y < rect.height() && out.blend; ++y) {
+            const auto* before =
+                reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
+                rect.x();
+            std::uint32_t* now = picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            for (int x = 0; x < rect.width(); ++x)
+                if (now[x] == before[x])
+                    now[x] = 0;
+        }
+    }
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    const int ok = WebPEncode(&config, &picture);
+    const WebPEncodingError error = picture.error_code;
+    WebPPictureFree(&picture);
+    if (ok)
+        out.bytes = QByteArray(reinterpret_cast<const char*>(writer.mem), qsizetype(writer.size));
+    WebPMemoryWriterClear(&writer);
+    if (!ok) {
+        if (error == VP8_ENC_ERROR_OUT_OF_MEMORY || error == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY)
+            throw std::bad_alloc();
+        out.status = Status::Error(
+            QStringLiteral("The WebP encoder failed on a frame (error %1)").arg(int(error)));
+    }
+    return out;
 }
 
 double ThreadSeconds() {
@@ -119,11 +271,19 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
         return s;
     if (count < 1)
         return Status::Error(QStringLiteral("The animation has no frames"));
-    // Timestamps are ints of milliseconds: a play time beyond them cannot be
-    // written, and is refused before any frame is drawn.
+    // A frame's duration is 24 bits of milliseconds and the play time is
+    // summed in ints: beyond them nothing is drawn.
     qint64 playTime = 0;
-    for (int i = 0; i < count; ++i)
-        playTime += WebpDuration(source.FrameDelay(i));
+    for (int i = 0; i < count; ++i) {
+        const int duration = WebpDuration(source.FrameDelay(i));
+        if (duration > kMaxWebpDuration)
+            return Status::Error(QStringLiteral("Frame %1 stays %2 seconds; a WebP frame stays "
+                                                "at most %3.")
+                                     .arg(i + 1)
+                                     .arg(duration / 1000)
+                                     .arg(kMaxWebpDuration / 1000));
+        playTime += duration;
+    }
     if (playTime > INT_MAX)
         return Status::Error(QStringLiteral("The animation plays for %1 seconds; a WebP holds at "
                                             "most %2.")
@@ -135,149 +295,180 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
     try {
         const int threads =
             std::clamp(options.threads > 0 ? options.threads : QThread::idealThreadCount(), 1, 64);
-        // Frames are drawn this far ahead of the encoder; each slot holds
-        // one, so memory stays flat in the frame count.
-        const int window = source.IsRandomAccess() ? std::min(threads + 1, count) : 1;
-        std::vector<QImage> buffers(static_cast<std::size_t>(window));
-        std::vector<std::future<Status>> pending(static_cast<std::size_t>(window));
+        WebPConfig lossy, lossless;
+        if (!FrameConfig(false, options.quality, &lossy) ||
+            !FrameConfig(true, options.quality, &lossless))
+            return Status::Error(QStringLiteral("The WebP settings are not valid"));
+        bool decided = options.compression != WebpCompression::Auto;
+        bool useLossless = options.compression == WebpCompression::Lossless;
+
         std::atomic<std::int64_t> drawNanos{0};
-        const auto drawInto = [&](int index) -> Status {
+        std::atomic<std::int64_t> encodeNanos{0};
+        const auto draw = [&](int index) -> DrawnFrame {
             const double start = ThreadSeconds();
-            QImage& frame = buffers[std::size_t(index % window)];
-            if (frame.size() != size || frame.format() != QImage::Format_RGB32)
-                frame = QImage(size, QImage::Format_RGB32);
-            Status s = frame.isNull() ? NoMemory(size, count) : source.DrawFrame(index, &frame);
+            DrawnFrame drawn;
+            drawn.image = QImage(size, QImage::Format_RGB32);
+            drawn.status = drawn.image.isNull() ? NoMemory(size, count)
+                                                : source.DrawFrame(index, &drawn.image);
             // The encoder takes 0xAARRGGBB words: RGB32 and ARGB32 are that.
-            if (s && frame.format() != QImage::Format_RGB32 &&
-                frame.format() != QImage::Format_ARGB32)
-                frame = frame.convertToFormat(QImage::Format_ARGB32);
-            if (s && (frame.isNull() || frame.size() != size))
-                s = frame.isNull()
+            if (drawn.status && drawn.image.format() != QImage::Format_RGB32 &&
+                drawn.image.format() != QImage::Format_ARGB32)
+                drawn.image = drawn.image.convertToFormat(QImage::Format_ARGB32);
+            if (drawn.status && (drawn.image.isNull() || drawn.image.size() != size))
+                drawn.status =
+                    drawn.image.isNull()
                         ? NoMemory(size, count)
                         : Status::Error(QStringLiteral("Frame %1 has the wrong size").arg(index));
+            if (drawn.status && options.mask)
+                CutCells(&drawn.image, *options.mask);
             drawNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
-            return s;
+            return drawn;
         };
-        const auto launch = [&](int index) {
-            if (window > 1)
-                pending[std::size_t(index % window)] =
-                    std::async(std::launch::async, drawInto, index);
+        const auto encode = [&encodeNanos](QImage previous, QImage frame, QRect rect,
+                                           WebPConfig config) {
+            const double start = ThreadSeconds();
+            EncodedFrame encoded =
+                EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect, config);
+            encodeNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
+            return encoded;
         };
-        const auto take = [&](int index) -> Status {
-            if (window == 1)
-                return drawInto(index);
-            return pending[std::size_t(index % window)].get();
-        };
-        // Whatever ends the save, drawing threads finish before the buffers
-        // they draw into go away.
+
+        // Frames are drawn a window ahead and encoded a window behind, each
+        // on its own thread; only those in flight are held, so memory stays
+        // flat in the frame count. A frame's encoding depends on nothing but
+        // it and the frame before, so the bytes are the same for any number
+        // of threads.
+        const int drawWindow = source.IsRandomAccess() ? std::min(threads + 1, count) : 1;
+        std::vector<std::future<DrawnFrame>> drawing(static_cast<std::size_t>(drawWindow));
+        std::deque<std::future<EncodedFrame>> encoding;
+        // Whatever ends the save, threads finish before what they use goes.
         struct Join {
-            std::vector<std::future<Status>>* pending;
+            std::vector<std::future<DrawnFrame>>* drawing;
+            std::deque<std::future<EncodedFrame>>* encoding;
             ~Join() {
-                for (auto& f : *pending)
+                for (auto& f : *drawing)
+                    if (f.valid())
+                        f.wait();
+                for (auto& f : *encoding)
                     if (f.valid())
                         f.wait();
             }
-        } join{&pending};
+        } join{&drawing, &encoding};
+        const auto launchDraw = [&](int index) {
+            if (drawWindow > 1)
+                drawing[std::size_t(index % drawWindow)] =
+                    std::async(std::launch::async, draw, index);
+        };
+        const auto takeDrawn = [&](int index) -> DrawnFrame {
+            if (drawWindow == 1)
+                return draw(index);
+            return drawing[std::size_t(index % drawWindow)].get();
+        };
+
+        std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
+        if (!mux)
+            return NoMemory(size, count);
+        int pushed = 0;
+        const auto pushOldest = [&]() -> Status {
+            EncodedFrame frame = encoding.front().get();
+            encoding.pop_front();
+            if (!frame.status)
+                return frame.status;
+            WebPMuxFrameInfo info{};
+            info.bitstream = {reinterpret_cast<const std::uint8_t*>(frame.bytes.constData()),
+                              std::size_t(frame.bytes.size())};
+            info.x_offset = frame.rect.x();
+            info.y_offset = frame.rect.y();
+            info.duration = WebpDuration(source.FrameDelay(pushed));
+            info.id = WEBP_CHUNK_ANMF;
+            info.dispose_method = WEBP_MUX_DISPOSE_NONE;
+            // Unless blended, the rectangle replaces what was there,
+            // transparency included.
+            info.blend_method = frame.blend ? WEBP_MUX_BLEND : WEBP_MUX_NO_BLEND;
+            if (WebPMuxPushFrame(mux.get(), &info, 1) != WEBP_MUX_OK)
+                return NoMemory(size, count);
+            ++pushed;
+            if (progress && !progress->Progress(pushed, count + 1))
+                return Status::Error(CancelledMessage());
+            return Status::Ok();
+        };
 
         if (!source.IsRandomAccess())
             source.Restart();
-        for (int i = 0; i < window; ++i)
-            launch(i);
-
-        WebPAnimEncoderOptions encoderOptions;
-        if (!WebPAnimEncoderOptionsInit(&encoderOptions))
-            return Status::Error(QStringLiteral("The WebP library does not match its headers"));
-        encoderOptions.anim_params.loop_count = 0; // forever
-        // Transparent where nothing is drawn, so the table's colour shows.
-        encoderOptions.anim_params.bgcolor = options.mask ? 0x00000000u : 0xffffffffu;
-        std::unique_ptr<WebPAnimEncoder, AnimEncoderDeleter> encoder(
-            WebPAnimEncoderNew(size.width(), size.height(), &encoderOptions));
-        if (!encoder)
-            return NoMemory(size, count);
-
-        WebPConfig config;
-        if (!WebPConfigInit(&config))
-            return Status::Error(QStringLiteral("The WebP library does not match its headers"));
-        config.quality = float(std::clamp(options.quality, 0, 100));
-        config.thread_level = 1;
-        bool decided = options.compression != WebpCompression::Auto;
-        config.lossless = options.compression == WebpCompression::Lossless ? 1 : 0;
-
-        double encodeSeconds = 0;
-        int timestamp = 0;
+        for (int i = 0; i < drawWindow; ++i)
+            launchDraw(i);
+        QImage previous;
         for (int i = 0; i < count; ++i) {
-            if (Status s = take(i); !s)
-                return s;
-            QImage& frame = buffers[std::size_t(i % window)];
-            if (options.mask)
-                CutCells(&frame, *options.mask);
+            DrawnFrame drawn = takeDrawn(i);
+            if (!drawn.status)
+                return drawn.status;
+            if (i + drawWindow < count)
+                launchDraw(i + drawWindow);
+            const QRect rect =
+                i == 0 ? QRect(QPoint(0, 0), size) : ChangedRect(previous, drawn.image);
             if (!decided) {
-                // The first frame speaks for the animation: the stripes keep
-                // their few colours throughout, the clouds and pictures
-                // never have few.
-                config.lossless = HasFewColors(frame, options.fewColors) ? 1 : 0;
+                // The first frame speaks for the animation. Many colours go
+                // lossy; few are tried both ways, since a soft picture of a
+                // few hundred colours can still be smaller lossy.
                 decided = true;
+                useLossless = false;
+                if (HasFewColors(drawn.image, options.fewColors)) {
+                    auto losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
+                                                  rect, lossless);
+                    EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy);
+                    EncodedFrame losslessFrame = losslessTry.get();
+                    if (!lossyTry.status || !losslessFrame.status)
+                        return lossyTry.status ? losslessFrame.status : lossyTry.status;
+                    useLossless = losslessFrame.bytes.size() <= lossyTry.bytes.size();
+                    std::promise<EncodedFrame> chosen;
+                    chosen.set_value(useLossless ? std::move(losslessFrame) : std::move(lossyTry));
+                    encoding.push_back(chosen.get_future());
+                }
             }
-            if (!WebPValidateConfig(&config))
-                return Status::Error(QStringLiteral("The WebP settings are not valid"));
-            QElapsedTimer timer;
-            timer.start();
-            WebPPicture picture;
-            if (!WebPPictureInit(&picture))
-                return Status::Error(QStringLiteral("The WebP library does not match its headers"));
-            picture.use_argb = 1;
-            picture.width = size.width();
-            picture.height = size.height();
-            // The encoder copies the pixels; the frame lends them for the call.
-            picture.argb = reinterpret_cast<std::uint32_t*>(frame.bits());
-            picture.argb_stride = int(frame.bytesPerLine() / 4);
-            const int added = WebPAnimEncoderAdd(encoder.get(), &picture, timestamp, &config);
-            WebPPictureFree(&picture); // frees nothing borrowed; clears error state
-            encodeSeconds += double(timer.nsecsElapsed()) * 1e-9;
-            if (!added)
-                return EncoderError(encoder.get());
-            timestamp += WebpDuration(source.FrameDelay(i));
-            if (i + window < count)
-                launch(i + window);
-            if (progress && !progress->Progress(i + 1, count + 1))
-                return Status::Error(CancelledMessage());
+            if (encoding.size() < std::size_t(i + 1 - pushed))
+                encoding.push_back(std::async(std::launch::async, encode, previous, drawn.image,
+                                              rect, useLossless ? lossless : lossy));
+            previous = std::move(drawn.image);
+            while (encoding.size() >= std::size_t(threads) ||
+                   (!encoding.empty() && IsReady(encoding.front())))
+                if (Status s = pushOldest(); !s)
+                    return s;
         }
+        while (!encoding.empty())
+            if (Status s = pushOldest(); !s)
+                return s;
 
         QElapsedTimer timer;
         timer.start();
-        if (!WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr))
-            return EncoderError(encoder.get());
-        OwnedWebPData assembled;
-        if (!WebPAnimEncoderAssemble(encoder.get(), &assembled.data))
-            return EncoderError(encoder.get());
-        encoder.reset();
-
-        if (!options.record.isEmpty()) {
-            std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&assembled.data, 0));
-            if (!mux)
-                return Status::Error(QStringLiteral("The WebP encoder wrote a file its own reader "
-                                                    "refuses"));
-            WebPData chunk{reinterpret_cast<const std::uint8_t*>(options.record.constData()),
-                           std::size_t(options.record.size())};
-            if (WebPMuxSetChunk(mux.get(), kWebpRecordChunk, &chunk, 1) != WEBP_MUX_OK)
+        WebPMuxAnimParams animation{};
+        // Transparent where nothing is drawn, so the table's colour shows.
+        animation.bgcolor = options.mask ? 0x00000000u : 0xffffffffu;
+        animation.loop_count = 0; // forever
+        if (WebPMuxSetCanvasSize(mux.get(), size.width(), size.height()) != WEBP_MUX_OK ||
+            WebPMuxSetAnimationParams(mux.get(), &animation) != WEBP_MUX_OK)
+            return NoMemory(size, count);
+        const QByteArray xmp =
+            options.record.isEmpty() ? QByteArray() : WebpRecordXmp(options.record);
+        if (!xmp.isEmpty()) {
+            WebPData chunk{reinterpret_cast<const std::uint8_t*>(xmp.constData()),
+                           std::size_t(xmp.size())};
+            if (WebPMuxSetChunk(mux.get(), kWebpXmpChunk, &chunk, 1) != WEBP_MUX_OK)
                 return NoMemory(size, count);
-            OwnedWebPData withRecord;
-            if (WebPMuxAssemble(mux.get(), &withRecord.data) != WEBP_MUX_OK)
-                return NoMemory(size, count);
-            *data = QByteArray(reinterpret_cast<const char*>(withRecord.data.bytes),
-                               qsizetype(withRecord.data.size));
-        } else {
-            *data = QByteArray(reinterpret_cast<const char*>(assembled.data.bytes),
-                               qsizetype(assembled.data.size));
         }
-        encodeSeconds += double(timer.nsecsElapsed()) * 1e-9;
+        OwnedWebPData assembled;
+        if (WebPMuxAssemble(mux.get(), &assembled.data) != WEBP_MUX_OK)
+            return Status::Error(QStringLiteral("The WebP's frames could not be put together"));
+        mux.reset();
+        *data = QByteArray(reinterpret_cast<const char*>(assembled.data.bytes),
+                           qsizetype(assembled.data.size));
+        const double assembleSeconds = double(timer.nsecsElapsed()) * 1e-9;
         if (progress && !progress->Progress(count + 1, count + 1))
             return Status::Error(CancelledMessage());
         if (stats) {
             stats->frames = count;
-            stats->lossless = config.lossless != 0;
+            stats->lossless = useLossless;
             stats->drawSeconds = double(drawNanos.load()) * 1e-9;
-            stats->encodeSeconds = encodeSeconds;
+            stats->encodeSeconds = double(encodeNanos.load()) * 1e-9 + assembleSeconds;
             stats->wallSeconds = double(wall.nsecsElapsed()) * 1e-9;
         }
         return Status::Ok();

@@ -6,6 +6,7 @@
 #include "core/base/atomic_write.h"
 #include "core/document/preview_page_writer.h"
 #include "core/imaging/gif_reader.h"
+#include "core/imaging/webp_reader.h"
 #include "core/page/page_names.h"
 #include "core/page/page_reader.h"
 #include "ui/animation/animation_dialog.h"
@@ -392,19 +393,34 @@ QStringList CVelmoraView::RestorePage(const QString& pagePath, const PageContent
         else if (Status s = CopyFileAtomically(cell, CellFile()); !s)
             notes << s.message();
     }
-    // The animation the GIF was saved from becomes the document's renderer.
-    GifAnimation animation;
-    if (haveGif && ReadGifOutline(gif, &animation)) {
-        if (const std::optional<AnimationRecord> record = FindAnimationRecord(animation)) {
-            m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
-            m_strSavedByVersion = record->version;
-            const AnimationTypeInfo* info = AnimationTypeByName(record->type);
-            if (!info || !info->IsAvailable()) {
-                notes << tr("The animation type '%1' is not known.").arg(record->type);
-            } else if (AnimationRenderer* r = m_pDoc->Model().CreateRenderer(info->rendererType)) {
-                if (Status s = ApplyAnimationRecord(*record, *r); !s)
+    // A modern page's WebPs come into the working set with their GIFs.
+    const QString webp = WebpPathFor(gif);
+    if (page.table.GetPageStyle() == PageStyle::Modern) {
+        const QString cellWebp = WebpPathFor(folder + page.cellPatternName);
+        for (const auto& [from, to] : {std::pair{webp, WebpPathFor(GifFile())},
+                                       std::pair{cellWebp, WebpPathFor(CellFile())}})
+            if (QFileInfo::exists(from) && (from == webp || page.table.HasCellPattern()))
+                if (Status s = CopyFileAtomically(from, to); !s)
                     notes << s.message();
-            }
+    }
+    // The animation the GIF (or, where the GIF has none, the WebP) was
+    // saved from becomes the document's renderer.
+    GifAnimation animation;
+    std::optional<AnimationRecord> found;
+    if (haveGif && ReadGifOutline(gif, &animation))
+        found = FindAnimationRecord(animation);
+    if (WebpAnimation saved; !found && QFileInfo::exists(webp) && ReadWebp(webp, &saved, false) &&
+                             !saved.record.isEmpty())
+        found = ParseAnimationRecord(saved.record);
+    if (const std::optional<AnimationRecord>& record = found) {
+        m_pRestoredAnimation = std::make_shared<const AnimationRecord>(*record);
+        m_strSavedByVersion = record->version;
+        const AnimationTypeInfo* info = AnimationTypeByName(record->type);
+        if (!info || !info->IsAvailable()) {
+            notes << tr("The animation type '%1' is not known.").arg(record->type);
+        } else if (AnimationRenderer* r = m_pDoc->Model().CreateRenderer(info->rendererType)) {
+            if (Status s = ApplyAnimationRecord(*record, *r); !s)
+                notes << s.message();
         }
     }
     RefreshPreview();
