@@ -61,13 +61,16 @@ FUZZ_SECONDS ?= 60
 SAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(SAN_CXX) -DVELMORA_BUILD_BENCH=OFF
 
 # libFuzzer on each reader of untrusted files, FUZZ_SECONDS each: the GIF
-# reader (fuzz/corpus, fuzz/regressions), the page reader (fuzz/page-corpus)
-# and picture loading (fuzz/corpus, fuzz/picture-corpus). New inputs go to
+# reader (fuzz/corpus, fuzz/regressions), the page reader (fuzz/page-corpus),
+# picture loading (fuzz/corpus, fuzz/picture-corpus) and the WebP reader
+# (fuzz/webp-corpus). New inputs go to
 # build-fuzz/corpus/NAME, findings to build-fuzz/artifacts.
-FUZZERS = gif:fuzz/corpus:fuzz/regressions page:fuzz/page-corpus picture:fuzz/corpus:fuzz/picture-corpus
+FUZZERS = gif:fuzz/corpus:fuzz/regressions page:fuzz/page-corpus picture:fuzz/corpus:fuzz/picture-corpus \
+  webp:fuzz/webp-corpus
 fuzz: deps
 	@cmake -S . -B build-fuzz $(SAN_FLAGS) -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer velmora_page_fuzzer velmora_picture_fuzzer
+	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer velmora_page_fuzzer velmora_picture_fuzzer \
+	  velmora_webp_fuzzer
 	@mkdir -p build-fuzz/artifacts
 	@set -e; for f in $(FUZZERS); do \
 	  name=$${f%%:*}; dirs=$$(echo $${f#*:} | tr : ' '); \
