@@ -61,13 +61,16 @@ FUZZ_SECONDS ?= 60
 SAN_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(SAN_CXX) -DVELMORA_BUILD_BENCH=OFF
 
 # libFuzzer on each reader of untrusted files, FUZZ_SECONDS each: the GIF
-# reader (fuzz/corpus, fuzz/regressions), the page reader (fuzz/page-corpus)
-# and picture loading (fuzz/corpus, fuzz/picture-corpus). New inputs go to
+# reader (fuzz/corpus, fuzz/regressions), the page reader (fuzz/page-corpus),
+# picture loading (fuzz/corpus, fuzz/picture-corpus) and the WebP reader
+# (fuzz/webp-corpus). New inputs go to
 # build-fuzz/corpus/NAME, findings to build-fuzz/artifacts.
-FUZZERS = gif:fuzz/corpus:fuzz/regressions page:fuzz/page-corpus picture:fuzz/corpus:fuzz/picture-corpus
+FUZZERS = gif:fuzz/corpus:fuzz/regressions page:fuzz/page-corpus picture:fuzz/corpus:fuzz/picture-corpus \
+  webp:fuzz/webp-corpus
 fuzz: deps
 	@cmake -S . -B build-fuzz $(SAN_FLAGS) -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer velmora_page_fuzzer velmora_picture_fuzzer
+	@cmake --build build-fuzz -j $(JOBS) --target velmora_gif_fuzzer velmora_page_fuzzer velmora_picture_fuzzer \
+	  velmora_webp_fuzzer
 	@mkdir -p build-fuzz/artifacts
 	@set -e; for f in $(FUZZERS); do \
 	  name=$${f%%:*}; dirs=$$(echo $${f#*:} | tr : ' '); \
@@ -79,10 +82,14 @@ fuzz: deps
 	done
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over the whole test suite.
-# Qt's own one-off allocations are reported as leaks at exit: leaks are off.
+# The core tests run first on their own with leak checking on (they hold no
+# windows); for the rest Qt's own one-off allocations are reported as leaks
+# at exit, so leaks are off there.
 asan: deps
 	@cmake -S . -B build-asan $(SAN_FLAGS) -DVELMORA_SANITIZE=address,undefined $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
+	  build-asan/tests/velmora_core_tests --gtest_brief=1
 	ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
 	  xvfb-run -a ctest --test-dir build-asan --output-on-failure
 

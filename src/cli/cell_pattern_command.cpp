@@ -147,7 +147,7 @@ int PaintForRenderer(CellPatternKind kind, const QStringList& sets, const QStrin
                                 p.margin);
         PrintOut(TableText(renderer));
     }
-    if (Status s = CheckCellMaskSize(renderer.Table()); !s)
+    if (Status s = CheckCellPatternWork(renderer.Table(), p); !s)
         reader.Fail(s.message());
     if (kind == CellPatternKind::Bitmap) {
         QImage picture;

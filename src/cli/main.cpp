@@ -41,7 +41,8 @@ Limits (each refused with a clear message before any work starts):
   animations stop at 500 frames (the stripes, Rubber Clouds) or 5000
   (Blinking Clouds, Flowing Clouds, Dynamic Picture); encode takes at most
   1000000 frames; a page holds at most 1 GiB of text; a cell pattern and
-  Fit to Cell draw at most 250000 cells.
+  Fit to Cell draw at most 250000 cells, and a pattern's lines may not be
+  so wide that painting them takes more than 8589 million steps.
 
 Every file is written to a temporary file beside it, flushed to disk and only
 then renamed into place: a failed write (a full disk, too little memory)

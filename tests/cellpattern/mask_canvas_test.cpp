@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace {
 
 MaskCanvas WhiteCanvas(int w, int h) {
@@ -161,6 +164,42 @@ TEST(MaskCanvas, DrawingOffTheCanvasIsClipped) {
     EXPECT_EQ(MaskPicture(canvas.TakeMask()), "###.\n"
                                               "###.\n"
                                               "####\n");
+}
+
+// Wide pens are painted row by row; every pixel must come out as painting
+// the segments one by one gives. Paths of whole, half and arbitrary
+// coordinates, along the axes and not, partly off the canvas, a lone point,
+// with odd and even pens.
+TEST(MaskCanvas, WidePolylinesPaintTheSegmentsPixels) {
+    std::mt19937 random(20);
+    std::uniform_real_distribution<double> along(-30, 90);
+    int compared = 0;
+    for (int run = 0; run < 60; ++run) {
+        const int pen = 8 + run % 23;
+        const int kind = run % 4;
+        std::vector<QPointF> path;
+        const int count = 1 + run % 9;
+        for (int i = 0; i < count; ++i) {
+            double x = along(random), y = along(random);
+            if (kind == 0)
+                x = std::round(x), y = std::round(y);
+            else if (kind == 1)
+                x = std::round(2 * x) / 2, y = std::round(2 * y) / 2;
+            else if (kind == 2 && i > 0)
+                (i % 2 ? x : y) = i % 2 ? path.back().x() : path.back().y();
+            path.emplace_back(x, y);
+        }
+        MaskCanvas rows = WhiteCanvas(61, 47), segments = WhiteCanvas(61, 47);
+        rows.StrokePolyline(path, pen, MaskCanvas::kBlack);
+        if (path.size() == 1)
+            segments.StrokeSegment(path[0], path[0], pen, MaskCanvas::kBlack);
+        for (std::size_t i = 1; i < path.size(); ++i)
+            segments.StrokeSegment(path[i - 1], path[i], pen, MaskCanvas::kBlack);
+        const std::string got = MaskPicture(rows.TakeMask());
+        ASSERT_EQ(got, MaskPicture(segments.TakeMask())) << "run " << run << ", pen " << pen;
+        compared += got.find('#') != std::string::npos;
+    }
+    EXPECT_GT(compared, 40); // most paths reach the canvas
 }
 
 } // namespace

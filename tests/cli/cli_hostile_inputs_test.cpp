@@ -234,6 +234,13 @@ TEST(CliHostileInputs, ValuesBeyondTheLimitsAreUsageErrors) {
         {{"render", "rotating-stripes", "--out", out, "--set", "fit-to-cell=1", "--table",
           "8192,8192,8192,8192,0"},
          "250000"},
+        // Fewer cells, but pens so wide that each paints most of the table.
+        {{"cell-pattern", "round", "--out", out, "--table", "8192,8192,500,500,0", "--set",
+          "border=60"},
+         "at most 8589 million"},
+        {{"render", "moving-stripes", "--out", out, "--cell-pattern", "craft", "--table",
+          "8192,8192,100,100,0", "--cell-set", "line-width=30", "--cell-set", "flat-inner=0"},
+         "at most 8589 million"},
     };
     for (const Case& c : cases) {
         const CliResult r = RunCli(c.args, Bounded);
@@ -241,6 +248,28 @@ TEST(CliHostileInputs, ValuesBeyondTheLimitsAreUsageErrors) {
         EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << r.err.toStdString();
     }
     EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+}
+
+// A wide pen round a long curve was painted piece by piece, each short
+// piece testing every pixel of its box: this pattern took half a minute or
+// more. Painted row by row it takes about a second.
+TEST(CliHostileInputs, AWidePenRoundALongCornerPaintsInTime) {
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers slow the painting past the alarm";
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("cell.gif"));
+    // Ten seconds of processor time, however busy the machine is.
+    const CliResult r = RunCli({"cell-pattern", "round", "--out", out, "--table", "4096,4096,2,3,5",
+                                "--set", "border=400", "--set", "corner=65535"},
+                               [] {
+                                   BoundedSmall();
+                                   alarm(120);
+                                   rlimit cpu{10, 10};
+                                   setrlimit(RLIMIT_CPU, &cpu);
+                               });
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    GifAnimation gif;
+    EXPECT_TRUE(ReadGif(out, &gif));
 }
 
 } // namespace

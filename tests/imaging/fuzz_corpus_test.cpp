@@ -1,9 +1,11 @@
 // The fuzzing corpus as a regression test in every build: each file, and
 // cut, flipped and inflated variants of it, goes through the GIF reader and
-// picture loading as the fuzzer feeds them. Files the fuzzer once found
-// troublesome are kept in fuzz/regressions.
+// picture loading as the fuzzer feeds them (and our WebPs through the WebP
+// reader). Files the fuzzer once found troublesome are kept in
+// fuzz/regressions.
 #include "core/imaging/gif_reader.h"
 #include "core/imaging/picture_loader.h"
+#include "core/imaging/webp_reader.h"
 #include "core/page/page_reader.h"
 #include "file_contents.h"
 #include "strict_gif_decoder.h"
@@ -151,6 +153,49 @@ TEST(FuzzCorpus, PagesAndPicturesAndTheirVariants) {
                 return;
         }
     }
+}
+
+// What the WebP fuzzer asserts: no crash, an outline and pixels that agree,
+// and frames of the canvas size.
+void FeedWebp(const QByteArray& data, const std::string& what) {
+    WebpAnimation outline, full;
+    const bool outlined = bool(ReadWebpData(data, &outline, false, {}, kMemoryLimit));
+    if (!ReadWebpData(data, &full, true, {}, kMemoryLimit))
+        return;
+    ASSERT_TRUE(outlined) << what;
+    ASSERT_EQ(full.frames.size(), outline.durations.size()) << what;
+    for (const QImage& frame : full.frames)
+        ASSERT_EQ(frame.size(), QSize(full.width, full.height)) << what;
+}
+
+TEST(FuzzCorpus, WebpsAndTheirVariants) {
+    const QStringList files = FilesIn(QStringLiteral(VELMORA_FUZZ_DIR "/webp-corpus"));
+    ASSERT_GE(files.size(), 3);
+    int fed = 0;
+    for (const QString& file : files) {
+        const QByteArray data = ReadAll(file);
+        WebpAnimation webp;
+        const Status s = ReadWebpData(data, &webp, true, file);
+        ASSERT_TRUE(s) << s.message().toStdString();
+        std::vector<std::pair<QByteArray, std::string>> variants = Variants(data);
+        // The sizes a WebP can claim: a 16M x 16M canvas, and a RIFF or
+        // first chunk as long as a size field holds.
+        for (const qsizetype at : {qsizetype(24), qsizetype(4), qsizetype(16)}) {
+            if (at + 6 > data.size())
+                continue;
+            QByteArray v = data;
+            for (qsizetype i = at; i < at + (at == 24 ? 6 : 4); ++i)
+                v[i] = char(0xFF);
+            variants.push_back({v, "size field at " + std::to_string(at) + " at its largest"});
+        }
+        for (const auto& [variant, what] : variants) {
+            FeedWebp(variant, file.toStdString() + ": " + what);
+            if (HasFatalFailure())
+                return;
+            ++fed;
+        }
+    }
+    EXPECT_GT(fed, 150);
 }
 
 } // namespace

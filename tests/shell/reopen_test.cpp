@@ -28,6 +28,8 @@
 #include <QLineEdit>
 #include <QStatusBar>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct ReopenTest : AppFixture {
@@ -113,6 +115,43 @@ TEST_F(ReopenTest, ForeignPageStartsANewTableAndSaysSo) {
     EXPECT_EQ(app->MainFrame()->statusBar()->currentMessage(),
               QStringLiteral("This page was not made by Velmora: a new table was started."));
     EXPECT_EQ(ReadAll(path), QByteArray("<html><body><table width=\"10\"></table></body></html>"));
+}
+
+// A page that never ends, that is not a file, or a huge file of zeros, given
+// on the command line or through File > Open: the program read it whole
+// and aborted. Each starts a new table, and what is no file says why.
+TEST_F(ReopenTest, EndlessNonFileAndHugeInputsStartANewTable) {
+    const QString fifo = out.filePath(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zeros = out.filePath(QStringLiteral("zeros.htm"));
+    {
+        QFile f(zeros);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (!f.resize(qint64(3) << 30))
+            GTEST_SKIP() << "no sparse files here";
+    }
+    const struct {
+        QString path;
+        const char* says; // in the message; none: the status bar's note
+    } cases[] = {{QStringLiteral("/dev/zero"), "device"},
+                 {fifo, "FIFO"},
+                 {out.path(), "folder"},
+                 {zeros, nullptr}};
+    for (const auto& c : cases) {
+        messages.clear();
+        CVelmoraView* view = app->OpenDocument(c.path);
+        ASSERT_NE(view, nullptr) << c.path.toStdString();
+        EXPECT_EQ(view->GetDocument()->Table().GetWidth(), 450);
+        if (c.says) {
+            ASSERT_EQ(messages.size(), 1) << c.path.toStdString();
+            EXPECT_TRUE(messages[0].contains(QLatin1String(c.says))) << messages[0].toStdString();
+        } else {
+            EXPECT_TRUE(messages.isEmpty());
+            EXPECT_EQ(
+                app->MainFrame()->statusBar()->currentMessage(),
+                QStringLiteral("This page was not made by Velmora: a new table was started."));
+        }
+    }
 }
 
 TEST_F(ReopenTest, SaveAsOverAnExistingSetAsksOnceNamingEveryFile) {

@@ -158,7 +158,13 @@ void DrawCraftCell(MaskCanvas& canvas, int x, int y, int w0, int h0, int bumpsX,
 
 Status DrawCraftCellPattern(const TableGeometry& table, int bumpsY, int bumpsX, int lineWidth,
                             bool flatInner, int margin, std::uint32_t seed, CellMask* mask) {
-    if (Status s = CheckCellMaskSize(table); !s)
+    CellPatternParameters p = CellPatternParameters::Defaults(CellPatternKind::CraftScissors);
+    p.bumpsY = bumpsY;
+    p.bumpsX = bumpsX;
+    p.lineWidth = lineWidth;
+    p.flatInner = flatInner;
+    p.seed = seed;
+    if (Status s = CheckCellPatternWork(table, p); !s)
         return s;
     const CellGrid grid(table);
     const int q = BumpSize(bumpsY);

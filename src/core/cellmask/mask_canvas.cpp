@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -95,12 +96,180 @@ void MaskCanvas::StrokeSegment(QPointF a, QPointF b, int penWidth, std::uint8_t 
     }
 }
 
+namespace {
+
+// StrokeSegment's rule for one pixel: its sample point (px, py) lies within
+// the pen of the segment a-b. The expression is StrokeSegment's own, so that
+// both decide every pixel alike.
+bool UnderPen(QPointF a, QPointF b, double px, double py, double reach) {
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0 ? ((px - a.x()) * dx + (py - a.y()) * dy) / length2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double qx = a.x() + t * dx - px, qy = a.y() + t * dy - py;
+    return qx * qx + qy * qy <= reach;
+}
+
+// Where the row sampled at py crosses the pen of radius rho around a-b (two
+// end circles and the band between them), in sample coordinates; false when
+// it misses.
+bool CapsuleRow(QPointF a, QPointF b, double rho, double py, double* lo, double* hi) {
+    double l = std::numeric_limits<double>::infinity(), h = -l;
+    for (const QPointF c : {a, b}) {
+        const double d = py - c.y();
+        if (std::fabs(d) <= rho) {
+            const double half = std::sqrt(rho * rho - d * d);
+            l = std::min(l, c.x() - half);
+            h = std::max(h, c.x() + half);
+        }
+    }
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double length2 = dx * dx + dy * dy, length = std::sqrt(length2), oy = py - a.y();
+    if (length > 0 && (dy != 0 || std::fabs(oy) <= rho)) {
+        // Across the segment: |dx oy - dy ox| <= rho length; along it:
+        // 0 <= ox dx + oy dy <= length2 (ox = px - a.x).
+        double sl = -std::numeric_limits<double>::infinity(), sh = -sl;
+        if (dy != 0) {
+            const double u = (dx * oy - rho * length) / dy, v = (dx * oy + rho * length) / dy;
+            sl = a.x() + std::min(u, v), sh = a.x() + std::max(u, v);
+        }
+        double pl = -std::numeric_limits<double>::infinity(), ph = -pl;
+        bool along = true;
+        if (dx != 0) {
+            const double u = -oy * dy / dx, v = (length2 - oy * dy) / dx;
+            pl = a.x() + std::min(u, v), ph = a.x() + std::max(u, v);
+        } else {
+            along = oy * dy >= 0 && oy * dy <= length2;
+        }
+        const double bl = std::max(sl, pl), bh = std::min(sh, ph);
+        if (along && bl <= bh)
+            l = std::min(l, bl), h = std::max(h, bh);
+    }
+    *lo = l, *hi = h;
+    return l <= h;
+}
+
+// One piece of a stroke as StrokeSegment paints it: a band of fixed columns,
+// or the pixels under the pen of a-b within a box.
+struct StrokePiece {
+    QPointF a, b;
+    bool band;
+    long long top, bottom, left, right;
+};
+
+struct Run {
+    long long from, to;
+};
+
+} // namespace
+
 void MaskCanvas::StrokePolyline(const std::vector<QPointF>& points, int penWidth,
                                 std::uint8_t color) {
+    // Thin pens are cheap segment by segment. A wide one covers each pixel
+    // from many short segments of a curve, up to pen-width times over: its
+    // pieces are walked row by row instead, each row's spans joined and
+    // filled once, so the cost follows the rows and the pixels painted.
+    if (penWidth < kRowByRowPen) {
+        if (points.size() == 1)
+            StrokeSegment(points[0], points[0], penWidth, color);
+        for (std::size_t i = 1; i < points.size(); ++i)
+            StrokeSegment(points[i - 1], points[i], penWidth, color);
+        return;
+    }
+    const PenShape pen = ShapeOf(penWidth);
+    const double r = pen.radius, e = pen.sample;
+    const double reach = r * r + 1e-9;
+    // A hair wider than the rule, so that no pixel the rule takes is missed;
+    // each span's ends are then settled by the rule itself.
+    const double rho = std::sqrt(reach) + 1e-7;
+    auto first = [e](double lo) { return CeilToLong(lo - e); };
+    auto last = [e](double hi) { return FloorToLong(hi - e); };
+    const long long maxX = Width() - 1LL, maxY = Height() - 1LL;
+
+    // The same pieces StrokeSegment paints: along an axis a band and a disc
+    // at either end, otherwise every pixel under the pen within its box.
+    std::vector<StrokePiece> pieces;
+    auto disc = [&](QPointF c) {
+        pieces.push_back({c, c, false, std::max<long long>(first(c.y() - r), 0),
+                          std::min(last(c.y() + r), maxY), std::max<long long>(first(c.x() - r), 0),
+                          std::min(last(c.x() + r), maxX)});
+    };
+    auto segment = [&](QPointF a, QPointF b) {
+        const double x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
+        const double y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
+        const long long top = std::max<long long>(first(y0 - r), 0);
+        const long long bottom = std::min(last(y1 + r), maxY);
+        if (a != b && a.y() == b.y()) {
+            pieces.push_back({a, b, true, top, bottom, first(x0), last(x1)});
+        } else if (a != b && a.x() == b.x()) {
+            pieces.push_back({a, b, true, std::max(first(y0), top), std::min(last(y1), bottom),
+                              first(a.x() - r), last(a.x() + r)});
+        } else {
+            pieces.push_back({a, b, false, top, bottom, std::max<long long>(first(x0 - r), 0),
+                              std::min(last(x1 + r), maxX)});
+            return;
+        }
+        disc(a);
+        disc(b);
+    };
     if (points.size() == 1)
-        StrokeSegment(points[0], points[0], penWidth, color);
+        segment(points[0], points[0]);
     for (std::size_t i = 1; i < points.size(); ++i)
-        StrokeSegment(points[i - 1], points[i], penWidth, color);
+        segment(points[i - 1], points[i]);
+    std::erase_if(pieces,
+                  [](const StrokePiece& p) { return p.top > p.bottom || p.left > p.right; });
+    if (pieces.empty())
+        return;
+    std::sort(pieces.begin(), pieces.end(),
+              [](const StrokePiece& p, const StrokePiece& q) { return p.top < q.top; });
+
+    std::vector<const StrokePiece*> active;
+    std::vector<Run> runs;
+    std::size_t next = 0;
+    for (long long y = pieces.front().top; next < pieces.size() || !active.empty(); ++y) {
+        if (active.empty())
+            y = std::max(y, pieces[next].top);
+        while (next < pieces.size() && pieces[next].top <= y)
+            active.push_back(&pieces[next++]);
+        std::erase_if(active, [y](const StrokePiece* p) { return p->bottom < y; });
+        runs.clear();
+        const double py = double(y) + e;
+        for (const StrokePiece* p : active) {
+            if (p->band) {
+                const long long from = std::max(p->left, 0LL), to = std::min(p->right, maxX);
+                if (from <= to)
+                    runs.push_back({from, to});
+                continue;
+            }
+            double lo, hi;
+            if (!CapsuleRow(p->a, p->b, rho, py, &lo, &hi))
+                continue;
+            long long from = std::max(CeilToLong(lo - e) - 1, p->left);
+            long long to = std::min(FloorToLong(hi - e) + 1, p->right);
+            auto under = [&](long long x) {
+                return UnderPen(p->a, p->b, double(x) + e, py, reach);
+            };
+            while (from <= to && !under(from))
+                ++from;
+            if (from > to)
+                continue;
+            while (from > p->left && under(from - 1))
+                --from;
+            while (!under(to))
+                --to;
+            while (to < p->right && under(to + 1))
+                ++to;
+            runs.push_back({from, to});
+        }
+        std::sort(runs.begin(), runs.end(),
+                  [](const Run& p, const Run& q) { return p.from < q.from; });
+        for (std::size_t i = 0; i < runs.size();) {
+            Run joined = runs[i++];
+            while (i < runs.size() && runs[i].from <= joined.to + 1)
+                joined.to = std::max(joined.to, runs[i++].to);
+            FillSpan(int(y), joined.from, joined.to, color);
+        }
+    }
 }
 
 void MaskCanvas::FillPolygon(const std::vector<QPointF>& points, std::uint8_t color) {

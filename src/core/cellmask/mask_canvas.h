@@ -57,9 +57,14 @@ public:
     // itself for odd widths and (x + 0.5, y + 0.5) for even ones, which puts
     // the extra pixel of an even pen before the line.
     void StrokeSegment(QPointF a, QPointF b, int penWidth, std::uint8_t color);
+    // Pens from this width on are painted row by row.
+    static constexpr int kRowByRowPen = 8;
+    // StrokeSegment along each segment in turn (a lone point is a dot),
+    // pixel for pixel; wide pens are painted row by row, so the cost
+    // follows the pixels covered rather than the segments times the pen.
+    void StrokePolyline(const std::vector<QPointF>& points, int penWidth, std::uint8_t color);
 
 private:
-    void StrokePolyline(const std::vector<QPointF>& points, int penWidth, std::uint8_t color);
     // Fills the pixels inside the closed polygon (sampled at the pixels'
     // own coordinates).
     void FillPolygon(const std::vector<QPointF>& points, std::uint8_t color);

@@ -6,6 +6,7 @@
 
 #include "core/base/random15.h"
 #include "core/base/status.h"
+#include "core/cellmask/cell_pattern_parameters.h"
 #include "core/cellmask/mask_canvas.h"
 #include "core/cellmask/table_geometry.h"
 #include "core/imaging/cell_mask.h"
@@ -22,6 +23,14 @@ constexpr long long kMaxCellMaskPixels = 64LL << 20;
 // Cells a painter draws at most (a 500 x 500 grid): the work is per cell.
 constexpr long long kMaxCellPatternCells = 250'000;
 Status CheckCellMaskSize(const TableGeometry& table);
+// The painting a pattern may take, in pixel writes. Every cell paints its
+// own area, as far beyond it as its outline reaches, and each piece of its
+// outline across the pen's rows, so a pen wider than the cells or a corner
+// of thousands of pieces costs cell after cell; a pattern past this is
+// refused before any painting rather than taking minutes.
+constexpr long long kMaxCellPatternPaint = 1LL << 33;
+// The size check above, then the paint of every cell against the limit.
+Status CheckCellPatternWork(const TableGeometry& table, const CellPatternParameters& parameters);
 
 // One outline per cell, line width L, each cell drawn M pixels apart from its
 // neighbours. With M = 0 neighbouring outlines overlap so that the line

@@ -191,6 +191,13 @@ Status GifWriter::WriteFrame(const IndexedImage& frame,
         if (!local)
             return d->Fail(QStringLiteral("out of memory"));
     }
+    // giflib keeps its own copy of the last local table and, given none for
+    // this frame, drops the pointer without freeing it: a frame on the
+    // global table after one with a table of its own leaked the copy.
+    if (!local && d->gif->Image.ColorMap) {
+        GifFreeMapObject(d->gif->Image.ColorMap);
+        d->gif->Image.ColorMap = nullptr;
+    }
     GifByteType extension[4];
     EGifGCBToExtension(&gcb, extension);
     if (EGifPutExtension(d->gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||

@@ -128,8 +128,8 @@ CVelmoraView* CVelmoraApp::OpenDocument(const QString& path) {
     // the document its name, and the user is told so.
     std::optional<PageContents> page;
     if (Status s = ReadPage(path, &page); !s) {
-        QMessageBox::warning(m_pMainFrame, tr("Velmora"),
-                             tr("%1\nA new table was started.").arg(s.message()));
+        ShowUserMessage(m_pMainFrame, tr("%1\nA new table was started.").arg(s.message()),
+                        MessageKind::Warning);
         return view;
     }
     if (!page) {
