@@ -4,8 +4,11 @@
 #include "core/imaging/palette.h"
 #include "core/imaging/remapper.h"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -251,31 +254,47 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
     auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
     for (int i = 0; i < 200; ++i)
         palette.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
-    // Either grid, built by any number of threads, with or without a
-    // reserved first entry: the nearest entry, the lowest index among equals.
+    std::vector<QRgb> colours;
+    for (int k = 0; k < 5000; ++k)
+        colours.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
+    // Either grid, with or without a reserved first entry, its cells built
+    // by whichever of several threads looking up the same colours at once
+    // gets there first: the nearest entry, the lowest index among equals.
     struct Setup {
         int firstUsable;
         Remapper::Use use;
         int threads;
     };
     for (const Setup setup :
-         {Setup{0, Remapper::Use::Animation, 1}, Setup{0, Remapper::Use::Animation, 3},
-          Setup{1, Remapper::Use::Animation, 2}, Setup{0, Remapper::Use::OneFrame, 1},
-          Setup{1, Remapper::Use::OneFrame, 2}}) {
+         {Setup{0, Remapper::Use::Animation, 1}, Setup{0, Remapper::Use::Animation, 4},
+          Setup{1, Remapper::Use::Animation, 3}, Setup{0, Remapper::Use::OneFrame, 1},
+          Setup{1, Remapper::Use::OneFrame, 4}}) {
         const Remapper remapper(palette, setup.firstUsable, setup.use, setup.threads);
-        for (int k = 0; k < 5000; ++k) {
-            const QRgb c = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
-            int best = setup.firstUsable, bestD = 1 << 30;
-            for (int i = setup.firstUsable; i < 200; ++i) {
-                const int dr = qRed(c) - qRed(palette[i]), dg = qGreen(c) - qGreen(palette[i]),
-                          db = qBlue(c) - qBlue(palette[i]);
-                if (dr * dr + dg * dg + db * db < bestD)
-                    bestD = dr * dr + dg * dg + db * db, best = i;
-            }
-            ASSERT_EQ(remapper.Nearest(c), best)
-                << "colour " << std::hex << c << std::dec << ", first usable " << setup.firstUsable
-                << ", " << setup.threads << " threads";
-        }
+        std::atomic<int> wrong{0};
+        std::atomic<QRgb> firstWrong{0};
+        std::vector<std::thread> pool;
+        for (int t = 0; t < setup.threads; ++t)
+            pool.emplace_back([&, t] {
+                // Each thread walks the colours from its own starting point.
+                for (std::size_t k = 0; k < colours.size(); ++k) {
+                    const QRgb c = colours[(k + std::size_t(t) * 997) % colours.size()];
+                    int best = setup.firstUsable, bestD = 1 << 30;
+                    for (int i = setup.firstUsable; i < 200; ++i) {
+                        const int dr = qRed(c) - qRed(palette[i]),
+                                  dg = qGreen(c) - qGreen(palette[i]),
+                                  db = qBlue(c) - qBlue(palette[i]);
+                        if (dr * dr + dg * dg + db * db < bestD)
+                            bestD = dr * dr + dg * dg + db * db, best = i;
+                    }
+                    if (remapper.Nearest(c) != best && wrong++ == 0)
+                        firstWrong = c;
+                }
+            });
+        for (auto& thread : pool)
+            thread.join();
+        EXPECT_EQ(wrong.load(), 0)
+            << "first wrong colour " << std::hex << firstWrong.load() << std::dec
+            << ", first usable " << setup.firstUsable << ", " << setup.threads << " threads";
     }
 }
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -126,7 +127,15 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
             }
             EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
             std::lock_guard lock(mergeMutex); // not the control's: a failure takes that
-            m_control.Guard(QStringLiteral("the colour count"), [&] { m_histogram.Merge(mine); });
+            m_control.Guard(QStringLiteral("the colour count"), [&] {
+                // The first thread to finish hands its counts over whole:
+                // merging into an empty histogram would give the same
+                // entries after zeroing and walking a megabyte of cells.
+                if (m_histogram.PixelCount() == 0 && m_histogram.ColorCount() == 0)
+                    m_histogram = std::move(mine);
+                else
+                    m_histogram.Merge(mine);
+            });
             for (std::size_t w = 0; w < kCellWords; ++w)
                 cells[w] |= myCells[w];
             frameCells += myFrameCells;

@@ -22,16 +22,20 @@ namespace {
 
 // Each entry's nearest distance to a cell, and the least of their farthest
 // distances.
-VELMORA_VECTOR_CLONES std::int32_t CellBounds(int n, const std::int32_t* nearRG,
-                                              const std::int32_t* nearB, const std::int32_t* farRG,
-                                              const std::int32_t* farB, std::int32_t* nearest) {
+VELMORA_VECTOR_CLONES std::int32_t CellBounds(int n, const std::int32_t* nr, const std::int32_t* ng,
+                                              const std::int32_t* nb, const std::int32_t* fr,
+                                              const std::int32_t* fg, const std::int32_t* fb,
+                                              std::int32_t* nearest) {
     std::int32_t bound = 0x7FFFFFFF;
     for (int i = 0; i < n; ++i) {
-        nearest[i] = nearRG[i] + nearB[i];
-        bound = std::min(bound, farRG[i] + farB[i]);
+        nearest[i] = nr[i] + ng[i] + nb[i];
+        bound = std::min(bound, fr[i] + fg[i] + fb[i]);
     }
     return bound;
 }
+
+// Built cell lists are carved from blocks of this many values.
+constexpr std::size_t kBlockValues = std::size_t(1) << 16;
 
 } // namespace
 
@@ -39,7 +43,7 @@ void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
     std::free(p);
 }
 
-Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int threads)
+Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int)
     : m_nFirst(std::clamp(firstUsable, 0, int(palette.size()))),
       m_nCount(int(std::min<std::size_t>(palette.size(), 256))),
       m_nCellBits(use == Use::Animation ? 5 : 4) {
@@ -50,7 +54,28 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int t
         m_g[i] = qGreen(palette[i]);
         m_b[i] = qBlue(palette[i]);
     }
-    BuildCandidateGrid(threads);
+    const int cells = 1 << m_nCellBits, span = 256 / cells;
+    const int n = std::max(m_nCount - m_nFirst, 0);
+    m_nearAxis.assign(std::size_t(3) * cells * n, 0);
+    m_farAxis.assign(m_nearAxis.size(), 0);
+    const std::int32_t* channel[3] = {m_r + m_nFirst, m_g + m_nFirst, m_b + m_nFirst};
+    for (int a = 0; a < 3; ++a)
+        for (int c = 0; c < cells; ++c) {
+            const int lo = c * span, hi = lo + span - 1;
+            std::int32_t* nearest = &m_nearAxis[(std::size_t(a) * cells + c) * n];
+            std::int32_t* farthest = &m_farAxis[(std::size_t(a) * cells + c) * n];
+            for (int i = 0; i < n; ++i) {
+                const int p = channel[a][i];
+                const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
+                const int f = std::max(std::abs(p - lo), std::abs(p - hi));
+                nearest[i] = d * d;
+                farthest[i] = f * f;
+            }
+        }
+    const std::size_t cellCount = std::size_t(1) << (3 * m_nCellBits);
+    m_cells.reset(new std::atomic<const std::int16_t*>[cellCount]);
+    for (std::size_t c = 0; c < cellCount; ++c)
+        m_cells[c].store(nullptr, std::memory_order_relaxed);
     if (use == Use::OneFrame)
         return;
     auto* table =
@@ -62,120 +87,58 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int t
 
 Remapper::~Remapper() = default;
 
-void Remapper::BuildCandidateGrid(int threads) {
-    const int bits = m_nCellBits, cells = 1 << bits, span = 256 / cells;
-    // Per axis and cell: each entry's nearest and farthest squared distance
-    // to the cell's span, so that a cell's bounds are three look-ups.
-    const int n = m_nCount - m_nFirst;
-    if (n <= 0) {
-        // No entries: every cell's list is empty.
-        m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
-        return;
-    }
-    std::vector<std::int32_t> nearAxis(std::size_t(3) * cells * n), farAxis(nearAxis.size());
-    const std::int32_t* channel[3] = {m_r + m_nFirst, m_g + m_nFirst, m_b + m_nFirst};
-    for (int a = 0; a < 3; ++a)
-        for (int c = 0; c < cells; ++c) {
-            const int lo = c * span, hi = lo + span - 1;
-            std::int32_t* nearest = &nearAxis[(std::size_t(a) * cells + c) * n];
-            std::int32_t* farthest = &farAxis[(std::size_t(a) * cells + c) * n];
-            for (int i = 0; i < n; ++i) {
-                const int p = channel[a][i];
-                const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
-                const int f = std::max(std::abs(p - lo), std::abs(p - hi));
-                nearest[i] = d * d;
-                farthest[i] = f * f;
-            }
+const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
+    // Threads that miss at once build one after the other; a cell is
+    // built once, and its list is the same whoever builds it.
+    std::lock_guard lock(m_buildMutex);
+    if (const std::int16_t* list = m_cells[cell].load(std::memory_order_acquire))
+        return list;
+    const int bits = m_nCellBits, cells = 1 << bits;
+    const int n = std::max(m_nCount - m_nFirst, 0);
+    const int cr = int(cell >> (2 * bits)), cg = int((cell >> bits) & (cells - 1)),
+              cb = int(cell & (cells - 1));
+    std::int16_t picks[256 + kLanes];
+    int picked = 0;
+    if (n > 0) {
+        auto axis = [&](const std::vector<std::int32_t>& table, int a, int c) {
+            return &table[(std::size_t(a) * cells + c) * n];
+        };
+        std::int32_t nearest[256];
+        // No colour of the cell is farther than `bound` from its nearest
+        // entry, so entries nearer than that are the candidates.
+        const std::int32_t bound = CellBounds(
+            n, axis(m_nearAxis, 0, cr), axis(m_nearAxis, 1, cg), axis(m_nearAxis, 2, cb),
+            axis(m_farAxis, 0, cr), axis(m_farAxis, 1, cg), axis(m_farAxis, 2, cb), nearest);
+        for (int i = 0; i < n; ++i) {
+            picks[picked] = std::int16_t(i + m_nFirst);
+            picked += nearest[i] <= bound;
         }
-    // Each thread lists the cells of its own slices of red, in cell order;
-    // the slices are then joined in order, so the grid is the same for any
-    // thread count.
-    struct Slice {
-        std::vector<std::uint32_t> count; // candidates per cell, padding included
-        std::vector<std::int16_t> picked;
-    };
-    std::vector<Slice> slices(static_cast<std::size_t>(cells));
-    auto build = [&](int cr) {
-        Slice& slice = slices[std::size_t(cr)];
-        slice.count.reserve(std::size_t(cells) * cells);
-        std::vector<std::int32_t> nearRG(static_cast<std::size_t>(n)),
-            farRG(static_cast<std::size_t>(n)), nearest(static_cast<std::size_t>(n));
-        const std::int32_t* nr = &nearAxis[(std::size_t(0) * cells + cr) * n];
-        const std::int32_t* fr = &farAxis[(std::size_t(0) * cells + cr) * n];
-        for (int cg = 0; cg < cells; ++cg) {
-            const std::int32_t* ng = &nearAxis[(std::size_t(1) * cells + cg) * n];
-            const std::int32_t* fg = &farAxis[(std::size_t(1) * cells + cg) * n];
-            for (int i = 0; i < n; ++i)
-                nearRG[i] = nr[i] + ng[i], farRG[i] = fr[i] + fg[i];
-            for (int cb = 0; cb < cells; ++cb) {
-                const std::int32_t* nb = &nearAxis[(std::size_t(2) * cells + cb) * n];
-                const std::int32_t* fb = &farAxis[(std::size_t(2) * cells + cb) * n];
-                // No colour of the cell is farther than `bound` from its
-                // nearest entry, so entries nearer than that are the
-                // candidates.
-                const std::int32_t bound =
-                    CellBounds(n, nearRG.data(), nb, farRG.data(), fb, nearest.data());
-                const std::size_t first = slice.picked.size();
-                slice.picked.resize(first + std::size_t(n + kLanes));
-                std::int16_t* pick = slice.picked.data() + first;
-                int picked = 0;
-                for (int i = 0; i < n; ++i) {
-                    pick[picked] = std::int16_t(i + m_nFirst);
-                    picked += nearest[i] <= bound;
-                }
-                while (picked % kLanes != 0) {
-                    pick[picked] = pick[picked - 1];
-                    ++picked;
-                }
-                slice.picked.resize(first + std::size_t(picked));
-                slice.count.push_back(std::uint32_t(picked));
-            }
-        }
-    };
-    threads = std::clamp(threads, 1, cells);
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (int cr = next++; cr < cells; cr = next++)
-            build(cr);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (auto& t : pool)
-        t.join();
-
-    m_cellStart.assign(std::size_t(cells) * cells * cells + 1, 0);
-    std::size_t total = 0;
-    for (const Slice& slice : slices)
-        total += slice.picked.size();
-    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex}) {
-        list->clear();
-        list->reserve(total);
-    }
-    std::size_t cell = 0;
-    for (const Slice& slice : slices) {
-        const std::int16_t* from = slice.picked.data();
-        for (const std::uint32_t count : slice.count) {
-            m_cellStart[cell++] = std::uint32_t(m_candIndex.size());
-            AddCandidates(from, int(count));
-            from += count;
+        while (picked % kLanes != 0) {
+            picks[picked] = picks[picked - 1];
+            ++picked;
         }
     }
-    m_cellStart.back() = std::uint32_t(m_candIndex.size());
-}
-
-void Remapper::AddCandidates(const std::int16_t* indices, int count) {
-    const std::size_t at = m_candIndex.size();
-    for (auto* list : {&m_candR, &m_candG, &m_candB, &m_candIndex})
-        list->resize(at + std::size_t(count));
-    for (int k = 0; k < count; ++k) {
-        const int i = indices[k];
-        m_candR[at + k] = std::int16_t(m_r[i]);
-        m_candG[at + k] = std::int16_t(m_g[i]);
-        m_candB[at + k] = std::int16_t(m_b[i]);
-        m_candIndex[at + k] = std::int16_t(i);
+    const std::size_t need = 1 + std::size_t(picked) * 4;
+    if (m_blocks.empty() || m_nBlockUsed + need > kBlockValues) {
+        m_blocks.push_back(std::make_unique_for_overwrite<std::int16_t[]>(kBlockValues));
+        m_nBlockUsed = 0;
     }
+    std::int16_t* list = m_blocks.back().get() + m_nBlockUsed;
+    m_nBlockUsed += need;
+    list[0] = std::int16_t(picked);
+    std::int16_t* r = list + 1;
+    std::int16_t* g = r + picked;
+    std::int16_t* b = g + picked;
+    std::int16_t* index = b + picked;
+    for (int k = 0; k < picked; ++k) {
+        const int i = picks[k];
+        r[k] = std::int16_t(m_r[i]);
+        g[k] = std::int16_t(m_g[i]);
+        b[k] = std::int16_t(m_b[i]);
+        index[k] = std::int16_t(i);
+    }
+    m_cells[cell].store(list, std::memory_order_release);
+    return list;
 }
 
 VELMORA_VECTOR_CLONES int Remapper::Search(std::uint32_t rgb) const {
@@ -183,17 +146,18 @@ VELMORA_VECTOR_CLONES int Remapper::Search(std::uint32_t rgb) const {
     const int bits = m_nCellBits, shift = 8 - bits;
     const std::size_t cell = (std::size_t(r >> shift) << (2 * bits)) |
                              (std::size_t(g >> shift) << bits) | std::size_t(b >> shift);
+    const std::int16_t* list = Cell(cell);
+    const int count = list[0];
+    if (count == 0)
+        return m_nFirst; // an empty palette
+    const std::int16_t* cr = list + 1;
+    const std::int16_t* cg = cr + count;
+    const std::int16_t* cb = cg + count;
+    const std::int16_t* ci = cb + count;
     // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
     // is the nearest entry, the lowest index among equals.
-    const std::int16_t* cr = m_candR.data();
-    const std::int16_t* cg = m_candG.data();
-    const std::int16_t* cb = m_candB.data();
-    const std::int16_t* ci = m_candIndex.data();
-    const std::uint32_t end = m_cellStart[cell + 1];
-    if (m_cellStart[cell] == end)
-        return m_nFirst; // an empty palette
     std::int32_t best = 0x7FFFFFFF;
-    for (std::uint32_t k = m_cellStart[cell]; k < end; ++k) {
+    for (int k = 0; k < count; ++k) {
         const std::int32_t dr = r - cr[k], dg = g - cg[k], db = b - cb[k];
         const std::int32_t key = ((dr * dr + dg * dg + db * db) << 8) | ci[k];
         best = std::min(best, key);

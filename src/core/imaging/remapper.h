@@ -6,8 +6,10 @@
 #include "core/imaging/indexed_image.h"
 
 #include <QImage>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class Remapper {
@@ -17,7 +19,7 @@ public:
     // palette) is quicker to build.
     enum class Use { Animation, OneFrame };
     // Entries before firstUsable (the reserved transparent entry) are never
-    // chosen. threads: how many may build the candidate grid.
+    // chosen. threads: kept for callers; the grid is built as it is used.
     explicit Remapper(const PaletteColors& palette, int firstUsable = 0, Use use = Use::Animation,
                       int threads = 1);
     ~Remapper();
@@ -38,8 +40,15 @@ private:
     bool RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
-    void BuildCandidateGrid(int threads);
-    void AddCandidates(const std::int16_t* indices, int count);
+    // A cell's candidate list, worked out the first time a colour inside
+    // it is looked up: a frame's colours (and the errors diffusion adds to
+    // them) reach a small part of the cube, and building every cell up
+    // front touched megabytes a small save never read.
+    const std::int16_t* Cell(std::size_t cell) const {
+        const std::int16_t* list = m_cells[cell].load(std::memory_order_acquire);
+        return list ? list : BuildCell(cell);
+    }
+    const std::int16_t* BuildCell(std::size_t cell) const;
 
     int m_nFirst;
     int m_nCount;
@@ -48,13 +57,19 @@ private:
     // each cell lists the palette entries that can be nearest to some colour
     // inside it, so a search looks at a handful of entries instead of all.
     int m_nCellBits;
-    std::vector<std::uint32_t> m_cellStart; // one offset per cell into the lists, and the end
-    // Each cell's candidates as colour channels side by side, with the
-    // entry's index, padded to a multiple of kLanes (the padding repeats the
-    // last candidate): the search runs over whole blocks the compiler turns
-    // into vector code.
+    // Per axis and cell coordinate, each usable entry's nearest and farthest
+    // squared distance to the cell's span, so that a cell's bounds are sums.
+    std::vector<std::int32_t> m_nearAxis, m_farAxis;
+    // Each built cell's list: its length, then the candidates' red, green,
+    // blue and index side by side, padded to a multiple of kLanes (the
+    // padding repeats the last candidate), so the search runs over whole
+    // blocks the compiler turns into vector code. Null until built.
     static constexpr int kLanes = 8;
-    std::vector<std::int16_t> m_candR, m_candG, m_candB, m_candIndex;
+    std::unique_ptr<std::atomic<const std::int16_t*>[]> m_cells;
+    // Built lists live in blocks that never move while the remapper lives.
+    mutable std::mutex m_buildMutex;
+    mutable std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
+    mutable std::size_t m_nBlockUsed = 0;
     // Nearest index + 1 per 24-bit colour, 0 while unknown (none for one
     // frame). Allocated zeroed
     // (the pages are only touched for colours that occur), filled lazily;
