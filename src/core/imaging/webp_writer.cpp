@@ -162,21 +162,11 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
                         rect.x(),
                     std::size_t(rect.width()) * 4);
     if (previous && config.lossless) {
+        // A pixel left transparent means "as before" once blended, so a
+        // frame whose own transparent pixels changed cannot blend. Scattered
+        // unchanged pixels (a dithered picture moving) cost more as holes
+        // than as colours: only a frame mostly unchanged blends.
         out.blend = true;
-        for (int y = 0; y < rect.height() && out.blend; ++y) {
-            const auto* before =
-                reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
-                rect.x();
-            const std::uint32_t* now =
-                picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
-            for (int x = 0; x < rect.width(); ++x)
-                if ((now[x] >> 24) == 0 && now[x] != before[x]) {
-                    out.blend = false;
-                    break;
-                }
-        }
-        // Scattered unchanged pixels (a dithered picture moving) cost more
-        // as holes than as colours: only a frame mostly unchanged blends.
         std::int64_t same = 0;
         for (int y = 0; y < rect.height() && out.blend; ++y) {
             const auto* before =
@@ -184,8 +174,13 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
                 rect.x();
             const std::uint32_t* now =
                 picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
-            for (int x = 0; x < rect.width(); ++x)
+            for (int x = 0; x < rect.width(); ++x) {
+                if ((now[x] >> 24) == 0 && now[x] != before[x]) {
+                    out.blend = false;
+                    break;
+                }
                 same += now[x] == before[x];
+            }
         }
         out.blend =
             out.blend && same * 100 >= std::int64_t(rect.width()) * rect.height() * kBlendPercent;
