@@ -174,6 +174,19 @@ TEST_F(DocumentTest, TextsAreShownWholeAndTheStatusBarHasTheLockKeyPanes) {
     EXPECT_EQ(panes, (QStringList{"CAP", "NUM", "SCRL"}));
 }
 
+// Closing the main window destroys documents with unsaved changes after
+// their windows have begun to go: a change of the modified mark announced
+// then would reach windows that are no longer whole.
+TEST_F(DocumentTest, AChangedDocumentGoesWithoutAnnouncingIt) {
+    auto* doc = new VelmoraDocument;
+    doc->EditTable(TableField::Width, 300);
+    ASSERT_TRUE(doc->IsModified());
+    int announced = 0;
+    QObject::connect(doc, &VelmoraDocument::ModifiedChanged, [&announced] { ++announced; });
+    delete doc;
+    EXPECT_EQ(announced, 0);
+}
+
 TEST_F(DocumentTest, ClosingAChangedDocumentAsksAndCancelKeepsIt) {
     QMdiSubWindow* frame = Area()->activeSubWindow();
     ASSERT_NE(frame, nullptr);

@@ -75,7 +75,9 @@ VelmoraDocument::VelmoraDocument(QObject* parent) : QObject(parent) {
 }
 
 VelmoraDocument::~VelmoraDocument() {
-    // The commands call back into this document; they go first.
+    // A document going away announces nothing: its windows may be half
+    // destroyed already. The commands call back into it; they go first.
+    disconnect(&m_undo, nullptr, this, nullptr);
     m_undo.clear();
 }
 
