@@ -55,15 +55,11 @@ GifFileOptions AnimationRenderer::FileOptions() const {
     return options;
 }
 
-namespace {
-
 Status FrameMemoryError(QSize size) {
     return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
                              .arg(size.width())
                              .arg(size.height()));
 }
-
-} // namespace
 
 Status AnimationRenderer::CheckFrameSize(QSize size) {
     if (size.width() > kMaxGifSide || size.height() > kMaxGifSide)

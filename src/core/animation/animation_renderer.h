@@ -51,6 +51,9 @@ struct RenderContext {
     std::shared_ptr<const CellMask> mask;
 };
 
+// What a frame that memory cannot hold is refused with.
+Status FrameMemoryError(QSize size);
+
 class AnimationRenderer {
 public:
     virtual ~AnimationRenderer() = default;

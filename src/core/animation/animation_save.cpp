@@ -7,16 +7,6 @@
 #include <memory>
 #include <new>
 
-namespace {
-
-Status FrameMemoryError(QSize size) {
-    return Status::Error(QStringLiteral("Not enough memory for a %1 x %2 frame")
-                             .arg(size.width())
-                             .arg(size.height()));
-}
-
-} // namespace
-
 Status RendererFrameSource::DrawFrame(int index, QImage* frame) {
     const QSize size = m_pRenderer->OutputSize();
     try {
