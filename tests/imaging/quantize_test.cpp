@@ -215,6 +215,30 @@ TEST(Remap, DitheringMixesTwoColoursInProportion) {
     EXPECT_EQ(std::count(out.begin(), out.end(), 1), 0);
 }
 
+TEST(Remap, OnlyTheColoursThePaletteLacksAreDithered) {
+    // Black rows, then a band of grey 16 that the palette lacks (halfway
+    // between its black and grey 32), then black again: every row of the
+    // band mixes the two in proportion, and the black stays black.
+    QImage image(64, 96, QImage::Format_RGB32);
+    image.fill(qRgb(0, 0, 0));
+    for (int y = 33; y < 65; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, qRgb(16, 16, 16));
+    const PaletteColors palette = {qRgb(0, 0, 0), qRgb(32, 32, 32), qRgb(255, 255, 255)};
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> out(64 * 96);
+    remapper.Remap(image, true, out.data());
+    auto greys = [&](int first, int last) {
+        return std::count(out.begin() + first * 64, out.begin() + (last + 1) * 64, 1);
+    };
+    EXPECT_EQ(greys(0, 32), 0);
+    EXPECT_NEAR(double(greys(33, 64)) / (32 * 64), 0.5, 0.05);
+    for (int y = 33; y < 65; y += 4)
+        EXPECT_GT(greys(y, y + 3), 0) << "rows " << y << " to " << y + 3;
+    EXPECT_EQ(greys(72, 95), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 2), 0);
+}
+
 TEST(Remap, DitheringASlowRampLeavesNoBands) {
     // Greys 56 to 72 across, with palette greys four levels apart: every
     // stretch of the ramp must come out with its own mean tone, not a flat

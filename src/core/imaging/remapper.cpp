@@ -186,14 +186,10 @@ bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const 
     if (rgb.isNull() != frame.isNull())
         return false;
     if (!dither) {
-        RemapPlain(rgb, out, false);
+        RemapPlain(rgb, out);
         return true;
     }
-    // A frame whose every colour is in the palette leaves no error to
-    // diffuse, so the plain mapping is the dithered result; it gives up at
-    // the first colour that is not.
-    if (!RemapPlain(rgb, out, true))
-        RemapDithered(rgb, out);
+    RemapDithered(rgb, out);
     return true;
 }
 
@@ -222,7 +218,7 @@ private:
 
 } // namespace
 
-bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const {
+void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
     const int w = frame.width();
     const int h = frame.height();
     LocalCache cache;
@@ -236,14 +232,10 @@ bool Remapper::RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly
             if (row[x] != last) {
                 last = row[x];
                 lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, nearest));
-                if (exactOnly &&
-                    qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
-                    return false;
             }
             dst[x] = lastIndex;
         }
     }
-    return true;
 }
 
 namespace {
@@ -278,9 +270,31 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
     std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
     LocalCache cache;
     auto search = [this](std::uint32_t rgb) { return Search(rgb); };
+    // No error arrives at this row. A row whose every colour is in the
+    // palette then makes no error either, so its plain mapping is its
+    // dithered one: most frames of an animation with few colours, and most
+    // rows of a frame where one colour missed the palette, pass here at
+    // the plain mapping's speed.
+    bool quiet = true;
+    auto exactRow = [&](const QRgb* row, std::uint8_t* dst) {
+        QRgb last = ~row[0];
+        std::uint8_t lastIndex = 0;
+        for (int x = 0; x < w; ++x) {
+            if (row[x] != last) {
+                last = row[x];
+                lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, search));
+                if (qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
+                    return false;
+            }
+            dst[x] = lastIndex;
+        }
+        return true;
+    };
     for (int y = 0; y < h; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
         std::uint8_t* dst = out + std::size_t(y) * w;
+        if (quiet && exactRow(row, dst))
+            continue;
         std::fill(next.begin(), next.end(), 0);
         // Serpentine order keeps the diffusion from drifting to one side.
         const bool forward = (y & 1) == 0;
@@ -322,5 +336,6 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
             belowAhead[0] += er, belowAhead[1] += eg, belowAhead[2] += eb;
         }
         current.swap(next);
+        quiet = std::all_of(current.begin(), current.end(), [](int e) { return e == 0; });
     }
 }

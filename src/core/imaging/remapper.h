@@ -35,9 +35,7 @@ public:
 
 private:
     int Search(std::uint32_t rgb) const;
-    // With exactOnly, stops and returns false at the first colour that the
-    // palette does not hold exactly.
-    bool RemapPlain(const QImage& frame, std::uint8_t* out, bool exactOnly) const;
+    void RemapPlain(const QImage& frame, std::uint8_t* out) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
     // A cell's candidate list, worked out the first time a colour inside
