@@ -11,9 +11,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <new>
+#include <system_error>
 #include <unistd.h>
 
 const char* const kEncodeHelp =
@@ -116,6 +119,22 @@ private:
     QSize m_size;
     int m_nCount;
     int m_nDelay;
+};
+
+// Stops an encode once the other format's encode has failed.
+class StopOnFailure : public ProgressSink {
+public:
+    explicit StopOnFailure(const std::atomic<bool>* failed) : m_pFailed(failed) {}
+    bool Progress(int, int) override {
+        if (m_pFailed->load())
+            m_bStopped = true;
+        return !m_bStopped;
+    }
+    bool Stopped() const { return m_bStopped; }
+
+private:
+    const std::atomic<bool>* m_pFailed;
+    std::atomic<bool> m_bStopped{false};
 };
 
 } // namespace
@@ -254,24 +273,54 @@ int RunEncodeCommand(const QStringList& args) {
         }
     }
     EncodeStats stats;
+    WebpOptions webp;
+    webp.compression = format.compression;
+    webp.quality = format.quality;
+    webp.threads = options.threads;
+    WebpStats webpStats;
+    // Both formats are encoded side by side (the source reads with positioned
+    // reads, so the two may read it at once); either side failing stops the
+    // other at its next frame.
+    std::atomic<bool> failed{false};
+    StopOnFailure gifProgress(&failed), webpProgress(&failed);
+    std::future<Status> webpDone;
+    if (format.format == AnimationFormat::Both) {
+        try {
+            webpDone = std::async(std::launch::async, [&] {
+                Status s = EncodeAnimatedWebp(source, webpPath, webp, &webpProgress, &webpStats);
+                if (!s)
+                    failed = true;
+                return s;
+            });
+        } catch (const std::system_error&) {
+            PrintError(QStringLiteral("No thread could be started for the WebP"));
+            return kExitFailure;
+        }
+    }
     if (format.WritesGif()) {
-        if (Status s = EncodeAnimatedGif(source, gifPath, options, nullptr, &stats); !s) {
+        Status s = EncodeAnimatedGif(source, gifPath, options, &gifProgress, &stats);
+        if (!s)
+            failed = true;
+        if (webpDone.valid()) {
+            // Where both failed, the GIF's failure is the one to tell unless
+            // it was only the WebP's failure stopping it.
+            const Status webpStatus = webpDone.get();
+            if (!webpStatus && (s || gifProgress.Stopped()))
+                s = webpStatus;
+            if (s)
+                s = files.Commit();
+        }
+        if (!s) {
             PrintError(files.Named(s).message());
             return kExitFailure;
         }
     }
     if (format.WritesWebp()) {
-        WebpOptions webp;
-        webp.compression = format.compression;
-        webp.quality = format.quality;
-        webp.threads = options.threads;
-        WebpStats webpStats;
-        Status s = EncodeAnimatedWebp(source, webpPath, webp, nullptr, &webpStats);
-        if (s && format.format == AnimationFormat::Both)
-            s = files.Commit();
-        if (!s) {
-            PrintError(files.Named(s).message());
-            return kExitFailure;
+        if (format.format != AnimationFormat::Both) {
+            if (Status s = EncodeAnimatedWebp(source, webpPath, webp, nullptr, &webpStats); !s) {
+                PrintError(s.message());
+                return kExitFailure;
+            }
         }
         PrintOut(QStringLiteral("webp: frames=%1 compression=%2 seconds=%3")
                      .arg(webpStats.frames)
