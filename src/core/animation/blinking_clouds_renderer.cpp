@@ -31,6 +31,38 @@ int ClampToInt(long long v) {
     return int(std::clamp<long long>(v, 0, std::numeric_limits<int>::max() / 4));
 }
 
+// The start picture holds only the background and the cloud colours, kept
+// a byte a pixel: at the largest frames it is hundreds of megabytes less
+// beside the canvas and the frames in flight. A picture of more colours
+// (none is expected) is kept whole.
+QImage Indexed(const QImage& picture) {
+    QImage indexed(picture.size(), QImage::Format_Indexed8);
+    if (indexed.isNull())
+        return picture.copy();
+    QList<QRgb> table;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        uchar* out = indexed.scanLine(y);
+        QRgb last = ~row[0];
+        int index = 0;
+        for (int x = 0; x < picture.width(); ++x) {
+            if (row[x] != last) {
+                last = row[x];
+                index = int(table.indexOf(last));
+                if (index < 0) {
+                    if (table.size() == 256)
+                        return picture.copy();
+                    index = int(table.size());
+                    table.append(last);
+                }
+            }
+            out[x] = uchar(index);
+        }
+    }
+    indexed.setColorTable(table);
+    return indexed;
+}
+
 QString Tr(const char* text) {
     return QCoreApplication::translate("BlinkingCloudsRenderer", text);
 }
@@ -187,7 +219,7 @@ void BlinkingCloudsRenderer::PaintCloud(const Cloud& cloud, COLORREF color) cons
 bool BlinkingCloudsRenderer::DrawStart() const {
     if (!m_start.isNull()) {
         // A second run through the frames starts from the same picture.
-        m_canvas = m_start.copy();
+        m_canvas = m_start.convertToFormat(QImage::Format_RGB32);
         for (Cloud& c : m_changing)
             c.level = 0;
         return !m_canvas.isNull();
@@ -261,7 +293,7 @@ bool BlinkingCloudsRenderer::DrawStart() const {
             m_changing.push_back(c);
         }
     }
-    m_start = m_canvas.copy();
+    m_start = Indexed(m_canvas);
     return true;
 }
 

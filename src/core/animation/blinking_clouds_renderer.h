@@ -131,7 +131,7 @@ private:
     // frame u - 1 and the clouds that change. Mutable because frames are
     // drawn through the const DrawFrame, in order, on one thread.
     mutable QImage m_canvas;
-    mutable QImage m_start; // the picture before any cloud changes
+    mutable QImage m_start; // the picture before any cloud changes, indexed
     mutable std::vector<Cloud> m_changing;
     mutable long long m_nNextFrame = -1; // -1: nothing drawn yet
     // A frame's repaints in order: cloud index and colour.
