@@ -167,6 +167,29 @@ TEST(CloudPainter, CutsAtTheImageEdges) {
     EXPECT_FALSE(Is(other, 23, 20, kRed));
 }
 
+TEST(CloudPainter, ACloudCutByTheEdgesIsTheWholeCloudCropped) {
+    // Clouds with and without a soft edge, lying across each edge and
+    // corner of a small image, against the same clouds in an image large
+    // enough to hold them whole: the pixels inside must be the same, so
+    // lines that start outside the image pick up their walk exactly where
+    // it enters.
+    CloudRadii bumpy;
+    for (int k = 0; k < 17; ++k)
+        bumpy[std::size_t(k)] = 9 + (k * 7) % 13;
+    bumpy[16] = bumpy[0];
+    const double step = CloudPainter::SpokeStep(9, 13);
+    for (const int edge : {0, 4})
+        for (const QPoint at : {QPoint(-6, 20), QPoint(45, -3), QPoint(58, 37), QPoint(1, 1),
+                                QPoint(30, 20), QPoint(-20, 44)}) {
+            QImage cut = Canvas(60, 40, kWhite);
+            QImage whole = Canvas(200, 200, kWhite);
+            CloudPainter(&cut, step, edge, kBlue).Paint(at.x(), at.y(), bumpy, kRed);
+            CloudPainter(&whole, step, edge, kBlue).Paint(at.x() + 70, at.y() + 70, bumpy, kRed);
+            EXPECT_EQ(cut, whole.copy(70, 70, 60, 40))
+                << "edge " << edge << " at " << at.x() << "," << at.y();
+        }
+}
+
 TEST(CloudPainter, WrapsAcrossTheRightAndBottomEdges) {
     const CloudRadii r = Round(10);
     {

@@ -372,6 +372,24 @@ void CloudPainter::FillPolygon(const QPoint* points, int count, QRgb color) {
 
 inline void CloudPainter::Stamp(int x, int y, int width, QRgb color) {
     const int W = m_nWidth, H = m_nHeight;
+    if (!m_pMask && x >= 1 && y >= 1 && x < W - 2 && y < H - 2) {
+        // Wholly inside and painting over anything: no pixel needs a test.
+        auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride) + x;
+        row[0] = color;
+        if (width == 1)
+            return;
+        auto* below = reinterpret_cast<QRgb*>(m_pBits + (y + 1) * m_nStride) + x;
+        below[0] = color;
+        if (width == 2) {
+            row[1] = color;
+            below[1] = color;
+            return;
+        }
+        row[-1] = color;
+        row[1] = color;
+        reinterpret_cast<QRgb*>(m_pBits + (y - 1) * m_nStride)[x] = color;
+        return;
+    }
     auto put = [&](int px, int py) {
         if (px >= 0 && px < W && py >= 0 && py < H) {
             if (m_pMask) {
@@ -444,15 +462,25 @@ void CloudPainter::DrawLine(QPoint from, QPoint to, int width, QRgb color, long 
     }
     // The same pixels as a walk from the start that keeps its error in
     // whole units of 2 d: after i steps the minor axis has moved
-    // ceil((2 i m - d) / 2 d) times.
+    // ceil((2 i m - d) / 2 d) times. The walk starts where the image is
+    // reached with one division, then adds 2 m a step; as m <= d, the minor
+    // axis moves at most once a step.
+    if (iFirst > iLast)
+        return;
+    long long num = 2 * iFirst * m - d;
+    long long moved = num <= 0 ? 0 : CeilDiv(num, 2 * d);
+    long long reached = moved * 2 * d; // num may grow to this before the next move
     for (long long i = iFirst; i <= iLast; ++i) {
-        const long long num = 2 * i * m - d;
-        const long long moved = num <= 0 ? 0 : CeilDiv(num, 2 * d);
         const long long major = major0 + majorSign * i;
         const long long minor = minor0 + minorSign * moved;
         if (xMajor)
             Stamp(int(major), int(minor), width, color);
         else
             Stamp(int(minor), int(major), width, color);
+        num += 2 * m;
+        if (num > reached) {
+            ++moved;
+            reached += 2 * d;
+        }
     }
 }
