@@ -62,8 +62,10 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int)
     for (int a = 0; a < 3; ++a)
         for (int c = 0; c < cells; ++c) {
             const int lo = c * span, hi = lo + span - 1;
-            std::int32_t* nearest = &m_nearAxis[(std::size_t(a) * cells + c) * n];
-            std::int32_t* farthest = &m_farAxis[(std::size_t(a) * cells + c) * n];
+            // Pointer arithmetic rather than indexing: with no usable entry
+            // the tables are empty and nothing is read through these.
+            std::int32_t* nearest = m_nearAxis.data() + (std::size_t(a) * cells + c) * n;
+            std::int32_t* farthest = m_farAxis.data() + (std::size_t(a) * cells + c) * n;
             for (int i = 0; i < n; ++i) {
                 const int p = channel[a][i];
                 const int d = p < lo ? lo - p : p > hi ? p - hi : 0;
