@@ -8,9 +8,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -485,6 +488,80 @@ TEST(WideRingPainter, PassingOverTakenRowsChangesNoPixel) {
                     expected.setPixel(x, y, color);
     }
     EXPECT_EQ(together, expected);
+}
+
+// Straight strokes in every direction, level, upright, dots, far off the
+// frame and huge, over one another on frames from 1x1 up: each pixel takes
+// the colour of the first stroke whose centre line passes within half the
+// pen of the pixel's centre. Only a pixel whose centre lies on a stroke's
+// edge, within rounding, may go either way.
+TEST(WideRingPainter, EachPixelTakesTheFirstStrokeWithinHalfThePen) {
+    using P = WideRingPainter::Point;
+    std::uint32_t seed = 12345;
+    auto uniform = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * double(seed >> 8) / double(1u << 24);
+    };
+    auto distance = [](P p, P a, P b) {
+        const double dx = b.x - a.x, dy = b.y - a.y, l2 = dx * dx + dy * dy;
+        double t = l2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / l2 : 0;
+        t = std::clamp(t, 0.0, 1.0);
+        return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+    };
+    for (const auto& [w, h, pen] :
+         {std::tuple{1, 1, 1.0}, std::tuple{3, 2, 2.5}, std::tuple{37, 23, 7.25},
+          std::tuple{160, 90, 50.0}, std::tuple{200, 7, 13.0}}) {
+        std::vector<std::pair<P, P>> strokes;
+        for (int k = 0; k < 60; ++k) {
+            P a{uniform(-40, w + 40), uniform(-40, h + 40)};
+            P b{uniform(-40, w + 40), uniform(-40, h + 40)};
+            switch (k % 6) {
+            case 1: // level
+                b.y = a.y;
+                break;
+            case 2: // upright
+                b.x = a.x;
+                break;
+            case 3: // a dot
+                b = a;
+                break;
+            case 4: // reaching far beyond the frame
+                a.x -= 3e6;
+                b.x += 2e6;
+                break;
+            default:
+                break;
+            }
+            strokes.push_back({a, b});
+        }
+        QImage frame(w, h, QImage::Format_RGB32);
+        frame.fill(0);
+        WideRingPainter painter(&frame, pen);
+        for (std::size_t k = 0; k < strokes.size(); ++k)
+            painter.StrokeSegment(strokes[k].first, strokes[k].second, qRgb(int(k) + 1, 0, 0));
+        int wrong = 0, ties = 0;
+        std::int64_t free = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const P centre{x + 0.5, y + 0.5};
+                QRgb expected = 0;
+                bool tie = false;
+                for (std::size_t k = 0; k < strokes.size() && expected == 0; ++k) {
+                    const double d = distance(centre, strokes[k].first, strokes[k].second);
+                    tie = tie || std::abs(d - pen / 2) < 1e-6;
+                    if (d <= pen / 2)
+                        expected = qRgb(int(k) + 1, 0, 0);
+                }
+                free += expected == 0;
+                if ((frame.pixel(x, y) & 0xFFFFFF) != (expected & 0xFFFFFF))
+                    ++(tie ? ties : wrong);
+            }
+        EXPECT_EQ(wrong, 0) << w << "x" << h << " pen " << pen;
+        EXPECT_LE(ties, 2) << w << "x" << h << " pen " << pen;
+        if (ties == 0) {
+            EXPECT_EQ(painter.Uncovered(), free) << w << "x" << h;
+        }
+    }
 }
 
 TEST(WideRingPainter, KnowsWhenTheFrameIsCovered) {

@@ -247,9 +247,11 @@ RubberCloudsRenderer::RingPoints(std::int64_t R, const Profile& P) const {
 }
 
 void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
-    frame->fill(qRgb(0, 0, 0));
-    if (!m_pTable || m_nFrames <= 0)
+    const QRgb black = qRgb(0, 0, 0);
+    if (!m_pTable || m_nFrames <= 0) {
+        frame->fill(black);
         return;
+    }
     const int W = frame->width(), H = frame->height();
     const std::int64_t M = std::max(W, H);
     const std::int64_t D = m_nPeriod, b = m_nBumps;
@@ -264,8 +266,10 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
         G += band.count;
     }
     const std::int64_t end = M + D;
-    if (v0 >= end || G <= 0)
+    if (v0 >= end || G <= 0) {
+        frame->fill(black);
         return;
+    }
     const std::int64_t groups = CeilDiv(end - v0, G);
 
     // Which rings can reach the frame at all. The outline of a ring of
@@ -286,36 +290,42 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
 
     // The rings are painted from the centre outward, each over the ones
     // before; painting them in reverse, each into what is still free, gives
-    // the same frame and may stop once the frame is covered.
+    // the same frame and may stop once the frame is covered. The black
+    // beneath them goes in last, into what no ring took, instead of first
+    // under every pixel.
     WideRingPainter painter(frame, kPenWidth);
-    unsigned rings = 0;
-    for (std::int64_t g = gHi; g >= gLo; --g) {
-        const std::int64_t groupStart = v0 + g * G;
-        for (std::size_t k = bands.size(); k-- > 0;) {
-            const Band& band = bands[k];
-            const std::int64_t start = groupStart + offsets[k];
-            // Ring i has counter start + i and radius start + 2i.
-            const std::int64_t iLo = std::max<std::int64_t>(0, CeilDiv(-reach - start, 2));
-            // Counters from -start on are not negative.
-            const std::int64_t iHi =
-                std::min<std::int64_t>({band.count - 1, FloorDiv(reach - start, 2),
-                                        std::max(-start - 1, FloorDiv(reachAhead - start, 2))});
-            for (std::int64_t i = iHi; i >= iLo; --i) {
-                const Profile profile = BumpProfile(A, start + i, j);
-                const std::array<Point64, 25> ring = RingPoints(start + 2 * i, profile);
-                std::array<WideRingPainter::Point, 25> points;
-                for (std::size_t p = 0; p < ring.size(); ++p)
-                    points[p] = {double(ring[p].x), double(ring[p].y)};
-                const COLORREF color =
-                    band.fade ? FadeColor(band.from, band.to, band.count, i) : band.from;
-                painter.StrokeBeziers(points.data(), int(points.size()), ToRgb(color));
-                if (painter.Full())
-                    return;
-                if ((++rings & 255u) == 0 && CancelRequested())
-                    return;
+    const auto paintRings = [&] {
+        unsigned rings = 0;
+        for (std::int64_t g = gHi; g >= gLo; --g) {
+            const std::int64_t groupStart = v0 + g * G;
+            for (std::size_t k = bands.size(); k-- > 0;) {
+                const Band& band = bands[k];
+                const std::int64_t start = groupStart + offsets[k];
+                // Ring i has counter start + i and radius start + 2i.
+                const std::int64_t iLo = std::max<std::int64_t>(0, CeilDiv(-reach - start, 2));
+                // Counters from -start on are not negative.
+                const std::int64_t iHi =
+                    std::min<std::int64_t>({band.count - 1, FloorDiv(reach - start, 2),
+                                            std::max(-start - 1, FloorDiv(reachAhead - start, 2))});
+                for (std::int64_t i = iHi; i >= iLo; --i) {
+                    const Profile profile = BumpProfile(A, start + i, j);
+                    const std::array<Point64, 25> ring = RingPoints(start + 2 * i, profile);
+                    std::array<WideRingPainter::Point, 25> points;
+                    for (std::size_t p = 0; p < ring.size(); ++p)
+                        points[p] = {double(ring[p].x), double(ring[p].y)};
+                    const COLORREF color =
+                        band.fade ? FadeColor(band.from, band.to, band.count, i) : band.from;
+                    painter.StrokeBeziers(points.data(), int(points.size()), ToRgb(color));
+                    if (painter.Full())
+                        return;
+                    if ((++rings & 255u) == 0 && CancelRequested())
+                        return;
+                }
             }
         }
-    }
+    };
+    paintRings();
+    painter.FillFree(black);
 }
 
 std::vector<RendererParameter> RubberCloudsParameters() {

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -108,6 +111,11 @@ void WideRingPainter::StrokeChain() {
     if (n == 1)
         StrokeDisc(m_chain[0], m_color);
     m_extend.assign(n, 0.0);
+    // Each piece's length once: the joins at both its ends and its band
+    // need it.
+    m_length.resize(n);
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        m_length[i] = Length(m_chain[i + 1].x - m_chain[i].x, m_chain[i + 1].y - m_chain[i].y);
     for (std::size_t i = 0; i < n; ++i) {
         bool disc = i == 0 || i + 1 == n;
         if (!disc) {
@@ -115,7 +123,7 @@ void WideRingPainter::StrokeChain() {
             const Point& q = m_chain[i];
             const Point& r = m_chain[i + 1];
             const double ux = q.x - p.x, uy = q.y - p.y, vx = r.x - q.x, vy = r.y - q.y;
-            const double lengths = Length(ux, uy) * Length(vx, vy);
+            const double lengths = m_length[i - 1] * m_length[i];
             const double c = lengths > 0 ? (ux * vx + uy * vy) / lengths : -1;
             disc = c < m_dJoinCosine;
             if (!disc)
@@ -125,7 +133,7 @@ void WideRingPainter::StrokeChain() {
             StrokeDisc(m_chain[i], m_color);
     }
     for (std::size_t i = 0; i + 1 < n; ++i)
-        StrokeBand(m_chain[i], m_chain[i + 1], m_extend[i], m_extend[i + 1], m_color);
+        StrokeBand(m_chain[i], m_chain[i + 1], m_length[i], m_extend[i], m_extend[i + 1], m_color);
     m_chain.clear();
 }
 
@@ -158,10 +166,10 @@ void WideRingPainter::StrokeDisc(Point p, QRgb color) {
     }
 }
 
-void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color) {
+void WideRingPainter::StrokeBand(Point a, Point b, double length, double extendA, double extendB,
+                                 QRgb color) {
     const double r = m_dRadius;
     double dx = b.x - a.x, dy = b.y - a.y;
-    const double length = std::sqrt(dx * dx + dy * dy);
     if (length == 0)
         return;
     // Lengthened at either end where it stands in for a join.
@@ -185,6 +193,12 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
     // reaches beyond these columns.
     const double ey0 = r * std::abs(uy);
     const auto [c0, c1] = Columns(std::min(a.x, b.x) - ey0, std::max(a.x, b.x) + ey0);
+#if defined(__SSE2__)
+    if (dx != 0 && dy != 0) {
+        SlantedRows(y0, y1, c0, c1, a.x, a.y, dx, dy, l2, rl, invDx, invDy, color);
+        return;
+    }
+#endif
     for (int y = y0; y <= y1; ++y) {
         if (!MayPaint(y, c0, c1))
             continue;
@@ -217,6 +231,58 @@ void WideRingPainter::StrokeBand(Point a, Point b, double extendA, double extend
             PaintFree(y, x0, x1, color);
     }
 }
+
+#if defined(__SSE2__)
+void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, double ay, double dx,
+                                  double dy, double l2, double rl, double invDx, double invDy,
+                                  QRgb color) {
+    // The rows of StrokeBand's loop two at a time, with the same operations
+    // in the same order, so that every run comes out as there: most rows of
+    // a band lie beside the free pixels, and without branches they cost a
+    // few instructions each.
+    const __m128d half = _mm_set1_pd(0.5), vay = _mm_set1_pd(ay), vax = _mm_set1_pd(ax);
+    const __m128d vdx = _mm_set1_pd(dx), vdy = _mm_set1_pd(dy), vl2 = _mm_set1_pd(l2);
+    const __m128d vrl = _mm_set1_pd(rl), vix = _mm_set1_pd(invDx), viy = _mm_set1_pd(invDy);
+    const __m128d minusOne = _mm_set1_pd(-1.0), maxRight = _mm_set1_pd(m_nWidth + 1.0);
+    const __m128d sign = _mm_set1_pd(-0.0);
+    for (int y = y0; y <= y1; y += 2) {
+        if (!MayPaint(y, c0, c1) && (y == y1 || !MayPaint(y + 1, c0, c1)))
+            continue;
+        const __m128d ey = _mm_sub_pd(_mm_add_pd(_mm_set_pd(y + 1, y), half), vay);
+        const __m128d eydy = _mm_mul_pd(ey, vdy), eydx = _mm_mul_pd(ey, vdx);
+        const __m128d t1 = _mm_mul_pd(_mm_mul_pd(_mm_xor_pd(ey, sign), vdy), vix);
+        const __m128d t2 = _mm_mul_pd(_mm_sub_pd(vl2, eydy), vix);
+        const __m128d t3 = _mm_mul_pd(_mm_sub_pd(eydx, vrl), viy);
+        const __m128d t4 = _mm_mul_pd(_mm_add_pd(eydx, vrl), viy);
+        const __m128d lo = _mm_max_pd(_mm_min_pd(t1, t2), _mm_min_pd(t3, t4));
+        const __m128d hi = _mm_min_pd(_mm_max_pd(t1, t2), _mm_max_pd(t3, t4));
+        const int empty = _mm_movemask_pd(_mm_cmpgt_pd(lo, hi));
+        // Clamped on both sides so that rounding stays within int's range;
+        // a run beyond the frame still comes out empty.
+        const __m128d left =
+            _mm_sub_pd(_mm_min_pd(_mm_max_pd(_mm_add_pd(vax, lo), minusOne), maxRight), half);
+        const __m128d right =
+            _mm_sub_pd(_mm_max_pd(_mm_min_pd(_mm_add_pd(vax, hi), maxRight), minusOne), half);
+        // Truncated, then one up where that fell below (a ceiling) or one
+        // down where it rose above (a floor).
+        const __m128i tl = _mm_cvttpd_epi32(left), tr = _mm_cvttpd_epi32(right);
+        const __m128i up = _mm_castpd_si128(_mm_cmpgt_pd(left, _mm_cvtepi32_pd(tl)));
+        const __m128i down = _mm_castpd_si128(_mm_cmplt_pd(right, _mm_cvtepi32_pd(tr)));
+        const __m128i x0s = _mm_sub_epi32(tl, _mm_shuffle_epi32(up, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128i x1s = _mm_add_epi32(tr, _mm_shuffle_epi32(down, _MM_SHUFFLE(2, 0, 2, 0)));
+        alignas(16) int x0[4], x1[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(x0), x0s);
+        _mm_store_si128(reinterpret_cast<__m128i*>(x1), x1s);
+        for (int k = 0; k < 2 && y + k <= y1; ++k) {
+            if (empty & (1 << k))
+                continue;
+            const int first = std::max(x0[k], 0), last = std::min(x1[k], m_nWidth - 1);
+            if (first <= last && MayPaint(y + k, first, last))
+                PaintFree(y + k, first, last, color);
+        }
+    }
+}
+#endif
 
 void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     FreeRange& range = m_freeRange[std::size_t(y)];
@@ -310,4 +376,23 @@ void WideRingPainter::RowFull(int y) {
         ++m_nFirstFreeRow;
     while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)
         --m_nLastFreeRow;
+}
+
+void WideRingPainter::FillFree(QRgb color) {
+    for (int y = m_nFirstFreeRow; y <= m_nLastFreeRow; ++y) {
+        const FreeRange& range = m_freeRange[std::size_t(y)];
+        if (range.first > range.last)
+            continue;
+        auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
+        if (range.whole) {
+            std::fill(row + range.first, row + range.last + 1, color);
+            continue;
+        }
+        int cursor = 0;
+        for (const Span& span : m_taken[std::size_t(y)]) {
+            std::fill(row + cursor, row + span.first, color);
+            cursor = span.last + 1;
+        }
+        std::fill(row + cursor, row + m_nWidth, color);
+    }
 }

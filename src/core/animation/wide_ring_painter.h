@@ -31,6 +31,9 @@ public:
     // Every pixel of the frame has been taken.
     bool Full() const { return m_nUncovered == 0; }
     std::int64_t Uncovered() const { return m_nUncovered; }
+    // Paints every pixel still free: the background, given last, so that the
+    // frame need not be cleared before the strokes.
+    void FillFree(QRgb color);
 
 private:
     struct Span {
@@ -43,9 +46,13 @@ private:
                       bool inside);
     void StrokeChain();
     // The straight part of a segment's stroke, without its round ends,
-    // lengthened by the given amounts before a and after b.
-    void StrokeBand(Point a, Point b, double extendA, double extendB, QRgb color);
+    // lengthened by the given amounts before a and after b; length is the
+    // distance from a to b.
+    void StrokeBand(Point a, Point b, double length, double extendA, double extendB, QRgb color);
     void StrokeDisc(Point p, QRgb color);
+    // The rows y0..y1 of a band that is neither level nor upright.
+    void SlantedRows(int y0, int y1, int c0, int c1, double ax, double ay, double dx, double dy,
+                     double l2, double rl, double invDx, double invDy, QRgb color);
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
@@ -98,5 +105,6 @@ private:
     std::pair<int, int> Columns(double x0, double x1) const;
     std::vector<Point> m_chain;
     std::vector<double> m_extend;
+    std::vector<double> m_length;
     QRgb m_color = 0;
 };
