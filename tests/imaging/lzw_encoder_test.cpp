@@ -12,6 +12,8 @@ namespace {
 
 std::vector<std::uint8_t> Pattern(std::size_t n, int colors, int kind, std::uint32_t seed) {
     std::vector<std::uint8_t> v(n);
+    std::size_t left = 0; // of the run of kind 4
+    std::uint8_t index = 0;
     for (std::size_t i = 0; i < n; ++i) {
         seed = seed * 1664525u + 1013904223u;
         switch (kind) {
@@ -24,6 +26,18 @@ std::vector<std::uint8_t> Pattern(std::size_t n, int colors, int kind, std::uint
         case 2:
             v[i] = std::uint8_t((i * 7 + i / 450) % colors);
             break; // repeating ramps
+        case 4: {
+            // Runs of 1 to about 9000 of one index, then of another:
+            // every length a run's codes can reach, and across resets.
+            if (left == 0) {
+                const std::uint32_t r = seed >> 8;
+                left = 1 + (r % 7 == 0 ? r % 9000 : r % 40);
+                index = std::uint8_t((r >> 4) % colors);
+            }
+            --left;
+            v[i] = index;
+            break;
+        }
         default:
             v[i] = 0;
             break; // one colour
@@ -44,7 +58,7 @@ TEST(LzwEncoder, GiflibDecodesWhatWeEncode) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("lzw.gif"));
     for (int colors : {2, 3, 4, 16, 100, 256}) {
-        for (int kind = 0; kind < 4; ++kind) {
+        for (int kind = 0; kind < 5; ++kind) {
             for (QSize size : {QSize(1, 1), QSize(3, 2), QSize(450, 200), QSize(1000, 97)}) {
                 PaletteColors palette;
                 for (int c = 0; c < colors; ++c)
@@ -118,7 +132,7 @@ TEST(LzwEncoder, RandomStreamsSurviveTheStrictDecoder) {
 TEST(LzwEncoder, DirectDictionaryGivesTheHashedBytes) {
     for (int minCodeSize = 2; minCodeSize <= 5; ++minCodeSize) {
         const int colors = 1 << minCodeSize;
-        for (int kind = 0; kind < 4; ++kind) {
+        for (int kind = 0; kind < 5; ++kind) {
             for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(4093),
                                   std::size_t(90000), std::size_t(600000)}) {
                 const std::vector<std::uint8_t> in =

@@ -1,6 +1,7 @@
 #include "core/imaging/lzw_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 int GifMinCodeSize(int colors) {
@@ -151,6 +152,20 @@ namespace {
 // table's clearing after every 4096 codes costs what the probes save on
 // noisy frames.) The dictionary is
 // the same as the hashed one's, so the code stream is too.
+// How many of the n indices from p are s.
+std::size_t RunLength(const std::uint8_t* p, std::size_t n, std::uint8_t s) {
+    const std::uint64_t all = 0x0101010101010101ull * s;
+    std::size_t k = 0;
+    for (std::uint64_t word; k + 8 <= n; k += 8) {
+        std::memcpy(&word, p + k, 8);
+        if (word != all)
+            break;
+    }
+    while (k < n && p[k] == s)
+        ++k;
+    return k;
+}
+
 template <int kBits>
 std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size_t count) {
     constexpr unsigned kWidth = 1u << kBits;
@@ -159,33 +174,74 @@ std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size
     CodeWriter out(count / 2 + 64);
     // 0 is no child: every child code is above the end code.
     std::vector<std::uint16_t> child(std::size_t(kMaxCode + 1) * kWidth, 0);
+    // Per index, the codes of runs of it: runs[s][k - 1] is s repeated k
+    // times. A run's codes are made in order of length, so a long run of one
+    // index (a transparent hole, a flat area) is passed a code at a time
+    // instead of an index at a time, with the very codes the walk would
+    // give.
+    std::array<std::vector<std::uint16_t>, kWidth> runs;
+    const auto resetRuns = [&] {
+        for (unsigned v = 0; v < kWidth; ++v)
+            runs[v].assign(1, std::uint16_t(v));
+    };
+    resetRuns();
 
     int size = kBits + 1;
     unsigned maxCode = end;
-    out.Put(clear, size);
-    if (count == 0) {
-        out.Put(end, size);
-        return out.Finish();
-    }
-    unsigned prefix = indices[0];
-    for (std::size_t i = 1; i < count; ++i) {
-        const unsigned next = indices[i];
-        std::uint16_t& slot = child[prefix * kWidth + next];
-        if (slot != 0) {
-            prefix = slot;
-            continue;
-        }
+    // Emits prefix and gives prefix + next the next code.
+    const auto add = [&](unsigned prefix, unsigned next) {
         out.Put(prefix, size);
-        slot = std::uint16_t(++maxCode);
+        child[prefix * kWidth + next] = std::uint16_t(++maxCode);
+        if (prefix == runs[next].back())
+            runs[next].push_back(std::uint16_t(maxCode));
         if (maxCode >= (1u << size) && size < 12)
             ++size;
         if (maxCode == kMaxCode) {
             out.Put(clear, size);
             std::fill(child.begin(), child.end(), std::uint16_t(0));
+            resetRuns();
             size = kBits + 1;
             maxCode = end;
         }
-        prefix = next;
+    };
+    // The prefix is the index s alone and i the position after it: takes the
+    // run of s that follows and returns the prefix it ends with.
+    const auto takeRun = [&](unsigned s, std::size_t& i) -> unsigned {
+        std::size_t n = RunLength(indices + i, count - i, std::uint8_t(s));
+        std::size_t k = 1; // the prefix is s repeated k times
+        for (;;) {
+            const std::size_t longest = runs[s].size();
+            const std::size_t take = std::min(n, longest - k);
+            k += take;
+            i += take;
+            n -= take;
+            if (n == 0)
+                return runs[s][k - 1];
+            // Past the longest run there is a code for: as the walk would,
+            // emit it, add it followed by s, and start again from that s.
+            add(runs[s][longest - 1], s);
+            k = 1;
+            ++i;
+            --n;
+        }
+    };
+
+    out.Put(clear, size);
+    if (count == 0) {
+        out.Put(end, size);
+        return out.Finish();
+    }
+    std::size_t i = 1;
+    unsigned prefix = takeRun(indices[0], i);
+    while (i < count) {
+        const unsigned next = indices[i++];
+        const std::uint16_t slot = child[prefix * kWidth + next];
+        if (slot != 0) {
+            prefix = slot;
+            continue;
+        }
+        add(prefix, next);
+        prefix = i < count && indices[i] == next ? takeRun(next, i) : next;
     }
     out.Put(prefix, size);
     out.MarkLastPixel();
