@@ -2,6 +2,7 @@
 
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/imaging/vp8l_encoder.h"
 #include "core/imaging/webp_record.h"
 
 #include <webp/encode.h>
@@ -143,7 +144,7 @@ QRect ChangedRect(const QImage& previous, const QImage& current) {
 // where the frame clears a pixel the frame before had drawn (a blend cannot
 // clear it).
 EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect,
-                         const WebPConfig& config) {
+                         const WebPConfig& config, bool fastLossless) {
     EncodedFrame out;
     out.rect = rect;
     WebPPicture picture;
@@ -192,6 +193,14 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
             for (int x = 0; x < rect.width(); ++x)
                 if (now[x] == before[x])
                     now[x] = 0;
+        }
+    }
+    if (config.lossless && fastLossless) {
+        Vp8lEncoder fast;
+        if (fast.Encode(picture.argb, picture.width, picture.height, picture.argb_stride,
+                        &out.bytes)) {
+            WebPPictureFree(&picture);
+            return out;
         }
     }
     WebPMemoryWriter writer;
@@ -319,11 +328,12 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             drawNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return drawn;
         };
-        const auto encode = [&encodeNanos](QImage previous, QImage frame, QRect rect,
-                                           WebPConfig config) {
+        const bool fastLossless = options.fastLossless;
+        const auto encode = [&encodeNanos, fastLossless](QImage previous, QImage frame, QRect rect,
+                                                         WebPConfig config) {
             const double start = ThreadSeconds();
-            EncodedFrame encoded =
-                EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect, config);
+            EncodedFrame encoded = EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect,
+                                               config, fastLossless);
             encodeNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return encoded;
         };

@@ -1,0 +1,43 @@
+// A fast lossless WebP encoder for frames of at most 256 colours: the
+// frame's own palette, its indices packed several to a pixel, LZ77 and one
+// set of prefix codes. It trades a little size for a fraction of the time a
+// general encoder spends searching transforms on such frames.
+#pragma once
+
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class Vp8lEncoder {
+public:
+    // Whether a frame of more colours than this must go to another encoder.
+    static constexpr int kMaxColors = 256;
+
+    // Encodes width x height 0xAARRGGBB words (`stride` words a row) as a
+    // still WebP file, replacing *webp. False, with *webp untouched, when the
+    // pixels hold more than kMaxColors colours or a side is outside 1..16384.
+    bool Encode(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride,
+                QByteArray* webp);
+
+private:
+    class BitWriter;
+    struct Token {
+        // A literal index byte, or a copy of `length` bytes from `distance`
+        // (a distance code as the stream carries it) back.
+        std::uint16_t length; // 0 for a literal
+        std::uint8_t literal;
+        std::uint32_t distanceCode;
+    };
+
+    bool CollectPalette(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride);
+    void PackIndices(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride,
+                     int widthBits);
+    void FindCopies(int packedWidth);
+
+    std::vector<std::uint32_t> m_palette; // sorted, so the bytes do not depend on pixel order
+    std::vector<std::uint8_t> m_packed;   // the index image, one byte a packed pixel
+    std::vector<Token> m_tokens;
+    std::vector<std::int32_t> m_head;
+    std::vector<std::int32_t> m_chain;
+};
