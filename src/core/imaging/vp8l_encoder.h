@@ -5,10 +5,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+// Keeps its working buffers between frames: reuse one per thread.
 class Vp8lEncoder {
 public:
     // Whether a frame of more colours than this must go to another encoder.
@@ -34,9 +36,16 @@ private:
     void PackIndices(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride,
                      int widthBits);
     void FindCopies(int packedWidth);
+    // The colour set's slot of a colour it holds.
+    static constexpr std::size_t kSlots = 1024;
+    static std::size_t SlotOf(std::uint32_t color) { return (color * 0x9E3779B1u) >> 22; }
+    std::size_t FindSlot(std::uint32_t color) const;
 
     std::vector<std::uint32_t> m_palette; // sorted, so the bytes do not depend on pixel order
-    std::vector<std::uint8_t> m_packed;   // the index image, one byte a packed pixel
+    std::array<std::uint32_t, kSlots> m_slotColor{};
+    std::array<bool, kSlots> m_slotFull{};
+    std::array<std::uint8_t, kSlots> m_slotIndex{};
+    std::vector<std::uint8_t> m_packed; // the index image, one byte a packed pixel
     std::vector<Token> m_tokens;
     std::vector<std::int32_t> m_head;
     std::vector<std::int32_t> m_chain;

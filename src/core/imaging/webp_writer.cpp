@@ -19,6 +19,7 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <unordered_set>
@@ -136,6 +137,32 @@ QRect ChangedRect(const QImage& previous, const QImage& current) {
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// A frame encoding's working memory, handed from one frame to the next so
+// that each does not fault in fresh pages.
+struct FrameWork {
+    Vp8lEncoder fast;
+    std::vector<std::uint32_t> argb;
+};
+class FrameWorkPool {
+public:
+    std::unique_ptr<FrameWork> Take() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_free.empty())
+            return std::make_unique<FrameWork>();
+        std::unique_ptr<FrameWork> work = std::move(m_free.back());
+        m_free.pop_back();
+        return work;
+    }
+    void Give(std::unique_ptr<FrameWork> work) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_free.push_back(std::move(work));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<FrameWork>> m_free;
+};
+
 // One frame's rectangle as a still WebP. The pixels are copied: the encoder
 // may rewrite them (transparent pixels' colours), and the frame is read by
 // the next frame's job at the same time. Losslessly, pixels equal to the
@@ -144,24 +171,18 @@ QRect ChangedRect(const QImage& previous, const QImage& current) {
 // where the frame clears a pixel the frame before had drawn (a blend cannot
 // clear it).
 EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect,
-                         const WebPConfig& config, bool fastLossless) {
+                         const WebPConfig& config, FrameWork* work) {
     EncodedFrame out;
     out.rect = rect;
-    WebPPicture picture;
-    if (!WebPPictureInit(&picture)) {
-        out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
-        return out;
-    }
-    picture.use_argb = 1;
-    picture.width = rect.width();
-    picture.height = rect.height();
-    if (!WebPPictureAlloc(&picture))
-        throw std::bad_alloc();
-    for (int y = 0; y < rect.height(); ++y)
-        std::memcpy(picture.argb + std::size_t(y) * std::size_t(picture.argb_stride),
+    const int w = rect.width(), h = rect.height();
+    std::vector<std::uint32_t> own;
+    std::vector<std::uint32_t>& argb = work ? work->argb : own;
+    argb.resize(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(argb.data() + std::size_t(y) * std::size_t(w),
                     reinterpret_cast<const std::uint32_t*>(frame.constScanLine(rect.y() + y)) +
                         rect.x(),
-                    std::size_t(rect.width()) * 4);
+                    std::size_t(w) * 4);
     if (previous && config.lossless) {
         // A pixel left transparent means "as before" once blended, so a
         // frame whose own transparent pixels changed cannot blend. Scattered
@@ -173,8 +194,7 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
             const auto* before =
                 reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
                 rect.x();
-            const std::uint32_t* now =
-                picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            const std::uint32_t* now = argb.data() + std::size_t(y) * std::size_t(w);
             for (int x = 0; x < rect.width(); ++x) {
                 if ((now[x] >> 24) == 0 && now[x] != before[x]) {
                     out.blend = false;
@@ -189,20 +209,27 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
             const auto* before =
                 reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
                 rect.x();
-            std::uint32_t* now = picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            std::uint32_t* now = argb.data() + std::size_t(y) * std::size_t(w);
             for (int x = 0; x < rect.width(); ++x)
                 if (now[x] == before[x])
                     now[x] = 0;
         }
     }
-    if (config.lossless && fastLossless) {
-        Vp8lEncoder fast;
-        if (fast.Encode(picture.argb, picture.width, picture.height, picture.argb_stride,
-                        &out.bytes)) {
-            WebPPictureFree(&picture);
-            return out;
-        }
+    if (config.lossless && work && work->fast.Encode(argb.data(), w, h, w, &out.bytes))
+        return out;
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture)) {
+        out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
+        return out;
     }
+    picture.use_argb = 1;
+    picture.width = w;
+    picture.height = h;
+    if (!WebPPictureAlloc(&picture))
+        throw std::bad_alloc();
+    for (int y = 0; y < h; ++y)
+        std::memcpy(picture.argb + std::size_t(y) * std::size_t(picture.argb_stride),
+                    argb.data() + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
     WebPMemoryWriter writer;
     WebPMemoryWriterInit(&writer);
     picture.writer = WebPMemoryWrite;
@@ -329,11 +356,14 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             return drawn;
         };
         const bool fastLossless = options.fastLossless;
-        const auto encode = [&encodeNanos, fastLossless](QImage previous, QImage frame, QRect rect,
-                                                         WebPConfig config) {
+        FrameWorkPool pool;
+        const auto encode = [&encodeNanos, &pool, fastLossless](QImage previous, QImage frame,
+                                                                QRect rect, WebPConfig config) {
             const double start = ThreadSeconds();
+            std::unique_ptr<FrameWork> work = pool.Take();
             EncodedFrame encoded = EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect,
-                                               config, fastLossless);
+                                               config, fastLossless ? work.get() : nullptr);
+            pool.Give(std::move(work));
             encodeNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return encoded;
         };
