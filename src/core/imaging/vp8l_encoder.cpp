@@ -36,6 +36,8 @@ constexpr std::array<Neighbour, 10> kNeighbours = {
 // 1% of 32 and 64 in size at 5-15% less time; 2 candidates and no second try
 // grew the files by 5-10%.
 constexpr int kMaxChain = 16;
+// A copy from a nearby pixel this long is kept without a search.
+constexpr int kNiceCopy = 16;
 constexpr int kLazyBelow = 32;
 constexpr int kHashBits = 15;
 constexpr int kColorIndexingTransform = 3;
@@ -400,7 +402,7 @@ void Vp8lEncoder::FindCopies(int packedWidth) {
         }
         // A plain distance costs several bits more, so it must copy more.
         const int neighbourBest = best;
-        if (best < limit && i + 2 < n) {
+        if (best < limit && best < kNiceCopy && i + 2 < n) {
             int candidate = m_head[std::size_t(hash(i))];
             for (int step = 0; step < kMaxChain && candidate >= 0 && i - candidate <= kMaxDistance;
                  ++step, candidate = m_chain[std::size_t(candidate)]) {
