@@ -114,24 +114,26 @@ QByteArray Encode(FrameSource& source, const WebpOptions& options, WebpStats* st
 
 // Lossless frames come back pixel for pixel, with their exact delays
 // (including those a GIF's viewers would stretch), looping forever, drawn
-// ahead on threads or one at a time.
+// ahead on threads or one at a time; few colours through our own frame
+// encoder, many through libwebp's.
 TEST(WebpWriter, LosslessRoundTripKeepsFramesAndDelays) {
-    for (int threads : {1, 4}) {
-        TestSource source(QSize(37, 21), {0, 1, 7, 250, 3});
-        WebpOptions options;
-        options.compression = WebpCompression::Lossless;
-        options.threads = threads;
-        WebpStats stats;
-        const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
-        EXPECT_TRUE(stats.lossless);
-        EXPECT_EQ(decoded.loops, 0);
-        ASSERT_EQ(decoded.frames.size(), 5u) << threads;
-        EXPECT_EQ(decoded.durations, (std::vector<int>{0, 10, 70, 2500, 30}));
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(decoded.frames[std::size_t(i)],
-                      source.Expected(i).convertToFormat(QImage::Format_ARGB32))
-                << "frame " << i << " threads " << threads;
-    }
+    for (const bool few : {false, true})
+        for (int threads : {1, 4}) {
+            TestSource source(QSize(37, 21), {0, 1, 7, 250, 3}, few);
+            WebpOptions options;
+            options.compression = WebpCompression::Lossless;
+            options.threads = threads;
+            WebpStats stats;
+            const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
+            EXPECT_TRUE(stats.lossless);
+            EXPECT_EQ(decoded.loops, 0);
+            ASSERT_EQ(decoded.frames.size(), 5u) << threads;
+            EXPECT_EQ(decoded.durations, (std::vector<int>{0, 10, 70, 2500, 30}));
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(decoded.frames[std::size_t(i)],
+                          source.Expected(i).convertToFormat(QImage::Format_ARGB32))
+                    << "frame " << i << " threads " << threads << (few ? " few colours" : "");
+        }
 }
 
 // A merged mask makes the cells fully transparent and leaves the rest
