@@ -17,6 +17,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -123,6 +124,7 @@ TEST(WebpWriter, LosslessRoundTripKeepsFramesAndDelays) {
             WebpOptions options;
             options.compression = WebpCompression::Lossless;
             options.threads = threads;
+            options.fastLossless = true;
             WebpStats stats;
             const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
             EXPECT_TRUE(stats.lossless);
@@ -216,12 +218,15 @@ TEST(WebpWriter, OneFramePerFrameAndTheSameBytesForAnyThreads) {
     } source;
     source.draw = expected;
     source.size = size;
-    for (WebpCompression compression : {WebpCompression::Lossless, WebpCompression::Lossy}) {
+    for (const auto& [compression, fast] :
+         {std::pair(WebpCompression::Lossless, false), std::pair(WebpCompression::Lossless, true),
+          std::pair(WebpCompression::Lossy, false)}) {
         QByteArray first;
         for (int threads : {1, 2, 5}) {
             WebpOptions options;
             options.compression = compression;
             options.threads = threads;
+            options.fastLossless = fast;
             const QByteArray bytes = Encode(source, options);
             if (first.isEmpty())
                 first = bytes;

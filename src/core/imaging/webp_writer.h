@@ -37,8 +37,10 @@ struct WebpOptions {
     int fewColors = 256;
     int threads = 0; // frames drawn ahead; 0: one per core
     // Lossless frames of at most 256 colours through Vp8lEncoder rather than
-    // libwebp's encoder: several times faster on the animations' frames.
-    bool fastLossless = true;
+    // libwebp's encoder: a quarter to a third of the time, 3-16% larger on
+    // the animations' frames (bench/compare-webp). For a WebP written beside
+    // a GIF, whose save should not wait on it.
+    bool fastLossless = false;
 };
 
 struct WebpStats {
