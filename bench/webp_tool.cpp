@@ -62,7 +62,8 @@ int main(int argc, char* argv[]) {
         DecodedFrames frames(&webp);
         WebpOptions options;
         options.compression = WebpCompression::Lossless;
-        options.fastLossless = args[4] == QLatin1String("fast");
+        options.losslessEncoder = args[4] == QLatin1String("fast") ? WebpLosslessEncoder::Fast
+                                                                   : WebpLosslessEncoder::Library;
         const double start = ProcessSeconds();
         const Status s = EncodeAnimatedWebp(frames, args[3], options);
         if (!s) {

@@ -18,7 +18,7 @@ struct WebpSaveOptions {
     const std::atomic<bool>* cancel = nullptr;
     WebpStats* stats = nullptr;
     int threads = 0;
-    bool fastLossless = false; // as WebpOptions::fastLossless
+    WebpLosslessEncoder losslessEncoder = WebpLosslessEncoder::Smaller;
 };
 
 // After PrepareSave(): whether the prepared frames fit a WebP, besides what

@@ -86,6 +86,7 @@ struct EncodedFrame {
     QByteArray bytes; // a still WebP of the rectangle
     QRect rect;
     bool blend = false; // drawn over the frame before, not replacing it
+    bool ours = false;  // by Vp8lEncoder
 };
 
 template <typename T> bool IsReady(const std::future<T>& f) {
@@ -171,12 +172,11 @@ private:
 // where the frame clears a pixel the frame before had drawn (a blend cannot
 // clear it).
 EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect,
-                         const WebPConfig& config, FrameWork* work) {
+                         const WebPConfig& config, FrameWork* work, bool fast) {
     EncodedFrame out;
     out.rect = rect;
     const int w = rect.width(), h = rect.height();
-    std::vector<std::uint32_t> own;
-    std::vector<std::uint32_t>& argb = work ? work->argb : own;
+    std::vector<std::uint32_t>& argb = work->argb;
     argb.resize(std::size_t(w) * std::size_t(h));
     for (int y = 0; y < h; ++y)
         std::memcpy(argb.data() + std::size_t(y) * std::size_t(w),
@@ -215,8 +215,10 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
                     now[x] = 0;
         }
     }
-    if (config.lossless && work && work->fast.Encode(argb.data(), w, h, w, &out.bytes))
+    if (config.lossless && fast && work->fast.Encode(argb.data(), w, h, w, &out.bytes)) {
+        out.ours = true;
         return out;
+    }
     WebPPicture picture;
     if (!WebPPictureInit(&picture)) {
         out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
@@ -331,6 +333,8 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             !FrameConfig(true, options.quality, &lossless))
             return Status::Error(QStringLiteral("The WebP settings are not valid"));
         bool decided = options.compression != WebpCompression::Auto;
+        // Whether Vp8lEncoder takes the lossless frames it can.
+        bool fast = options.losslessEncoder == WebpLosslessEncoder::Fast;
         bool useLossless = options.compression == WebpCompression::Lossless;
 
         std::atomic<std::int64_t> drawNanos{0};
@@ -355,14 +359,13 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             drawNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return drawn;
         };
-        const bool fastLossless = options.fastLossless;
         FrameWorkPool pool;
-        const auto encode = [&encodeNanos, &pool, fastLossless](QImage previous, QImage frame,
-                                                                QRect rect, WebPConfig config) {
+        const auto encode = [&encodeNanos, &pool](QImage previous, QImage frame, QRect rect,
+                                                  WebPConfig config, bool ours) {
             const double start = ThreadSeconds();
             std::unique_ptr<FrameWork> work = pool.Take();
             EncodedFrame encoded = EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect,
-                                               config, fastLossless ? work.get() : nullptr);
+                                               config, work.get(), ours);
             pool.Give(std::move(work));
             encodeNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return encoded;
@@ -441,6 +444,23 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                 launchDraw(i + drawWindow);
             const QRect rect =
                 i == 0 ? QRect(QPoint(0, 0), size) : ChangedRect(previous, drawn.image);
+            if (i == 0 && options.losslessEncoder == WebpLosslessEncoder::Smaller &&
+                options.compression != WebpCompression::Lossy) {
+                // The first frame also chooses the lossless encoder: ours
+                // where it comes out no larger.
+                fast = false;
+                EncodedFrame mine;
+                if (HasFewColors(drawn.image, Vp8lEncoder::kMaxColors))
+                    mine = encode(previous, drawn.image, rect, lossless, true);
+                if (!mine.status)
+                    return mine.status;
+                if (mine.ours) {
+                    EncodedFrame theirs = encode(previous, drawn.image, rect, lossless, false);
+                    if (!theirs.status)
+                        return theirs.status;
+                    fast = mine.bytes.size() <= theirs.bytes.size();
+                }
+            }
             if (!decided) {
                 // The first frame speaks for the animation. Many colours go
                 // lossy; few are tried both ways, since a soft picture of a
@@ -449,8 +469,8 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                 useLossless = false;
                 if (HasFewColors(drawn.image, options.fewColors)) {
                     auto losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
-                                                  rect, lossless);
-                    EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy);
+                                                  rect, lossless, fast);
+                    EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy, false);
                     EncodedFrame losslessFrame = losslessTry.get();
                     if (!lossyTry.status || !losslessFrame.status)
                         return lossyTry.status ? losslessFrame.status : lossyTry.status;
@@ -462,7 +482,7 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             }
             if (encoding.size() < std::size_t(i + 1 - pushed))
                 encoding.push_back(std::async(std::launch::async, encode, previous, drawn.image,
-                                              rect, useLossless ? lossless : lossy));
+                                              rect, useLossless ? lossless : lossy, fast));
             previous = std::move(drawn.image);
             while (encoding.size() >= std::size_t(threads) ||
                    (!encoding.empty() && IsReady(encoding.front())))
