@@ -519,11 +519,12 @@ bool Vp8lEncoder::Encode(const std::uint32_t* pixels, int width, int height, std
             ++distance[std::size_t(PrefixOf(t.distanceCode).symbol)];
         }
     }
-    const std::vector<std::uint32_t> single(kLiteralCount, 0);
+    // Red, blue and alpha are always 0: a one-symbol code of no bits.
+    const std::vector<std::uint32_t> zeros(kLiteralCount, 0);
     const PrefixCode greenCode = WriteCode(&out, green);
-    WriteCode(&out, single); // red
-    WriteCode(&out, single); // blue
-    WriteCode(&out, single); // alpha
+    WriteCode(&out, zeros); // red
+    WriteCode(&out, zeros); // blue
+    WriteCode(&out, zeros); // alpha
     const PrefixCode distanceCode = WriteCode(&out, distance);
     for (const Token& t : m_tokens) {
         if (t.length == 0) {

@@ -1,7 +1,7 @@
 // A fast lossless WebP encoder for frames of at most 256 colours: the
 // frame's own palette, its indices packed several to a pixel, LZ77 and one
-// set of prefix codes. It trades a little size for a fraction of the time a
-// general encoder spends searching transforms on such frames.
+// set of prefix codes. Its files come out somewhat smaller or larger than a
+// general encoder's, depending on the picture, at a fraction of the time.
 #pragma once
 
 #include <QByteArray>
@@ -13,7 +13,7 @@
 // Keeps its working buffers between frames: reuse one per thread.
 class Vp8lEncoder {
 public:
-    // Whether a frame of more colours than this must go to another encoder.
+    // Frames of more colours than this go to another encoder.
     static constexpr int kMaxColors = 256;
 
     // Encodes width x height 0xAARRGGBB words (`stride` words a row) as a
@@ -23,10 +23,9 @@ public:
                 QByteArray* webp);
 
 private:
-    class BitWriter;
     struct Token {
-        // A literal index byte, or a copy of `length` bytes from `distance`
-        // (a distance code as the stream carries it) back.
+        // A literal index byte, or a copy of `length` bytes from
+        // `distanceCode` (the distance as the stream carries it) back.
         std::uint16_t length; // 0 for a literal
         std::uint8_t literal;
         std::uint32_t distanceCode;
