@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 #include <vector>
@@ -335,6 +336,7 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
         bool decided = options.compression != WebpCompression::Auto;
         // Whether Vp8lEncoder takes the lossless frames it can.
         bool fast = options.losslessEncoder == WebpLosslessEncoder::Fast;
+        std::optional<EncodedFrame> firstLossless;
         bool useLossless = options.compression == WebpCompression::Lossless;
 
         std::atomic<std::int64_t> drawNanos{0};
@@ -459,6 +461,8 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                     if (!theirs.status)
                         return theirs.status;
                     fast = mine.bytes.size() <= theirs.bytes.size();
+                    // Kept, so that the frame is not encoded a third time.
+                    firstLossless = fast ? std::move(mine) : std::move(theirs);
                 }
             }
             if (!decided) {
@@ -468,10 +472,14 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                 decided = true;
                 useLossless = false;
                 if (HasFewColors(drawn.image, options.fewColors)) {
-                    auto losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
-                                                  rect, lossless, fast);
+                    std::future<EncodedFrame> losslessTry;
+                    if (!firstLossless)
+                        losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
+                                                 rect, lossless, fast);
                     EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy, false);
-                    EncodedFrame losslessFrame = losslessTry.get();
+                    EncodedFrame losslessFrame =
+                        firstLossless ? std::move(*firstLossless) : losslessTry.get();
+                    firstLossless.reset();
                     if (!lossyTry.status || !losslessFrame.status)
                         return lossyTry.status ? losslessFrame.status : lossyTry.status;
                     useLossless = losslessFrame.bytes.size() <= lossyTry.bytes.size();
@@ -480,6 +488,12 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                     encoding.push_back(chosen.get_future());
                 }
             }
+            if (firstLossless && useLossless) {
+                std::promise<EncodedFrame> ready;
+                ready.set_value(std::move(*firstLossless));
+                encoding.push_back(ready.get_future());
+            }
+            firstLossless.reset();
             if (encoding.size() < std::size_t(i + 1 - pushed))
                 encoding.push_back(std::async(std::launch::async, encode, previous, drawn.image,
                                               rect, useLossless ? lossless : lossy, fast));
