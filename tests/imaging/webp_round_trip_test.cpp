@@ -17,6 +17,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -114,24 +115,27 @@ QByteArray Encode(FrameSource& source, const WebpOptions& options, WebpStats* st
 
 // Lossless frames come back pixel for pixel, with their exact delays
 // (including those a GIF's viewers would stretch), looping forever, drawn
-// ahead on threads or one at a time.
+// ahead on threads or one at a time; few colours through our own frame
+// encoder, many through libwebp's.
 TEST(WebpWriter, LosslessRoundTripKeepsFramesAndDelays) {
-    for (int threads : {1, 4}) {
-        TestSource source(QSize(37, 21), {0, 1, 7, 250, 3});
-        WebpOptions options;
-        options.compression = WebpCompression::Lossless;
-        options.threads = threads;
-        WebpStats stats;
-        const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
-        EXPECT_TRUE(stats.lossless);
-        EXPECT_EQ(decoded.loops, 0);
-        ASSERT_EQ(decoded.frames.size(), 5u) << threads;
-        EXPECT_EQ(decoded.durations, (std::vector<int>{0, 10, 70, 2500, 30}));
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(decoded.frames[std::size_t(i)],
-                      source.Expected(i).convertToFormat(QImage::Format_ARGB32))
-                << "frame " << i << " threads " << threads;
-    }
+    for (const bool few : {false, true})
+        for (int threads : {1, 4}) {
+            TestSource source(QSize(37, 21), {0, 1, 7, 250, 3}, few);
+            WebpOptions options;
+            options.compression = WebpCompression::Lossless;
+            options.threads = threads;
+            options.losslessEncoder = WebpLosslessEncoder::Fast;
+            WebpStats stats;
+            const Decoded decoded = DecodeWithLibwebp(Encode(source, options, &stats));
+            EXPECT_TRUE(stats.lossless);
+            EXPECT_EQ(decoded.loops, 0);
+            ASSERT_EQ(decoded.frames.size(), 5u) << threads;
+            EXPECT_EQ(decoded.durations, (std::vector<int>{0, 10, 70, 2500, 30}));
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(decoded.frames[std::size_t(i)],
+                          source.Expected(i).convertToFormat(QImage::Format_ARGB32))
+                    << "frame " << i << " threads " << threads << (few ? " few colours" : "");
+        }
 }
 
 // A merged mask makes the cells fully transparent and leaves the rest
@@ -214,12 +218,17 @@ TEST(WebpWriter, OneFramePerFrameAndTheSameBytesForAnyThreads) {
     } source;
     source.draw = expected;
     source.size = size;
-    for (WebpCompression compression : {WebpCompression::Lossless, WebpCompression::Lossy}) {
+    for (const auto& [compression, encoder] :
+         {std::pair(WebpCompression::Lossless, WebpLosslessEncoder::Library),
+          std::pair(WebpCompression::Lossless, WebpLosslessEncoder::Fast),
+          std::pair(WebpCompression::Lossless, WebpLosslessEncoder::Smaller),
+          std::pair(WebpCompression::Lossy, WebpLosslessEncoder::Library)}) {
         QByteArray first;
         for (int threads : {1, 2, 5}) {
             WebpOptions options;
             options.compression = compression;
             options.threads = threads;
+            options.losslessEncoder = encoder;
             const QByteArray bytes = Encode(source, options);
             if (first.isEmpty())
                 first = bytes;
@@ -240,6 +249,46 @@ TEST(WebpWriter, OneFramePerFrameAndTheSameBytesForAnyThreads) {
                 EXPECT_NEAR(qGreen(got), qGreen(want.pixel(12, 6)), 24) << "frame " << i;
             }
         }
+    }
+}
+
+// By default the first frame picks the lossless encoder: the file is the
+// smaller of ours and libwebp's, on hard-edged stripes and on noise of 200
+// colours alike.
+TEST(WebpWriter, LosslessEncoderChosenByTheSmallerFirstFrame) {
+    struct OneFrame : FrameSource {
+        QImage image;
+        int FrameCount() const override { return 1; }
+        QSize FrameSize() const override { return image.size(); }
+        int FrameDelay(int) const override { return 10; }
+        Status DrawFrame(int, QImage* frame) override {
+            *frame = image;
+            return Status::Ok();
+        }
+    };
+    OneFrame stripes, noise;
+    stripes.image = QImage(96, 40, QImage::Format_RGB32);
+    noise.image = stripes.image.copy();
+    std::uint32_t random = 12345;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 96; ++x) {
+            stripes.image.setPixel(x, y, qRgb(((x * 3 + y * y) / 7 % 5) * 50, 40, 200));
+            random = random * 1103515245u + 12345u;
+            noise.image.setPixel(x, y, qRgb(int(random >> 24) % 200, 90, 30));
+        }
+    for (OneFrame* source : {&stripes, &noise}) {
+        std::map<WebpLosslessEncoder, qsizetype> bytes;
+        for (WebpLosslessEncoder encoder : {WebpLosslessEncoder::Fast, WebpLosslessEncoder::Library,
+                                            WebpLosslessEncoder::Smaller}) {
+            WebpOptions options;
+            options.compression = WebpCompression::Lossless;
+            options.losslessEncoder = encoder;
+            bytes[encoder] = Encode(*source, options).size();
+        }
+        EXPECT_NE(bytes[WebpLosslessEncoder::Fast], bytes[WebpLosslessEncoder::Library]);
+        EXPECT_EQ(bytes[WebpLosslessEncoder::Smaller],
+                  std::min(bytes[WebpLosslessEncoder::Fast], bytes[WebpLosslessEncoder::Library]))
+            << (source == &stripes ? "stripes" : "noise");
     }
 }
 

@@ -112,6 +112,7 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
         webp.compression = options.compression;
         webp.quality = options.quality;
         webp.threads = options.threads;
+        webp.losslessEncoder = options.losslessEncoder;
         webp.mask = renderer.FrameMask();
         webp.record = ComposeAnimationRecord(renderer);
         return EncodeAnimatedWebp(frames, path, webp, options.progress, options.stats);
@@ -135,6 +136,7 @@ Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptio
     gifOptions.progress = &gifSide;
     WebpSaveOptions webpOptions = webp;
     webpOptions.progress = &webpSide;
+    webpOptions.losslessEncoder = WebpLosslessEncoder::Fast;
     std::future<Status> webpDone;
     try {
         // The WebP's own copy, taken here so that its thread reads nothing

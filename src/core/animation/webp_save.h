@@ -18,6 +18,7 @@ struct WebpSaveOptions {
     const std::atomic<bool>* cancel = nullptr;
     WebpStats* stats = nullptr;
     int threads = 0;
+    WebpLosslessEncoder losslessEncoder = WebpLosslessEncoder::Smaller;
 };
 
 // After PrepareSave(): whether the prepared frames fit a WebP, besides what
@@ -33,7 +34,8 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
 // webpPath, written at the same time on their own threads, their progress
 // summed into the GIF's sink (or the WebP's when the GIF has none). Either
 // failing stops the other; each file is written as WriteAnimation and
-// WriteAnimatedWebp write it.
+// WriteAnimatedWebp write it, the WebP's few-colour lossless frames by our
+// own faster encoder so that the pair takes little longer than the GIF.
 Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptions& gif,
                               const QString& webpPath, const WebpSaveOptions& webp,
                               SaveOutcome* outcome = nullptr);

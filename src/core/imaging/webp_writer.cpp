@@ -2,6 +2,7 @@
 
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/imaging/vp8l_encoder.h"
 #include "core/imaging/webp_record.h"
 
 #include <webp/encode.h>
@@ -18,7 +19,9 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 #include <vector>
@@ -84,6 +87,7 @@ struct EncodedFrame {
     QByteArray bytes; // a still WebP of the rectangle
     QRect rect;
     bool blend = false; // drawn over the frame before, not replacing it
+    bool ours = false;  // by Vp8lEncoder
 };
 
 template <typename T> bool IsReady(const std::future<T>& f) {
@@ -135,6 +139,32 @@ QRect ChangedRect(const QImage& previous, const QImage& current) {
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// A frame encoding's working memory, handed from one frame to the next so
+// that each does not fault in fresh pages.
+struct FrameWork {
+    Vp8lEncoder fast;
+    std::vector<std::uint32_t> argb;
+};
+class FrameWorkPool {
+public:
+    std::unique_ptr<FrameWork> Take() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_free.empty())
+            return std::make_unique<FrameWork>();
+        std::unique_ptr<FrameWork> work = std::move(m_free.back());
+        m_free.pop_back();
+        return work;
+    }
+    void Give(std::unique_ptr<FrameWork> work) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_free.push_back(std::move(work));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<FrameWork>> m_free;
+};
+
 // One frame's rectangle as a still WebP. The pixels are copied: the encoder
 // may rewrite them (transparent pixels' colours), and the frame is read by
 // the next frame's job at the same time. Losslessly, pixels equal to the
@@ -143,24 +173,17 @@ QRect ChangedRect(const QImage& previous, const QImage& current) {
 // where the frame clears a pixel the frame before had drawn (a blend cannot
 // clear it).
 EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect,
-                         const WebPConfig& config) {
+                         const WebPConfig& config, FrameWork* work, bool fast) {
     EncodedFrame out;
     out.rect = rect;
-    WebPPicture picture;
-    if (!WebPPictureInit(&picture)) {
-        out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
-        return out;
-    }
-    picture.use_argb = 1;
-    picture.width = rect.width();
-    picture.height = rect.height();
-    if (!WebPPictureAlloc(&picture))
-        throw std::bad_alloc();
-    for (int y = 0; y < rect.height(); ++y)
-        std::memcpy(picture.argb + std::size_t(y) * std::size_t(picture.argb_stride),
+    const int w = rect.width(), h = rect.height();
+    std::vector<std::uint32_t>& argb = work->argb;
+    argb.resize(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(argb.data() + std::size_t(y) * std::size_t(w),
                     reinterpret_cast<const std::uint32_t*>(frame.constScanLine(rect.y() + y)) +
                         rect.x(),
-                    std::size_t(rect.width()) * 4);
+                    std::size_t(w) * 4);
     if (previous && config.lossless) {
         // A pixel left transparent means "as before" once blended, so a
         // frame whose own transparent pixels changed cannot blend. Scattered
@@ -172,8 +195,7 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
             const auto* before =
                 reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
                 rect.x();
-            const std::uint32_t* now =
-                picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            const std::uint32_t* now = argb.data() + std::size_t(y) * std::size_t(w);
             for (int x = 0; x < rect.width(); ++x) {
                 if ((now[x] >> 24) == 0 && now[x] != before[x]) {
                     out.blend = false;
@@ -188,12 +210,29 @@ EncodedFrame EncodeFrame(const QImage* previous, const QImage& frame, QRect rect
             const auto* before =
                 reinterpret_cast<const std::uint32_t*>(previous->constScanLine(rect.y() + y)) +
                 rect.x();
-            std::uint32_t* now = picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+            std::uint32_t* now = argb.data() + std::size_t(y) * std::size_t(w);
             for (int x = 0; x < rect.width(); ++x)
                 if (now[x] == before[x])
                     now[x] = 0;
         }
     }
+    if (config.lossless && fast && work->fast.Encode(argb.data(), w, h, w, &out.bytes)) {
+        out.ours = true;
+        return out;
+    }
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture)) {
+        out.status = Status::Error(QStringLiteral("The WebP library does not match its headers"));
+        return out;
+    }
+    picture.use_argb = 1;
+    picture.width = w;
+    picture.height = h;
+    if (!WebPPictureAlloc(&picture))
+        throw std::bad_alloc();
+    for (int y = 0; y < h; ++y)
+        std::memcpy(picture.argb + std::size_t(y) * std::size_t(picture.argb_stride),
+                    argb.data() + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
     WebPMemoryWriter writer;
     WebPMemoryWriterInit(&writer);
     picture.writer = WebPMemoryWrite;
@@ -295,6 +334,9 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             !FrameConfig(true, options.quality, &lossless))
             return Status::Error(QStringLiteral("The WebP settings are not valid"));
         bool decided = options.compression != WebpCompression::Auto;
+        // Whether Vp8lEncoder takes the lossless frames it can.
+        bool fast = options.losslessEncoder == WebpLosslessEncoder::Fast;
+        std::optional<EncodedFrame> firstLossless;
         bool useLossless = options.compression == WebpCompression::Lossless;
 
         std::atomic<std::int64_t> drawNanos{0};
@@ -319,11 +361,14 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             drawNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return drawn;
         };
-        const auto encode = [&encodeNanos](QImage previous, QImage frame, QRect rect,
-                                           WebPConfig config) {
+        FrameWorkPool pool;
+        const auto encode = [&encodeNanos, &pool](QImage previous, QImage frame, QRect rect,
+                                                  WebPConfig config, bool ours) {
             const double start = ThreadSeconds();
-            EncodedFrame encoded =
-                EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect, config);
+            std::unique_ptr<FrameWork> work = pool.Take();
+            EncodedFrame encoded = EncodeFrame(previous.isNull() ? nullptr : &previous, frame, rect,
+                                               config, work.get(), ours);
+            pool.Give(std::move(work));
             encodeNanos += std::int64_t((ThreadSeconds() - start) * 1e9);
             return encoded;
         };
@@ -401,6 +446,25 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                 launchDraw(i + drawWindow);
             const QRect rect =
                 i == 0 ? QRect(QPoint(0, 0), size) : ChangedRect(previous, drawn.image);
+            if (i == 0 && options.losslessEncoder == WebpLosslessEncoder::Smaller &&
+                options.compression != WebpCompression::Lossy) {
+                // The first frame also chooses the lossless encoder: ours
+                // where it comes out no larger.
+                fast = false;
+                EncodedFrame mine;
+                if (HasFewColors(drawn.image, Vp8lEncoder::kMaxColors))
+                    mine = encode(previous, drawn.image, rect, lossless, true);
+                if (!mine.status)
+                    return mine.status;
+                if (mine.ours) {
+                    EncodedFrame theirs = encode(previous, drawn.image, rect, lossless, false);
+                    if (!theirs.status)
+                        return theirs.status;
+                    fast = mine.bytes.size() <= theirs.bytes.size();
+                    // Kept, so that the frame is not encoded a third time.
+                    firstLossless = fast ? std::move(mine) : std::move(theirs);
+                }
+            }
             if (!decided) {
                 // The first frame speaks for the animation. Many colours go
                 // lossy; few are tried both ways, since a soft picture of a
@@ -408,10 +472,14 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                 decided = true;
                 useLossless = false;
                 if (HasFewColors(drawn.image, options.fewColors)) {
-                    auto losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
-                                                  rect, lossless);
-                    EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy);
-                    EncodedFrame losslessFrame = losslessTry.get();
+                    std::future<EncodedFrame> losslessTry;
+                    if (!firstLossless)
+                        losslessTry = std::async(std::launch::async, encode, previous, drawn.image,
+                                                 rect, lossless, fast);
+                    EncodedFrame lossyTry = encode(previous, drawn.image, rect, lossy, false);
+                    EncodedFrame losslessFrame =
+                        firstLossless ? std::move(*firstLossless) : losslessTry.get();
+                    firstLossless.reset();
                     if (!lossyTry.status || !losslessFrame.status)
                         return lossyTry.status ? losslessFrame.status : lossyTry.status;
                     useLossless = losslessFrame.bytes.size() <= lossyTry.bytes.size();
@@ -420,9 +488,15 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                     encoding.push_back(chosen.get_future());
                 }
             }
+            if (firstLossless && useLossless) {
+                std::promise<EncodedFrame> ready;
+                ready.set_value(std::move(*firstLossless));
+                encoding.push_back(ready.get_future());
+            }
+            firstLossless.reset();
             if (encoding.size() < std::size_t(i + 1 - pushed))
                 encoding.push_back(std::async(std::launch::async, encode, previous, drawn.image,
-                                              rect, useLossless ? lossless : lossy));
+                                              rect, useLossless ? lossless : lossy, fast));
             previous = std::move(drawn.image);
             while (encoding.size() >= std::size_t(threads) ||
                    (!encoding.empty() && IsReady(encoding.front())))
