@@ -285,6 +285,9 @@ int RunEncodeCommand(const QStringList& args) {
     StopOnFailure gifProgress(&failed), webpProgress(&failed);
     std::future<Status> webpDone;
     if (format.format == AnimationFormat::Both) {
+        // Beside a GIF the WebP should not keep the save waiting: few-colour
+        // frames take our quicker lossless encoder, as the animation saves do.
+        webp.losslessEncoder = WebpLosslessEncoder::Fast;
         try {
             webpDone = std::async(std::launch::async, [&] {
                 Status s = EncodeAnimatedWebp(source, webpPath, webp, &webpProgress, &webpStats);
