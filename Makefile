@@ -91,7 +91,7 @@ asan: deps
 	ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
 	  build-asan/tests/velmora_core_tests --gtest_brief=1
 	ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0 UBSAN_OPTIONS=print_stacktrace=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
-	  xvfb-run -a ctest --test-dir build-asan --output-on-failure
+	  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir build-asan --output-on-failure
 
 # ThreadSanitizer over the frame pipeline (the encoder's worker threads),
 # directly and through the animations' saves.
