@@ -1,6 +1,7 @@
 // The GIF and the WebP saved side by side: one progress for the two, and a
 // cancel or failure of either leaving both previous files as they were.
 #include "core/animation/moving_stripes_renderer.h"
+#include "core/animation/rubber_clouds_renderer.h"
 #include "core/animation/webp_save.h"
 #include "core/imaging/gif_reader.h"
 #include "core/imaging/webp_reader.h"
@@ -70,4 +71,39 @@ TEST(WebpSave, BothFilesTogetherWithOneProgressOrNeither) {
     ASSERT_TRUE(ReadWebp(webp, &savedWebp, false).ok());
     EXPECT_EQ(savedWebp.durations.size(), savedGif.frames.size());
     EXPECT_TRUE(savedWebp.record.startsWith("type=moving-stripes"));
+}
+
+// Saved together, the frames are drawn once for both files; each file must
+// still be what its own save writes, the cells cut from the WebP's frames
+// never reaching the GIF's.
+TEST(WebpSave, BothFilesAreWhatEachSaveWritesAlone) {
+    QTemporaryDir dir;
+    RubberCloudsRenderer renderer;
+    renderer.SetFrameWidth(90);
+    renderer.SetFrameHeight(70);
+    auto mask = std::make_shared<CellMask>(90, 70);
+    for (int y = 10; y < 30; ++y)
+        for (int x = 20; x < 60; ++x)
+            mask->SetCell(x, y, true);
+    for (MaskMode mode : {MaskMode::None, MaskMode::MergedIntoFrames}) {
+        renderer.SetMask(mode, mask);
+        renderer.SetAnimationGifPath(dir.filePath(QStringLiteral("alone.gif")));
+        renderer.PrepareSave();
+        ASSERT_TRUE(WriteAnimation(renderer).ok());
+        WebpSaveOptions fast;
+        fast.losslessEncoder = WebpLosslessEncoder::Fast;
+        ASSERT_TRUE(WriteAnimatedWebp(renderer, dir.filePath(QStringLiteral("alone.webp")), fast).ok());
+        for (int threads : {1, 2}) {
+            SaveOptions options;
+            options.threads = threads;
+            renderer.SetAnimationGifPath(dir.filePath(QStringLiteral("both.gif")));
+            ASSERT_TRUE(WriteAnimatedGifAndWebp(renderer, options, WebpSaveOptions()).ok());
+            EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("both.gif"))),
+                      ReadAll(dir.filePath(QStringLiteral("alone.gif"))))
+                << int(mode) << " " << threads;
+            EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("both.webp"))),
+                      ReadAll(dir.filePath(QStringLiteral("alone.webp"))))
+                << int(mode) << " " << threads;
+        }
+    }
 }

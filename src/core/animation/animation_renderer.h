@@ -30,6 +30,8 @@ enum class AnimationKind {
     Unlisted,
 };
 
+class FrameShare;
+
 // How a save runs (animation_save.h).
 struct SaveOptions {
     ProgressSink* progress = nullptr;
@@ -39,6 +41,10 @@ struct SaveOptions {
     EncodeStats* stats = nullptr;
     int threads = 0; // 0: one per core
     PaletteMode palette = PaletteMode::Auto;
+    // Frames drawn with another save of the same animation running at the
+    // same time, as its side shareSide.
+    FrameShare* share = nullptr;
+    int shareSide = 0;
 };
 
 // What a renderer draws for, as its document holds it: the table the

@@ -2,6 +2,7 @@
 
 #include "core/animation/animation_record.h"
 #include "core/animation/save_summary.h"
+#include "core/imaging/frame_share.h"
 
 #include <QFileInfo>
 #include <memory>
@@ -54,8 +55,10 @@ Status WriteAnimation(const AnimationRenderer& prepared, const SaveOptions& opti
             return s;
         std::unique_ptr<AnimationRenderer> copy = prepared.Clone();
         copy->SetCancelFlag(options.cancel);
-        RendererFrameSource source(copy.get());
-        source.SetCancel(options.cancel);
+        RendererFrameSource drawn(copy.get());
+        drawn.SetCancel(options.cancel);
+        SharedFrameSource shared(&drawn, options.share, options.shareSide);
+        FrameSource& source = options.share ? static_cast<FrameSource&>(shared) : drawn;
         if (Status s = EncodeAnimatedGif(source, path, AnimationEncodeOptions(prepared, options),
                                          options.progress, options.stats);
             !s)

@@ -3,6 +3,7 @@
 #include "core/animation/animation_record.h"
 #include "core/base/limits.h"
 #include "core/base/staged_file_set.h"
+#include "core/imaging/frame_share.h"
 #include "core/imaging/gif_reader.h"
 
 #include <QFileInfo>
@@ -10,9 +11,15 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 
 namespace {
+
+// Frames held for the other side of a GIF-and-WebP save: 32 MB of RGB32,
+// enough at 1200 x 800 for the GIF's palette pass to run ahead of the WebP
+// without either drawing a frame twice.
+constexpr qint64 kSharedFramePixels = qint64(16) << 20;
 
 // A GIF's frames as a browser composes them.
 class GifFrames : public FrameSource {
@@ -65,6 +72,17 @@ private:
     int m_stoppedBy = -1; // -1: running; 0, 1: that side failed; 2: cancelled
 };
 
+// However a side's save ends, the other stops waiting for it to take the
+// frames drawn for it.
+struct LeaveShare {
+    FrameShare* share;
+    int side;
+    ~LeaveShare() {
+        if (share)
+            share->Leave(side);
+    }
+};
+
 class SideProgress : public ProgressSink {
 public:
     SideProgress(SharedProgress* shared, int side) : m_pShared(shared), m_side(side) {}
@@ -106,8 +124,10 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
                 return s;
         std::unique_ptr<AnimationRenderer> copy = renderer.Clone();
         copy->SetCancelFlag(options.cancel);
-        RendererFrameSource frames(copy.get());
-        frames.SetCancel(options.cancel);
+        RendererFrameSource drawn(copy.get());
+        drawn.SetCancel(options.cancel);
+        SharedFrameSource shared(&drawn, options.share, options.shareSide);
+        FrameSource& frames = options.share ? static_cast<FrameSource&>(shared) : drawn;
         WebpOptions webp;
         webp.compression = options.compression;
         webp.quality = options.quality;
@@ -137,13 +157,35 @@ Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptio
     WebpSaveOptions webpOptions = webp;
     webpOptions.progress = &webpSide;
     webpOptions.losslessEncoder = WebpLosslessEncoder::Fast;
+    // Both sides draw every frame, so each frame is drawn once for both,
+    // unless the frames are drawn in order (the other side's frame would
+    // leave a side's drawing state behind) or the GIF takes a scrolled
+    // still's indices instead of drawing frames.
+    std::optional<FrameShare> frameShare;
+    const QSize size = renderer.OutputSize();
+    const qint64 framePixels = qint64(size.width()) * size.height();
+    if (!renderer.IsSequential() && renderer.ScrollStill().isNull() && framePixels > 0 &&
+        renderer.FrameCount() > 1) {
+        const qint64 capacity =
+            std::min<qint64>(renderer.FrameCount(), kSharedFramePixels / framePixels);
+        if (capacity >= 2 && FramesFitInMemory(size.width(), size.height(), capacity)) {
+            frameShare.emplace(renderer.FrameCount(), int(capacity));
+            gifOptions.share = webpOptions.share = &*frameShare;
+            gifOptions.shareSide = 0;
+            webpOptions.shareSide = 1;
+        }
+    }
     std::future<Status> webpDone;
     try {
         // The WebP's own copy, taken here so that its thread reads nothing
         // the GIF's save uses.
         std::shared_ptr<const AnimationRenderer> webpCopy(renderer.Clone());
         webpDone = std::async(std::launch::async, [webpCopy, webpPath, webpOptions, &shared] {
-            Status s = WriteAnimatedWebp(*webpCopy, webpPath, webpOptions);
+            Status s;
+            {
+                LeaveShare leave{webpOptions.share, 1};
+                s = WriteAnimatedWebp(*webpCopy, webpPath, webpOptions);
+            }
             if (!s)
                 shared.Stop(1);
             return s;
@@ -155,6 +197,7 @@ Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptio
     }
     Status s;
     try {
+        LeaveShare leave{gifOptions.share, 0};
         s = WriteAnimation(renderer, gifOptions, outcome);
     } catch (const std::bad_alloc&) {
         s = Status::Error(QStringLiteral("Not enough memory for preparing the animation"));

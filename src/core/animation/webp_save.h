@@ -19,6 +19,9 @@ struct WebpSaveOptions {
     WebpStats* stats = nullptr;
     int threads = 0;
     WebpLosslessEncoder losslessEncoder = WebpLosslessEncoder::Smaller;
+    // As SaveOptions' share.
+    FrameShare* share = nullptr;
+    int shareSide = 0;
 };
 
 // After PrepareSave(): whether the prepared frames fit a WebP, besides what

@@ -165,6 +165,40 @@ private:
     std::vector<std::unique_ptr<FrameWork>> m_free;
 };
 
+// Frames done with, drawn into again: fresh pages for every frame cost
+// more than drawing a small frame. A frame is only taken once nothing else
+// holds it (the encodings of it and the frame after it have ended).
+class SpareFrames {
+public:
+    explicit SpareFrames(int most) : m_nMost(most) {}
+    QImage Take(QSize size) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            for (auto spare = m_spares.begin(); spare != m_spares.end(); ++spare)
+                if (spare->isDetached()) {
+                    QImage image = std::move(*spare);
+                    m_spares.erase(spare);
+                    if (image.size() == size && image.format() == QImage::Format_RGB32)
+                        return image;
+                    break;
+                }
+        }
+        return QImage(size, QImage::Format_RGB32);
+    }
+    void Give(QImage image) {
+        if (image.isNull())
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (int(m_spares.size()) < m_nMost)
+            m_spares.push_back(std::move(image));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<QImage> m_spares;
+    int m_nMost;
+};
+
 // One frame's rectangle as a still WebP. The pixels are copied: the encoder
 // may rewrite them (transparent pixels' colours), and the frame is read by
 // the next frame's job at the same time. Losslessly, pixels equal to the
@@ -339,12 +373,13 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
         std::optional<EncodedFrame> firstLossless;
         bool useLossless = options.compression == WebpCompression::Lossless;
 
+        SpareFrames spares(threads * 2 + 4);
         std::atomic<std::int64_t> drawNanos{0};
         std::atomic<std::int64_t> encodeNanos{0};
         const auto draw = [&](int index) -> DrawnFrame {
             const double start = ThreadSeconds();
             DrawnFrame drawn;
-            drawn.image = QImage(size, QImage::Format_RGB32);
+            drawn.image = spares.Take(size);
             drawn.status = drawn.image.isNull() ? NoMemory(size, count)
                                                 : source.DrawFrame(index, &drawn.image);
             // The encoder takes 0xAARRGGBB words: RGB32 and ARGB32 are that.
@@ -497,6 +532,7 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             if (encoding.size() < std::size_t(i + 1 - pushed))
                 encoding.push_back(std::async(std::launch::async, encode, previous, drawn.image,
                                               rect, useLossless ? lossless : lossy, fast));
+            spares.Give(std::move(previous));
             previous = std::move(drawn.image);
             while (encoding.size() >= std::size_t(threads) ||
                    (!encoding.empty() && IsReady(encoding.front())))
