@@ -92,7 +92,8 @@ TEST(WebpSave, BothFilesAreWhatEachSaveWritesAlone) {
         ASSERT_TRUE(WriteAnimation(renderer).ok());
         WebpSaveOptions fast;
         fast.losslessEncoder = WebpLosslessEncoder::Fast;
-        ASSERT_TRUE(WriteAnimatedWebp(renderer, dir.filePath(QStringLiteral("alone.webp")), fast).ok());
+        ASSERT_TRUE(
+            WriteAnimatedWebp(renderer, dir.filePath(QStringLiteral("alone.webp")), fast).ok());
         for (int threads : {1, 2}) {
             SaveOptions options;
             options.threads = threads;

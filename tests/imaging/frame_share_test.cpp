@@ -12,7 +12,9 @@
 
 namespace {
 
-QRgb ColourOf(int index) { return qRgb(index & 255, (index >> 8) & 255, 77); }
+QRgb ColourOf(int index) {
+    return qRgb(index & 255, (index >> 8) & 255, 77);
+}
 
 struct Side {
     // The order the side asks for frames in.

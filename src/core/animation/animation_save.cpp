@@ -2,6 +2,7 @@
 
 #include "core/animation/animation_record.h"
 #include "core/animation/save_summary.h"
+#include "core/imaging/frame_image.h"
 #include "core/imaging/frame_share.h"
 
 #include <QFileInfo>
@@ -12,7 +13,7 @@ Status RendererFrameSource::DrawFrame(int index, QImage* frame) {
     const QSize size = m_pRenderer->OutputSize();
     try {
         if (frame->size() != size || frame->format() != QImage::Format_RGB32)
-            *frame = QImage(size, QImage::Format_RGB32);
+            *frame = NewFrameImage(size);
         if (frame->isNull())
             return FrameMemoryError(size);
         m_pRenderer->DrawFrame(index, frame);

@@ -1,12 +1,29 @@
 #include "core/base/huge_pages.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <sys/mman.h>
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kSmallPage = 4096;
+
+// The mapping behind a buffer of `bytes`: whole huge pages where rounding
+// up adds at most an eighth, else whole small pages after the huge ones.
+std::size_t MappedBytes(std::size_t bytes) {
+    const std::size_t huge = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    if (huge - bytes <= bytes / 8)
+        return huge;
+    return (bytes + kSmallPage - 1) & ~(kSmallPage - 1);
+}
+
+} // namespace
 
 void AdviseHugePages(void* data, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-    // A huge page is 2 MB: a smaller buffer would not hold a whole one.
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    // A smaller buffer would not hold a whole huge page, or would lose most
+    // of its pages to the ends.
     if (!data || bytes < 4 * kHugePage)
         return;
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
@@ -18,4 +35,39 @@ void AdviseHugePages(void* data, std::size_t bytes) {
     (void)data;
     (void)bytes;
 #endif
+}
+
+void* AllocateFrameMemory(std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    if (bytes >= kHugePage) {
+        const std::size_t mapped = MappedBytes(bytes);
+        // Mapped a huge page over, then trimmed to start on a boundary.
+        void* whole = mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (whole == MAP_FAILED)
+            return nullptr;
+        const auto begin = reinterpret_cast<std::uintptr_t>(whole);
+        const std::uintptr_t aligned = (begin + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1);
+        if (aligned > begin)
+            munmap(whole, aligned - begin);
+        const std::uintptr_t end = begin + mapped + kHugePage;
+        if (end > aligned + mapped)
+            munmap(reinterpret_cast<void*>(aligned + mapped), end - (aligned + mapped));
+        madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
+        return reinterpret_cast<void*>(aligned);
+    }
+#endif
+    return std::malloc(bytes > 0 ? bytes : 1);
+}
+
+void FreeFrameMemory(void* data, std::size_t bytes) {
+    if (!data)
+        return;
+#ifdef MADV_HUGEPAGE
+    if (bytes >= kHugePage) {
+        munmap(data, MappedBytes(bytes));
+        return;
+    }
+#endif
+    std::free(data);
 }

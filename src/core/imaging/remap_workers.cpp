@@ -1,6 +1,6 @@
 #include "core/imaging/remap_workers.h"
 
-#include "core/base/huge_pages.h"
+#include "core/imaging/frame_image.h"
 #include "core/imaging/lzw_encoder.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@ namespace {
 constexpr double kHolesShare = 0.85;
 
 // Frames from which the drawing buffer is made here, in huge pages.
-constexpr std::size_t kHugeFramePixels = std::size_t(4) << 20;
+constexpr std::size_t kHugeFramePixels = std::size_t(512) << 10; // 2 MB of RGB32
 
 } // namespace
 
@@ -170,10 +170,8 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
         frame = QImage();
         // Each frame is new memory: in huge pages its first touch is far
         // cheaper. A source that wants another buffer makes its own.
-        if (std::size_t(m_size.width()) * std::size_t(m_size.height()) >= kHugeFramePixels) {
-            frame = QImage(m_size, QImage::Format_RGB32);
-            AdviseHugePages(frame.bits(), std::size_t(frame.sizeInBytes()));
-        }
+        if (std::size_t(m_size.width()) * std::size_t(m_size.height()) >= kHugeFramePixels)
+            frame = NewFrameImage(m_size);
         try {
             s = m_source.DrawFrame(index, &frame);
         } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "core/base/atomic_file.h"
 #include "core/base/limits.h"
+#include "core/imaging/frame_image.h"
 #include "core/imaging/vp8l_encoder.h"
 #include "core/imaging/webp_record.h"
 
@@ -183,7 +184,7 @@ public:
                     break;
                 }
         }
-        return QImage(size, QImage::Format_RGB32);
+        return NewFrameImage(size);
     }
     void Give(QImage image) {
         if (image.isNull())
