@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <sys/mman.h>
+#include <vector>
 
 namespace {
 
@@ -16,6 +18,48 @@ std::size_t MappedBytes(std::size_t bytes) {
     if (huge - bytes <= bytes / 8)
         return huge;
     return (bytes + kSmallPage - 1) & ~(kSmallPage - 1);
+}
+
+// Blocks given back, kept mapped for the next frame of their size: a fresh
+// mapping is zeroed by the system page by page, which cost a tenth of a
+// large save after its faults were gone. A few frames' worth at most, so
+// little stays held once a save is over.
+class SpareBlocks {
+public:
+    void* Take(std::size_t mapped) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (std::size_t i = 0; i < m_blocks.size(); ++i)
+            if (m_blocks[i].mapped == mapped) {
+                void* data = m_blocks[i].data;
+                m_held -= mapped;
+                m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(i));
+                return data;
+            }
+        return nullptr;
+    }
+    bool Keep(void* data, std::size_t mapped) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_held + mapped > kMostHeld)
+            return false;
+        m_blocks.push_back({data, mapped});
+        m_held += mapped;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kMostHeld = std::size_t(32) << 20;
+    struct Block {
+        void* data;
+        std::size_t mapped;
+    };
+    std::mutex m_mutex;
+    std::vector<Block> m_blocks;
+    std::size_t m_held = 0;
+};
+
+SpareBlocks& Spares() {
+    static SpareBlocks spares;
+    return spares;
 }
 
 } // namespace
@@ -41,6 +85,8 @@ void* AllocateFrameMemory(std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
     if (bytes >= kHugePage) {
         const std::size_t mapped = MappedBytes(bytes);
+        if (void* spare = Spares().Take(mapped))
+            return spare;
         // Mapped a huge page over, then trimmed to start on a boundary.
         void* whole = mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE,
                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -65,7 +111,9 @@ void FreeFrameMemory(void* data, std::size_t bytes) {
         return;
 #ifdef MADV_HUGEPAGE
     if (bytes >= kHugePage) {
-        munmap(data, MappedBytes(bytes));
+        const std::size_t mapped = MappedBytes(bytes);
+        if (!Spares().Keep(data, mapped))
+            munmap(data, mapped);
         return;
     }
 #endif
