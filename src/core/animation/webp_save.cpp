@@ -1,6 +1,7 @@
 #include "core/animation/webp_save.h"
 
 #include "core/animation/animation_record.h"
+#include "core/base/huge_pages.h"
 #include "core/base/limits.h"
 #include "core/base/staged_file_set.h"
 #include "core/imaging/frame_share.h"
@@ -205,6 +206,9 @@ Status WriteAnimationWithWebp(const AnimationRenderer& renderer, const SaveOptio
     if (!s)
         shared.Stop(0);
     const Status webpStatus = webpDone.get();
+    // Frames held for a side that stopped early go now, not with the next save.
+    frameShare.reset();
+    ReleaseSpareFrameMemory();
     // Where both failed, the first failure is the one to tell: the other is
     // only that it was stopped.
     if (!s && !webpStatus)

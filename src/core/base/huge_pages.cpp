@@ -46,6 +46,17 @@ public:
         return true;
     }
 
+    void Release() {
+        std::vector<Block> blocks;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            blocks.swap(m_blocks);
+            m_held = 0;
+        }
+        for (const Block& block : blocks)
+            munmap(block.data, block.mapped);
+    }
+
 private:
     static constexpr std::size_t kMostHeld = std::size_t(32) << 20;
     struct Block {
@@ -118,4 +129,8 @@ void FreeFrameMemory(void* data, std::size_t bytes) {
     }
 #endif
     std::free(data);
+}
+
+void ReleaseSpareFrameMemory() {
+    Spares().Release();
 }

@@ -18,3 +18,7 @@ void AdviseHugePages(void* data, std::size_t bytes);
 // the same size.
 void* AllocateFrameMemory(std::size_t bytes);
 void FreeFrameMemory(void* data, std::size_t bytes);
+
+// Gives back the memory kept for frames to come; at the end of a save, so
+// that a program that saved once does not hold it.
+void ReleaseSpareFrameMemory();

@@ -1,5 +1,6 @@
 #include "core/imaging/frame_encoder.h"
 
+#include "core/base/huge_pages.h"
 #include "core/base/limits.h"
 #include "core/imaging/encode_control.h"
 #include "core/imaging/ordered_writer.h"
@@ -193,6 +194,7 @@ Status EncodeAnimatedGif(FrameSource& source, const QString& path, const EncodeO
         // Whatever was written so far went to a temporary file that is gone.
         result = Status::Error(OutOfMemoryMessage(QStringLiteral("the animation")));
     }
+    ReleaseSpareFrameMemory();
     if (result)
         st.frames = count;
     st.wallSeconds =

@@ -1,6 +1,7 @@
 #include "core/imaging/webp_writer.h"
 
 #include "core/base/atomic_file.h"
+#include "core/base/huge_pages.h"
 #include "core/base/limits.h"
 #include "core/imaging/frame_image.h"
 #include "core/imaging/vp8l_encoder.h"
@@ -595,7 +596,9 @@ Status EncodeAnimatedWebp(FrameSource& source, const QString& path, const WebpOp
     if (Status s = file.Open(); !s)
         return s;
     QByteArray data;
-    if (Status s = EncodeAnimatedWebpData(source, options, progress, &data, stats); !s)
+    Status s = EncodeAnimatedWebpData(source, options, progress, &data, stats);
+    ReleaseSpareFrameMemory();
+    if (!s)
         return s;
     file.Write(data);
     return file.Commit();
