@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -146,10 +147,34 @@ TEST(Vp8lEncoder, LongCopiesDeepCodesAndTooManyColors) {
     EXPECT_EQ(webp, before);
 }
 
+// A copy from each pixel nearby, (dx, dy) meaning dx to the left and dy
+// rows up: eight rows of noise, then every pixel repeats the one at that
+// offset. Each is coded with its short distance code, so a code the
+// encoder maps to the wrong pixel comes back wrong.
+TEST(Vp8lEncoder, CopiesFromEveryNearbyPixelDecodeExactly) {
+    const int width = 64;
+    std::vector<std::pair<int, int>> offsets;
+    for (int dy = 0; dy <= 7; ++dy)
+        for (int dx = dy == 0 ? 1 : -7; dx <= 8; ++dx)
+            offsets.push_back({dx, dy});
+    for (const auto& [dx, dy] : offsets) {
+        Picture p = Make(256, width, 24, Layout::Random, std::uint32_t(dx * 31 + dy));
+        const int distance = dx + dy * width;
+        for (std::size_t i = 8 * width; i < p.pixels.size(); ++i)
+            p.pixels[i] = p.pixels[i - std::size_t(distance)];
+        EXPECT_EQ(RoundTrip(p), "") << "copy from " << dx << " left, " << dy << " up";
+    }
+}
+
 struct RegionCase {
     int width, height, colors, sets, block;
     bool sized; // large blocks of 16 colours each: held to a size
 };
+
+std::ostream& operator<<(std::ostream& out, const RegionCase& c) {
+    return out << c.width << " x " << c.height << ", " << c.colors << " colours in " << c.sets
+               << " sets, blocks of " << c.block;
+}
 
 class Vp8lEncoderRegions : public ::testing::TestWithParam<RegionCase> {};
 
@@ -173,12 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
     Tiles, Vp8lEncoderRegions,
     ::testing::Values(RegionCase{512, 512, 256, 16, 128, true},   // 16 sets, 16 colours each
                       RegionCase{1024, 512, 256, 32, 128, false}, // more sets than groups
-                      RegionCase{203, 177, 200, 8, 40, false},    // neither side a tile multiple
+                      RegionCase{403, 277, 200, 8, 40, false},    // neither side a tile multiple
                       RegionCase{1, 3000, 64, 4, 97, false},      // one pixel wide
                       RegionCase{3000, 1, 64, 4, 97, false},      // one pixel high
                       RegionCase{517, 300, 16, 4, 50, false},     // two indices a byte
-                      RegionCase{1001, 203, 4, 2, 70, false},     // four a byte
-                      RegionCase{800, 97, 2, 2, 33, false},     // eight a byte, one colour a block
+                      RegionCase{1001, 403, 4, 2, 70, false},     // four a byte
+                      RegionCase{2000, 297, 2, 2, 33, false},   // eight a byte, one colour a block
                       RegionCase{333, 333, 256, 2, 5, false})); // sets change inside every tile
 
 } // namespace
