@@ -52,8 +52,11 @@ constexpr std::array<Neighbour, 120> kNeighbours = {
 // 1% of 32 and 64 in size at 5-15% less time; 2 candidates and no second try
 // grew the files by 5-10%.
 constexpr int kMaxChain = 16;
-// Nearby-pixel codes tried at every position before the hash chain.
-constexpr int kNeighboursTried = 24;
+// Nearby-pixel codes tried at every position before the hash chain, which
+// finds the others only where few positions since share their bytes.
+// Measured on 1200 x 800 frames: 16 against 10 made curved bands 2.5% smaller,
+// 24 another 3% for 7% more time.
+constexpr int kNeighboursTried = 16;
 // A copy from a nearby pixel this long is kept without a search.
 constexpr int kNiceCopy = 16;
 constexpr int kLazyBelow = 32;
@@ -402,24 +405,41 @@ std::size_t Vp8lEncoder::FindSlot(std::uint32_t color) const {
 
 void Vp8lEncoder::PackIndices(const std::uint32_t* pixels, int width, int height,
                               std::ptrdiff_t stride, int widthBits) {
-    const int perPixel = 1 << widthBits;
-    const int bits = 8 >> widthBits;
-    const int packedWidth = (width + perPixel - 1) >> widthBits;
+    const int packedWidth = (width + (1 << widthBits) - 1) >> widthBits;
     m_packed.assign(std::size_t(packedWidth) * std::size_t(height), 0);
     std::uint32_t last = m_palette[0];
     int lastIndex = 0;
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* row = pixels + y * stride;
-        std::uint8_t* out = m_packed.data() + std::size_t(y) * std::size_t(packedWidth);
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x];
-            if (c != last) {
-                last = c;
-                lastIndex = m_slotIndex[FindSlot(c)];
+    // One loop for each packing, its shifts constants: this runs once a pixel.
+    const auto pack = [&]<int kWidthBits>() {
+        constexpr int kMask = (1 << kWidthBits) - 1;
+        constexpr int kBits = 8 >> kWidthBits;
+        for (int y = 0; y < height; ++y) {
+            const std::uint32_t* row = pixels + y * stride;
+            std::uint8_t* out = m_packed.data() + std::size_t(y) * std::size_t(packedWidth);
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t c = row[x];
+                if (c != last) {
+                    last = c;
+                    lastIndex = m_slotIndex[FindSlot(c)];
+                }
+                // The first pixel of a bundle takes the lowest bits.
+                out[x >> kWidthBits] |= std::uint8_t(lastIndex << ((x & kMask) * kBits));
             }
-            // The first pixel of a bundle takes the lowest bits.
-            out[x >> widthBits] |= std::uint8_t(lastIndex << ((x & (perPixel - 1)) * bits));
         }
+    };
+    switch (widthBits) {
+    case 0:
+        pack.operator()<0>();
+        break;
+    case 1:
+        pack.operator()<1>();
+        break;
+    case 2:
+        pack.operator()<2>();
+        break;
+    default:
+        pack.operator()<3>();
+        break;
     }
 }
 
