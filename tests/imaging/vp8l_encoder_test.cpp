@@ -198,6 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
     Tiles, Vp8lEncoderRegions,
     ::testing::Values(RegionCase{512, 512, 256, 16, 128, true},   // 16 sets, 16 colours each
                       RegionCase{1024, 512, 256, 32, 128, false}, // more sets than groups
+                      RegionCase{2100, 2100, 256, 16, 256, true}, // larger tiles
                       RegionCase{403, 277, 200, 8, 40, false},    // neither side a tile multiple
                       RegionCase{1, 3000, 64, 4, 97, false},      // one pixel wide
                       RegionCase{3000, 1, 64, 4, 97, false},      // one pixel high

@@ -72,6 +72,8 @@ constexpr int kBins = kGreenSymbols + kDistanceCodes;
 // at 200 x 200 (49 tiles) groups saved under 0.5% for 8% more time.
 constexpr int kTileBits = 5;
 constexpr int kMinTiles = 64;
+constexpr int kMaxTiles = 4096;
+constexpr int kMaxTileBits = 9; // the most the stream can say
 constexpr int kMaxGroups = 16;
 // A tile that would save fewer bits than this with codes of its own does
 // not start a group. Lower, groups whose tables cost more than the merge
@@ -808,7 +810,12 @@ bool Vp8lEncoder::Encode(const std::uint32_t* pixels, int width, int height, std
 
     // The index image: only green varies, so red, blue and alpha cost no bits.
     out.Put(0, 1); // no colour cache: measured, it only grew these images
-    const int tileBits = kTileBits;
+    // Larger tiles on huge frames keep the counts (320 a tile) and the
+    // grouping's time in bounds.
+    int tileBits = kTileBits;
+    while (tileBits < kMaxTileBits &&
+           (((packedWidth - 1) >> tileBits) + 1) * (((height - 1) >> tileBits) + 1) > kMaxTiles)
+        ++tileBits;
     const int groups = GroupTiles(packedWidth, height, tileBits);
     const std::vector<std::uint32_t> zeros(kLiteralCount, 0);
     const std::vector<std::uint32_t> noDistances(kDistanceCodes, 0);
