@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,12 +57,36 @@ Picture Make(int colors, int width, int height, Layout layout, std::uint32_t see
     return p;
 }
 
+// Noise whose colours change from block to block: the palette split in
+// `sets` disjoint sets, the blocks taking them in turn row by row.
+// Blocks of a size other than the encoder's tiles put tiles of two or more
+// sets side by side and codes switch inside copies.
+Picture MakeRegions(int width, int height, int colors, int sets, int block, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Picture p{width, height, {}};
+    p.pixels.resize(std::size_t(width) * std::size_t(height));
+    const int perSet = colors / sets;
+    const int across = (width + block - 1) / block;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int set = (x / block + across * (y / block)) % sets;
+            const int index = set * perSet + int(random() % std::uint32_t(perSet));
+            // Distinct colours, the first transparent: frames blended over
+            // the one before hold many transparent pixels.
+            p.pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                index == 0 ? 0u : 0xff000000u | std::uint32_t(index) * 0x010307u;
+        }
+    return p;
+}
+
 // Encodes and decodes; an empty string when the pixels came back whole.
-std::string RoundTrip(const Picture& p) {
+std::string RoundTrip(const Picture& p, qsizetype* size = nullptr) {
     QByteArray webp;
     Vp8lEncoder encoder;
     if (!encoder.Encode(p.pixels.data(), p.width, p.height, p.width, &webp))
         return "refused";
+    if (size)
+        *size = webp.size();
     int w = 0, h = 0;
     std::uint8_t* rgba = WebPDecodeRGBA(reinterpret_cast<const std::uint8_t*>(webp.constData()),
                                         std::size_t(webp.size()), &w, &h);
@@ -121,5 +146,65 @@ TEST(Vp8lEncoder, LongCopiesDeepCodesAndTooManyColors) {
     EXPECT_FALSE(encoder.Encode(many.pixels.data(), many.width, many.height, many.width, &webp));
     EXPECT_EQ(webp, before);
 }
+
+// A copy from each pixel nearby, (dx, dy) meaning dx to the left and dy
+// rows up: eight rows of noise, then every pixel repeats the one at that
+// offset. Each is coded with its short distance code, so a code the
+// encoder maps to the wrong pixel comes back wrong.
+TEST(Vp8lEncoder, CopiesFromEveryNearbyPixelDecodeExactly) {
+    const int width = 64;
+    std::vector<std::pair<int, int>> offsets;
+    for (int dy = 0; dy <= 7; ++dy)
+        for (int dx = dy == 0 ? 1 : -7; dx <= 8; ++dx)
+            offsets.push_back({dx, dy});
+    for (const auto& [dx, dy] : offsets) {
+        Picture p = Make(256, width, 24, Layout::Random, std::uint32_t(dx * 31 + dy));
+        const int distance = dx + dy * width;
+        for (std::size_t i = 8 * width; i < p.pixels.size(); ++i)
+            p.pixels[i] = p.pixels[i - std::size_t(distance)];
+        EXPECT_EQ(RoundTrip(p), "") << "copy from " << dx << " left, " << dy << " up";
+    }
+}
+
+struct RegionCase {
+    int width, height, colors, sets, block;
+    bool sized; // large blocks of 16 colours each: held to a size
+};
+
+std::ostream& operator<<(std::ostream& out, const RegionCase& c) {
+    return out << c.width << " x " << c.height << ", " << c.colors << " colours in " << c.sets
+               << " sets, blocks of " << c.block;
+}
+
+class Vp8lEncoderRegions : public ::testing::TestWithParam<RegionCase> {};
+
+// Where each region's colours take fewer bits a pixel than the frame's
+// palette, the file must come out near what codes of each region's own give:
+// one set for the whole frame takes about 6 bits a pixel here.
+TEST_P(Vp8lEncoderRegions, DecodesExactlyAndCodesEachRegionApart) {
+    const RegionCase c = GetParam();
+    const Picture p = MakeRegions(c.width, c.height, c.colors, c.sets, c.block,
+                                  std::uint32_t(c.width * 7 + c.height));
+    qsizetype size = 0;
+    ASSERT_EQ(RoundTrip(p, &size), "");
+    if (c.sized) {
+        const int ownBits = std::bit_width(unsigned(c.colors / c.sets - 1));
+        EXPECT_LT(double(size), (ownBits + 1) * c.width * c.height / 8.0)
+            << "one set of codes for " << c.sets << " regions";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tiles, Vp8lEncoderRegions,
+    ::testing::Values(RegionCase{512, 512, 256, 16, 128, true},   // 16 sets, 16 colours each
+                      RegionCase{1024, 512, 256, 32, 128, false}, // more sets than groups
+                      RegionCase{2100, 2100, 256, 16, 256, true}, // larger tiles
+                      RegionCase{403, 277, 200, 8, 40, false},    // neither side a tile multiple
+                      RegionCase{1, 3000, 64, 4, 97, false},      // one pixel wide
+                      RegionCase{3000, 1, 64, 4, 97, false},      // one pixel high
+                      RegionCase{517, 300, 16, 4, 50, false},     // two indices a byte
+                      RegionCase{1001, 403, 4, 2, 70, false},     // four a byte
+                      RegionCase{2000, 297, 2, 2, 33, false},   // eight a byte, one colour a block
+                      RegionCase{333, 333, 256, 2, 5, false})); // sets change inside every tile
 
 } // namespace

@@ -1,13 +1,15 @@
 // A fast lossless WebP encoder for frames of at most 256 colours: the
-// frame's own palette, its indices packed several to a pixel, LZ77 and one
-// set of prefix codes. Its files come out somewhat smaller or larger than a
-// general encoder's, depending on the picture, at a fraction of the time.
+// frame's own palette, its indices packed several to a pixel, LZ77, and
+// prefix codes chosen per tile from a few sets shared by tiles that look
+// alike. Its files come out somewhat smaller or larger than a general
+// encoder's, depending on the picture, at a fraction of the time.
 #pragma once
 
 #include <QByteArray>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Keeps its working buffers between frames: reuse one per thread.
@@ -35,6 +37,9 @@ private:
     void PackIndices(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride,
                      int widthBits);
     void FindCopies(int packedWidth);
+    // Sorts the tiles of 2^tileBits packed pixels a side into groups that
+    // share one set of codes; fills m_tileGroup and returns the group count.
+    int GroupTiles(int packedWidth, int height, int tileBits);
     // The colour set's slot of a colour it holds.
     static constexpr std::size_t kSlots = 1024;
     static std::size_t SlotOf(std::uint32_t color) { return (color * 0x9E3779B1u) >> 22; }
@@ -48,4 +53,10 @@ private:
     std::vector<Token> m_tokens;
     std::vector<std::int32_t> m_head;
     std::vector<std::int32_t> m_chain;
+    std::vector<std::uint8_t> m_nearCode; // by distance: the nearby-pixel code naming it, or 0
+    // Per tile: its symbol counts, sparse (bin, count) runs from m_binStart.
+    std::vector<std::uint32_t> m_tileCounts;
+    std::vector<std::uint32_t> m_binStart;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> m_bins;
+    std::vector<std::uint8_t> m_tileGroup;
 };
