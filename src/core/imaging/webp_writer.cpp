@@ -178,6 +178,10 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             for (auto spare = m_spares.begin(); spare != m_spares.end(); ++spare)
                 if (spare->isDetached()) {
+                    // The count is read relaxed: the fence orders this
+                    // thread's drawing after the encodings' reads of the
+                    // pixels, which ended with their release of the count.
+                    std::atomic_thread_fence(std::memory_order_acquire);
                     QImage image = std::move(*spare);
                     m_spares.erase(spare);
                     if (image.size() == size && image.format() == QImage::Format_RGB32)
