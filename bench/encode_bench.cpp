@@ -1,8 +1,11 @@
 // One benchmark per stage of the save pipeline (palette, remap, GIF writing)
-// and the whole encode, on 450 x 200 gradient frames made in memory.
+// and the whole encode, on 450 x 200 gradient frames made in memory; and LZW
+// alone on large few-colour frames.
+#include "core/animation/rubber_clouds_renderer.h"
 #include "core/imaging/color_histogram.h"
 #include "core/imaging/frame_encoder.h"
 #include "core/imaging/gif_writer.h"
+#include "core/imaging/lzw_encoder.h"
 #include "core/imaging/palette.h"
 #include "core/imaging/remapper.h"
 
@@ -11,6 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <libimagequant.h>
+#include <unordered_map>
 
 namespace {
 
@@ -137,6 +141,45 @@ void BM_GifWrite(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * indexed.size() * kW * kH);
 }
 BENCHMARK(BM_GifWrite)->Unit(benchmark::kMillisecond);
+
+// LZW on the indices of four 1200 x 800 Rubber Clouds frames (30 colours,
+// exact, so that the code size is 5 as in the save).
+const std::vector<std::vector<std::uint8_t>>& RubberIndices() {
+    static const std::vector<std::vector<std::uint8_t>> frames = [] {
+        RubberCloudsRenderer r;
+        r.SetFrameWidth(1200);
+        r.SetFrameHeight(800);
+        r.SetFixedSeed(1u);
+        r.PrepareSave();
+        std::vector<std::vector<std::uint8_t>> all;
+        std::unordered_map<QRgb, std::uint8_t> index;
+        for (int i = 0; i < 4; ++i) {
+            QImage frame(r.OutputSize(), QImage::Format_RGB32);
+            r.DrawFrame(i * 7 % r.FrameCount(), &frame);
+            std::vector<std::uint8_t> pixels;
+            for (int y = 0; y < frame.height(); ++y)
+                for (int x = 0; x < frame.width(); ++x) {
+                    const QRgb c = frame.pixel(x, y);
+                    auto found = index.find(c);
+                    if (found == index.end())
+                        found = index.emplace(c, std::uint8_t(index.size() & 31)).first;
+                    pixels.push_back(found->second);
+                }
+            all.push_back(std::move(pixels));
+        }
+        return all;
+    }();
+    return frames;
+}
+
+void BM_LzwRubberClouds(benchmark::State& state) {
+    const auto& frames = RubberIndices();
+    for (auto _ : state)
+        for (const auto& f : frames)
+            benchmark::DoNotOptimize(LzwEncode(f.data(), f.size(), 5));
+    state.SetItemsProcessed(state.iterations() * frames.size() * frames[0].size());
+}
+BENCHMARK(BM_LzwRubberClouds)->Unit(benchmark::kMillisecond);
 
 class MemorySource : public FrameSource {
 public:

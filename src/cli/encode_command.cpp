@@ -71,6 +71,7 @@ public:
     int FrameCount() const override { return m_nCount; }
     QSize FrameSize() const override { return m_size; }
     int FrameDelay(int) const override { return m_nDelay; }
+    bool CheapToRedraw() const override { return true; }
 
     // Runs on the encoder's worker threads, so nothing may be thrown from
     // here: a failed allocation is a Status like any other failure.

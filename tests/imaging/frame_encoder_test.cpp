@@ -535,4 +535,52 @@ TEST(FrameEncoderPalettes, LocalTablesKeepDifferencingTransparencyAndThreadCount
     }
 }
 
+// A source that draws again rather than being held (frames read from a
+// file) gives the file a held one gives: the chain of frames' own palettes
+// and the remap workers draw the frames themselves.
+class RedrawnDriftSource : public DriftSource {
+public:
+    bool CheapToRedraw() const override { return true; }
+    Status DrawFrame(int index, QImage* frame) override {
+        ++drawn;
+        return DriftSource::DrawFrame(index, frame);
+    }
+    std::atomic<int> drawn{0};
+};
+
+TEST(FrameEncoderPalettes, FramesDrawnAgainGiveTheFileOfFramesHeld) {
+    QTemporaryDir dir;
+    CellMask mask(64, 48);
+    for (int x = 10; x < 30; ++x)
+        mask.SetCell(x, 20, true);
+    for (const PaletteMode mode : {PaletteMode::Auto, PaletteMode::Local, PaletteMode::Global})
+        for (const CellMask* m : std::initializer_list<const CellMask*>{nullptr, &mask})
+            for (const int threads : {1, 2}) {
+                EncodeOptions options;
+                options.maxColors = 32;
+                options.palette = mode;
+                options.mask = m;
+                options.threads = threads;
+                DriftSource held;
+                RedrawnDriftSource redrawn;
+                EncodeStats heldStats, redrawnStats;
+                ASSERT_TRUE(EncodeAnimatedGif(held, dir.filePath(QStringLiteral("h.gif")), options,
+                                              nullptr, &heldStats));
+                ASSERT_TRUE(EncodeAnimatedGif(redrawn, dir.filePath(QStringLiteral("r.gif")),
+                                              options, nullptr, &redrawnStats));
+                const QString what = QStringLiteral("mode %1 mask %2 threads %3")
+                                         .arg(int(mode))
+                                         .arg(m != nullptr)
+                                         .arg(threads);
+                EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("h.gif"))),
+                          ReadAll(dir.filePath(QStringLiteral("r.gif"))))
+                    << what.toStdString();
+                EXPECT_EQ(heldStats.localPalettes, redrawnStats.localPalettes);
+                // Once for the palette and once for the remap, and once more
+                // for the chain where frames got their own palettes.
+                const int chain = redrawnStats.localPalettes > 0 ? 10 : 0;
+                EXPECT_GE(redrawn.drawn.load(), 20 + chain) << what.toStdString();
+            }
+}
+
 } // namespace

@@ -102,13 +102,16 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
     // Frames drawn for the palette are kept for the remap stage rather than
     // drawn a second time (at 1200 x 800 that was a third of a 30-frame
     // save's drawing) as long as they fit the sample budget. A source drawn
-    // in order is drawn through again anyway, and one whose frames are
-    // shifts of a still takes the still's indices instead.
+    // in order is drawn through again anyway, one whose frames are shifts of
+    // a still takes the still's indices instead, and one that draws again
+    // for less than holding the frames costs keeps none.
     const bool scrolls = options.remapStillOnce && !source.ScrollStill().isNull();
     const bool keep =
-        allSampled || (source.IsRandomAccess() && !scrolls &&
-                       samples.size() * std::size_t(size.width()) * std::size_t(size.height()) <=
-                           options.paletteSamplePixels);
+        !(source.CheapToRedraw() && source.IsRandomAccess()) &&
+        (allSampled ||
+         (source.IsRandomAccess() && !scrolls &&
+          samples.size() * std::size_t(size.width()) * std::size_t(size.height()) <=
+              options.paletteSamplePixels));
 
     PaletteSampler sampler(source, control);
     sampler.Run(samples, keep, options.threads);
@@ -143,7 +146,7 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
     const int window = std::clamp(int(kFramesInFlightBytes / (pixels * 2)), threads, threads * 3);
     OrderedWriter ordered(writer, control, count, window);
     if (allSampled)
-        plan.StartLocal(sampler, sampler.Kept(), options);
+        plan.StartLocal(sampler, sampler.Kept(), source, options);
     {
         RemapWorkers workers(source, control, options, plan, sampler.Kept(), ordered, interframe,
                              writer.MinCodeSize());

@@ -35,6 +35,11 @@ public:
     // and shifts its indices instead of mapping every frame. Null: none.
     virtual QImage ScrollStill() const { return QImage(); }
     virtual QPoint ScrollShift(int) const { return QPoint(); }
+    // A random-access source whose frames cost less to draw again than to
+    // hold (frames read from a file): the save then keeps none of the frames
+    // it drew for the palette but draws them again when it needs them, as
+    // holding them all takes that much more fresh memory.
+    virtual bool CheapToRedraw() const { return false; }
 };
 
 // Receives progress; returning false cancels the save.

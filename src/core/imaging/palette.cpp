@@ -70,7 +70,18 @@ liq_error AddToQuantiser(liq_histogram* hist, liq_attr* attr,
     if (err != LIQ_OK)
         return err;
     // Rows the one batch of n would have counted: n * n / first in all.
-    const std::uint64_t rows = (std::uint64_t(n) * n + first - 1) / first;
+    std::uint64_t rows = (std::uint64_t(n) * n + first - 1) / first;
+    // The cap only matters where it binds: while no entry reaches it, fewer
+    // rows that keep it above every entry weigh the colours the same, and
+    // padding by hundreds of thousands of entries was a fifth of the
+    // palette's time. (A tenth of the surface in libimagequant; 0.09 leaves
+    // room for its rounding in floats.)
+    std::uint32_t heaviest = 0;
+    for (const auto& e : entries)
+        heaviest = std::max(heaviest, e.count);
+    const double capPerRow = 0.09 * double(first);
+    if (double(heaviest) <= capPerRow * double(rows))
+        rows = std::max<std::uint64_t>(n, std::uint64_t(std::ceil(double(heaviest) / capPerRow)));
     std::uint64_t padding = rows - n;
     const std::vector<liq_histogram_entry> zero(std::min<std::uint64_t>(padding, kPaddingBatch),
                                                 liq_histogram_entry{entries[0].color, 0});

@@ -110,9 +110,11 @@ constexpr int kLocalRounds = 6;
 } // namespace
 
 void PalettePlan::StartLocal(const PaletteSampler& sampler, std::vector<QImage>& kept,
-                             const EncodeOptions& options) {
-    const int count = int(kept.size());
+                             FrameSource& source, const EncodeOptions& options) {
+    const int count = source.FrameCount();
     if (options.palette == PaletteMode::Global || count < 1 || m_nUsable < 2)
+        return;
+    if (kept.empty() ? !source.IsRandomAccess() : int(kept.size()) != count)
         return;
     // A palette that holds every colour needs no help.
     const ColorHistogram& histogram = sampler.Histogram();
@@ -123,17 +125,28 @@ void PalettePlan::StartLocal(const PaletteSampler& sampler, std::vector<QImage>&
         return;
     m_local.assign(std::size_t(count), nullptr);
     m_nLocalDone = 0;
-    m_chain = std::thread([this, &kept, mode = options.palette] { RunChain(kept, mode); });
+    m_chain = std::thread(
+        [this, &kept, &source, mode = options.palette] { RunChain(kept, source, mode); });
 }
 
-void PalettePlan::RunChain(std::vector<QImage>& kept, PaletteMode mode) {
-    const int count = int(kept.size());
+void PalettePlan::RunChain(std::vector<QImage>& kept, FrameSource& source, PaletteMode mode) {
+    const int count = source.FrameCount();
     // The usable colours of the frame before, the seed of the next.
     PaletteColors seed(m_global.begin() + m_nFirstUsable,
                        m_global.begin() + m_nFirstUsable + m_nUsable);
     for (int i = 0; i < count && !m_control.Aborted(); ++i) {
         QImage frame;
-        {
+        if (kept.empty()) {
+            Status drawn;
+            const bool guarded = m_control.Guard(QStringLiteral("the palettes"), [&] {
+                EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
+                drawn = source.DrawFrame(i, &frame);
+            });
+            if (!drawn)
+                m_control.Fail(drawn);
+            if (!guarded || !drawn)
+                break;
+        } else {
             auto lock = m_control.Lock();
             frame = kept[std::size_t(i)];
         }

@@ -39,7 +39,8 @@ public:
     // Starts the chain of frames' own palettes when the mode and the
     // animation call for them. The chain reads the kept frames (under the
     // control's lock) until it has done them.
-    void StartLocal(const PaletteSampler& sampler, std::vector<QImage>& kept,
+    // With no frame kept, the chain draws the frames again itself.
+    void StartLocal(const PaletteSampler& sampler, std::vector<QImage>& kept, FrameSource& source,
                     const EncodeOptions& options);
     // Frame i's own palette (in the global one's layout), or null for the
     // global palette. Waits for the chain; null on abort too.
@@ -49,7 +50,7 @@ public:
     void StopLocal();
 
 private:
-    void RunChain(std::vector<QImage>& kept, PaletteMode mode);
+    void RunChain(std::vector<QImage>& kept, FrameSource& source, PaletteMode mode);
     EncodeControl& m_control;
     PaletteColors m_global;
     std::unique_ptr<Remapper> m_pRemapper;
