@@ -2,6 +2,7 @@
 // would fall under.
 #include "core/imaging/color_histogram.h"
 #include "core/imaging/palette.h"
+#include "core/imaging/quantiser_batches.h"
 #include "core/imaging/remapper.h"
 
 #include <atomic>
@@ -135,6 +136,54 @@ TEST(Palette, HistogramMergesBeyondItsExactLimit) {
     for (const auto& e : histogram.Entries())
         total += e.count;
     EXPECT_EQ(total, ColorHistogram::kExactLimit + 10);
+}
+
+// The colours go to the quantiser in batches, but it must weigh them as one
+// batch of them all: its cap on a colour's weight follows the number of
+// entries it was given. A ramp of colours weighed from light to heavy (where
+// the palette's entries fall along it follows the weights): far below the
+// cap, where only the batches' smaller count would cap the heavy end (the
+// second weight, measured with libimagequant 2.17), and where one batch
+// caps it too.
+TEST(Palette, QuantiserWeighsTheBatchesAsOne) {
+    for (const unsigned heaviest : {100000u, 100000000u, 2000000000u}) {
+        std::vector<liq_histogram_entry> entries;
+        std::uint32_t seed = 7;
+        for (int i = 0; i < 2000; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            entries.push_back({liq_color{static_cast<unsigned char>(seed >> 24),
+                                         static_cast<unsigned char>(seed >> 16),
+                                         static_cast<unsigned char>(seed >> 8), 255},
+                               1 + (seed >> 26)});
+        }
+        for (int k = 0; k < 64; ++k)
+            entries[std::size_t(1000 + k)] = {
+                liq_color{static_cast<unsigned char>(4 * k), 128, static_cast<unsigned char>(255 - 4 * k), 255},
+                heaviest / 72 * unsigned(8 + k)};
+        auto palette = [&](bool batched) {
+            liq_attr* attr = liq_attr_create();
+            liq_set_max_colors(attr, 16);
+            liq_set_speed(attr, 7);
+            liq_histogram* hist = liq_histogram_create(attr);
+            const liq_error added =
+                batched ? AddToQuantiser(hist, attr, entries)
+                        : liq_histogram_add_colors(hist, attr, entries.data(),
+                                                   int(entries.size()), 0.0);
+            EXPECT_EQ(added, LIQ_OK);
+            liq_result* result = nullptr;
+            EXPECT_EQ(liq_histogram_quantize(hist, attr, &result), LIQ_OK);
+            std::vector<unsigned> colors;
+            const liq_palette* p = liq_get_palette(result);
+            for (unsigned k = 0; k < p->count; ++k)
+                colors.push_back(unsigned(p->entries[k].r) << 16 |
+                                 unsigned(p->entries[k].g) << 8 | p->entries[k].b);
+            liq_result_destroy(result);
+            liq_histogram_destroy(hist);
+            liq_attr_destroy(attr);
+            return colors;
+        };
+        EXPECT_EQ(palette(true), palette(false)) << "heaviest " << heaviest;
+    }
 }
 
 // The encoder's threads count frames in whatever order they finish and merge

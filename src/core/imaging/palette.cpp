@@ -1,5 +1,7 @@
 #include "core/imaging/palette.h"
 
+#include "core/imaging/quantiser_batches.h"
+
 #include <libimagequant.h>
 
 #include <algorithm>
@@ -48,6 +50,8 @@ QString LiqMessage(liq_error error) {
 
 constexpr int kRefineRounds = 16;
 
+} // namespace
+
 // libimagequant sizes its colour table by the first batch of colours it is
 // given: it reserves room for a picture of count x count pixels, count^2 / 6
 // colours, which for 40000 histogram entries is one block of 2 GB (refused
@@ -92,8 +96,6 @@ liq_error AddToQuantiser(liq_histogram* hist, liq_attr* attr,
     }
     return err;
 }
-
-} // namespace
 
 std::vector<QRgb> HullColors(const std::vector<ColorHistogram::Entry>& entries) {
     static const std::vector<std::array<int, 3>> directions = [] {
