@@ -102,16 +102,18 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
     // Frames drawn for the palette are kept for the remap stage rather than
     // drawn a second time (at 1200 x 800 that was a third of a 30-frame
     // save's drawing) as long as they fit the sample budget. A source drawn
-    // in order is drawn through again anyway, one whose frames are shifts of
-    // a still takes the still's indices instead, and one that draws again
-    // for less than holding the frames costs keeps none.
+    // in order keeps all of them or none. One whose frames are shifts of a
+    // still takes the still's indices instead, and one that draws again for
+    // less than holding the frames costs keeps none: held frames are fresh
+    // memory, which costs more than drawing small frames again.
     const bool scrolls = options.remapStillOnce && !source.ScrollStill().isNull();
     const bool keep =
-        !(source.CheapToRedraw() && source.IsRandomAccess()) &&
-        (allSampled ||
-         (source.IsRandomAccess() && !scrolls &&
-          samples.size() * std::size_t(size.width()) * std::size_t(size.height()) <=
-              options.paletteSamplePixels));
+        source.IsRandomAccess()
+            ? !scrolls && !source.CheapToRedraw() &&
+                  (allSampled ||
+                   samples.size() * std::size_t(size.width()) * std::size_t(size.height()) <=
+                       options.paletteSamplePixels)
+            : allSampled;
 
     PaletteSampler sampler(source, control);
     sampler.Run(samples, keep, options.threads);
