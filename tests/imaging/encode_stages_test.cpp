@@ -293,6 +293,80 @@ TEST(PaletteSampler, SampledFramesAreNotDrawnAgain) {
     }
 }
 
+// A still scrolled round the frame, as Flowing Clouds and Dynamic Picture
+// draw it: frame pixel (x, y) is still pixel ((x - u) mod w, (y - v) mod h).
+class ScrollSource : public FrameSource {
+public:
+    ScrollSource(QSize still, QSize frame) : m_frame(frame) {
+        m_still = QImage(still, QImage::Format_RGB32);
+        std::uint32_t seed = 5;
+        for (int y = 0; y < still.height(); ++y)
+            for (int x = 0; x < still.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                // Many colours, and runs of one, so that both the counts
+                // and the spread matter.
+                m_still.setPixel(x, y, x % 4 == 0 ? qRgb(200, 10, 10) : seed >> 8);
+            }
+    }
+    int FrameCount() const override { return 9; }
+    QSize FrameSize() const override { return m_frame; }
+    int FrameDelay(int) const override { return 5; }
+    QImage ScrollStill() const override { return m_still; }
+    QPoint ScrollShift(int index) const override {
+        return QPoint((index * 7) % m_still.width(), (index * 3) % m_still.height());
+    }
+    Status DrawFrame(int index, QImage* frame) override {
+        ++drawn;
+        *frame = QImage(m_frame, QImage::Format_RGB32);
+        const QPoint shift = ScrollShift(index);
+        const int w = m_still.width(), h = m_still.height();
+        for (int y = 0; y < m_frame.height(); ++y)
+            for (int x = 0; x < m_frame.width(); ++x)
+                frame->setPixel(x, y, m_still.pixel(((x - shift.x()) % w + w) % w,
+                                                    ((y - shift.y()) % h + h) % h));
+        return Status::Ok();
+    }
+    std::atomic<int> drawn{0};
+
+private:
+    QImage m_still;
+    QSize m_frame;
+};
+
+// Counting the still stands in for drawing the frames only where it gives
+// the same counts, spread and first frames: a still the frame's size, one
+// that tiles it (odd sizes, so that every other column wraps unevenly), and
+// one that does not tile it, whose frames are drawn.
+TEST(PaletteSampler, AStillThatTilesTheFrameIsCountedForItsFrames) {
+    struct Case {
+        QSize still, frame;
+        bool fromStill;
+    };
+    for (const Case& c : {Case{{37, 23}, {37, 23}, true}, Case{{13, 9}, {39, 27}, true},
+                          Case{{13, 9}, {40, 27}, false}}) {
+        const std::vector<int> samples{0, 1, 4, 8};
+        ScrollSource drawnSource(c.still, c.frame), stillSource(c.still, c.frame);
+        EncodeControl drawnControl(nullptr, 100), stillControl(nullptr, 100);
+        PaletteSampler drawn(drawnSource, drawnControl), fromStill(stillSource, stillControl);
+        drawn.Run(samples, false, 2);
+        fromStill.Run(samples, false, 2, true);
+        ASSERT_FALSE(stillControl.Failure());
+        const auto a = drawn.Histogram().Entries(), b = fromStill.Histogram().Entries();
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            EXPECT_EQ(a[k].color, b[k].color);
+            EXPECT_EQ(a[k].count, b[k].count);
+        }
+        EXPECT_EQ(drawn.Histogram().PixelCount(), fromStill.Histogram().PixelCount());
+        EXPECT_EQ(drawn.AnimationCells(), fromStill.AnimationCells());
+        EXPECT_DOUBLE_EQ(drawn.FrameCells(), fromStill.FrameCells());
+        EXPECT_EQ(drawn.First(1), fromStill.First(1));
+        EXPECT_EQ(stillControl.StepsDone(), 4);
+        // Only frames 0 and 1 are drawn, for the first frames.
+        EXPECT_EQ(stillSource.drawn.load(), c.fromStill ? 2 : 4);
+    }
+}
+
 // Memory that runs out anywhere in the save ends it with a message and
 // leaves the previous file as it was.
 TEST(EncodeOutOfMemory, EndsTheSaveAndKeepsThePreviousFile) {

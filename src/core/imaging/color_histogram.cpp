@@ -89,7 +89,13 @@ void ColorHistogram::Add(QRgb color, std::uint32_t count) {
         Grow();
 }
 
-bool ColorHistogram::AddFrame(const QImage& frame) {
+bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
+    // A count beyond 32 bits goes in as several, which adds up the same.
+    const auto add = [this](QRgb color, std::uint64_t count) {
+        for (; count > 0xFFFFFFFFu; count -= 0xFFFFFFFFu)
+            Add(color, 0xFFFFFFFFu);
+        Add(color, std::uint32_t(count));
+    };
     const QImage rgb =
         frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
             ? frame
@@ -111,12 +117,12 @@ bool ColorHistogram::AddFrame(const QImage& frame) {
                 ++length;
                 continue;
             }
-            Add(run, length);
+            add(run, length * times);
             run = c;
             length = 1;
         }
         if (length)
-            Add(run, length);
+            add(run, length * times);
     }
     return true;
 }

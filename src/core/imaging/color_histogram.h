@@ -17,9 +17,9 @@ public:
     enum class Start { Exact, Cells };
     explicit ColorHistogram(Start start);
 
-    // Adds every pixel of a frame (its alpha is ignored). False when there
-    // was no memory to convert it to 32 bits.
-    bool AddFrame(const QImage& frame);
+    // Adds every pixel of a frame (its alpha is ignored), `times` over. False
+    // when there was no memory to convert it to 32 bits.
+    bool AddFrame(const QImage& frame, std::uint64_t times = 1);
     void Add(QRgb color, std::uint32_t count);
     void Merge(const ColorHistogram& other);
 

@@ -116,7 +116,7 @@ Status RunStages(FrameSource& source, const QString& path, const EncodeOptions& 
             : allSampled;
 
     PaletteSampler sampler(source, control);
-    sampler.Run(samples, keep, options.threads);
+    sampler.Run(samples, keep, options.threads, scrolls);
     if (auto failure = control.Failure())
         return *failure;
 

@@ -76,7 +76,84 @@ bool PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
     return true;
 }
 
-void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads) {
+bool PaletteSampler::RunFromStill(const std::vector<int>& samples) {
+    const QSize size = m_source.FrameSize();
+    QImage still = m_source.ScrollStill();
+    if (still.isNull() || !m_source.IsRandomAccess() || size.width() % still.width() != 0 ||
+        size.height() % still.height() != 0)
+        return false;
+    if (still.format() != QImage::Format_RGB32 && still.format() != QImage::Format_ARGB32)
+        still = still.convertToFormat(QImage::Format_RGB32);
+    if (still.isNull())
+        return false; // no memory: the frames are counted as they come
+    const int w = still.width(), h = still.height();
+    const QString frameMemory =
+        QStringLiteral("a %1 x %2 frame").arg(size.width()).arg(size.height());
+    {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+        const std::uint64_t times = std::uint64_t(size.width() / w) *
+                                    std::uint64_t(size.height() / h) * samples.size();
+        if (!m_control.Guard(frameMemory, [&] { m_histogram.AddFrame(still, times); }))
+            return true;
+    }
+    // The spread of each sampled frame, on the pixels Count() looks at: frame
+    // pixel (x, y) is still pixel ((x - u) mod w, (y - v) mod h).
+    std::vector<std::uint64_t> cells(kCellWords, 0), mine(kCellWords);
+    std::uint64_t frameCells = 0;
+    constexpr int shift = 8 - kCellBits;
+    for (const int index : samples) {
+        if (m_control.Aborted())
+            return true;
+        {
+            EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+            const QPoint offset = m_source.ScrollShift(index);
+            const int x0 = int(((-std::int64_t(offset.x())) % w + w) % w);
+            std::fill(mine.begin(), mine.end(), 0);
+            for (int y = 0; y < size.height(); y += 2) {
+                const int sy = int(((std::int64_t(y) - offset.y()) % h + h) % h);
+                const auto* row = reinterpret_cast<const QRgb*>(still.constScanLine(sy));
+                for (int x = 0, sx = x0; x < size.width(); x += 2) {
+                    const QRgb c = row[sx];
+                    const std::size_t cell = (std::size_t(qRed(c) >> shift) << (2 * kCellBits)) |
+                                             (std::size_t(qGreen(c) >> shift) << kCellBits) |
+                                             std::size_t(qBlue(c) >> shift);
+                    mine[cell >> 6] |= std::uint64_t(1) << (cell & 63);
+                    sx = (sx + 2) % w;
+                }
+            }
+            for (std::size_t k = 0; k < kCellWords; ++k) {
+                frameCells += std::uint64_t(std::popcount(mine[k]));
+                cells[k] |= mine[k];
+            }
+        }
+        if (index < 2) {
+            // Whether the picture mostly stays is told from these two.
+            const bool drawn = m_control.Guard(frameMemory, [&] {
+                EncodeControl::Timer timer(m_control, EncodeControl::Stage::Draw);
+                QImage frame;
+                if (Status s = m_source.DrawFrame(index, &frame); !s) {
+                    m_control.Fail(s);
+                    return;
+                }
+                if (m_control.CheckFrame(frame, size, index))
+                    m_first[index] = frame;
+            });
+            if (!drawn || m_control.Aborted())
+                return true;
+        }
+        m_control.Step();
+    }
+    std::uint64_t animationCells = 0;
+    for (const std::uint64_t word : cells)
+        animationCells += std::uint64_t(std::popcount(word));
+    m_nAnimationCells = int(animationCells);
+    m_dFrameCells = samples.empty() ? 0 : double(frameCells) / double(samples.size());
+    return true;
+}
+
+void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads, bool fromStill) {
+    if (fromStill && !keep && RunFromStill(samples))
+        return;
     const int count = m_source.FrameCount();
     const int sampled = int(samples.size());
     const QSize size = m_source.FrameSize();

@@ -28,7 +28,11 @@ public:
     // keeps every frame drawn when keep is set. A sequential source is drawn
     // from its first frame to its last, then restarted. Failures go to the
     // control.
-    void Run(const std::vector<int>& samples, bool keep, int threads);
+    // fromStill: the source's frames are shifts of its ScrollStill(); where
+    // the still tiles the frame exactly, every frame holds the still's
+    // colours as many times over, so they are counted from the still alone
+    // and the frames are not drawn (but frames 0 and 1).
+    void Run(const std::vector<int>& samples, bool keep, int threads, bool fromStill = false);
 
     const ColorHistogram& Histogram() const { return m_histogram; }
     // Frame i (null unless kept); the remap stage takes them.
@@ -48,6 +52,9 @@ public:
     double FrameCells() const { return m_dFrameCells; }
 
 private:
+    // The colours of the sampled frames from the still; false where the
+    // still does not tile the frame exactly (nothing is counted then).
+    bool RunFromStill(const std::vector<int>& samples);
     // Counts one frame's colours into histogram and cells (one bit per cell);
     // false when there was no memory to convert it.
     static bool Count(const QImage& frame, ColorHistogram& histogram,
