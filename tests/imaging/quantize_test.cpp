@@ -327,8 +327,10 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
     auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
     for (int i = 0; i < 200; ++i)
         palette.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
+    // More colours than the remapper's memory of looked-up colours has
+    // slots, so that colours share slots and push each other out.
     std::vector<QRgb> colours;
-    for (int k = 0; k < 5000; ++k)
+    for (int k = 0; k < 100000; ++k)
         colours.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
     // Either grid, with or without a reserved first entry, its cells built
     // by whichever of several threads looking up the same colours at once
@@ -368,6 +370,16 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
         EXPECT_EQ(wrong.load(), 0)
             << "first wrong colour " << std::hex << firstWrong.load() << std::dec
             << ", first usable " << setup.firstUsable << ", " << setup.threads << " threads";
+    }
+    // White as the last of 256 entries: its remembered answer is the one
+    // word that reads as an empty slot, so it is looked up afresh each time.
+    PaletteColors greys;
+    for (int i = 0; i < 256; ++i)
+        greys.push_back(qRgb(i, i, i));
+    const Remapper remapper(greys);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(remapper.Nearest(qRgb(255, 255, 255)), 255);
+        EXPECT_EQ(remapper.Nearest(qRgb(254, 254, 255)), 254);
     }
 }
 

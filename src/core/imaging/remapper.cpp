@@ -39,7 +39,7 @@ constexpr std::size_t kBlockValues = std::size_t(1) << 16;
 
 } // namespace
 
-void Remapper::FreeDeleter::operator()(std::uint16_t* p) const {
+void Remapper::FreeDeleter::operator()(std::uint32_t* p) const {
     std::free(p);
 }
 
@@ -80,8 +80,8 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int)
         m_cells[c].store(nullptr, std::memory_order_relaxed);
     if (use == Use::OneFrame)
         return;
-    auto* table =
-        static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
+    auto* table = static_cast<std::uint32_t*>(
+        std::calloc(std::size_t(1) << kCacheBits, sizeof(std::uint32_t)));
     if (!table)
         throw std::bad_alloc();
     m_cache.reset(table);
@@ -171,13 +171,14 @@ int Remapper::Nearest(QRgb color) const {
     const std::uint32_t key = color & 0xFFFFFFu;
     if (!m_cache)
         return Search(key);
-    std::atomic_ref<std::uint16_t> slot(m_cache.get()[key]);
-    std::uint16_t v = slot.load(std::memory_order_relaxed);
-    if (v == 0) {
-        v = std::uint16_t(Search(key) + 1);
-        slot.store(v, std::memory_order_relaxed);
-    }
-    return v - 1;
+    std::atomic_ref<std::uint32_t> slot(m_cache.get()[(key * 2654435761u) >> (32 - kCacheBits)]);
+    const std::uint32_t held = slot.load(std::memory_order_relaxed);
+    if (held != 0 && (held - 1) >> 8 == key)
+        return int((held - 1) & 0xFFu);
+    const int index = Search(key);
+    // White mapped to entry 255 would read as empty: it is searched again.
+    slot.store(((key << 8) | std::uint32_t(index)) + 1, std::memory_order_relaxed);
+    return index;
 }
 
 bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {

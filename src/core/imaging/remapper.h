@@ -15,8 +15,8 @@
 class Remapper {
 public:
     // An animation's remapper serves many frames: it has a fine candidate
-    // grid and remembers every colour's nearest entry. One frame's (a local
-    // palette) is quicker to build.
+    // grid and remembers the nearest entries of colours it looked up. One
+    // frame's (a local palette) is quicker to build.
     enum class Use { Animation, OneFrame };
     // Entries before firstUsable (the reserved transparent entry) are never
     // chosen. threads: kept for callers; the grid is built as it is used.
@@ -68,12 +68,16 @@ private:
     mutable std::mutex m_buildMutex;
     mutable std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
     mutable std::size_t m_nBlockUsed = 0;
-    // Nearest index + 1 per 24-bit colour, 0 while unknown (none for one
-    // frame). Allocated zeroed
-    // (the pages are only touched for colours that occur), filled lazily;
-    // threads that race on an entry write the same value.
+    // Colours looked up and their nearest entries (none for one frame):
+    // each slot holds one colour and its index in one word, (colour << 8 |
+    // index) + 1, 0 while empty, so threads that race on a slot each leave a
+    // whole answer. A colour's slot is picked by a hash of it; 64 Ki slots
+    // stay in the second-level cache. (A table of every 24-bit colour missed
+    // no colour twice, but a gradient's colours reached most of its 32 MB,
+    // and new memory cost more than the searches it saved.)
+    static constexpr int kCacheBits = 16;
     struct FreeDeleter {
-        void operator()(std::uint16_t* p) const;
+        void operator()(std::uint32_t* p) const;
     };
-    std::unique_ptr<std::uint16_t, FreeDeleter> m_cache;
+    std::unique_ptr<std::uint32_t, FreeDeleter> m_cache;
 };
