@@ -371,6 +371,33 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
             << "first wrong colour " << std::hex << firstWrong.load() << std::dec
             << ", first usable " << setup.firstUsable << ", " << setup.threads << " threads";
     }
+    // Past a million searches the remapper takes a table of every colour
+    // instead of its slots: two threads looking up more colours than that,
+    // twice over, the second time from the table.
+    {
+        PaletteColors few(palette.begin(), palette.begin() + 16);
+        const Remapper remapper(few);
+        std::atomic<int> wrong{0};
+        auto walk = [&](std::uint32_t start) {
+            for (std::uint32_t k = 0; k < 1300000; ++k) {
+                const QRgb c = ((start + k) * 13u) & 0xFFFFFFu;
+                int best = 0, bestD = 1 << 30;
+                for (int i = 0; i < 16; ++i) {
+                    const int dr = qRed(c) - qRed(few[i]), dg = qGreen(c) - qGreen(few[i]),
+                              db = qBlue(c) - qBlue(few[i]);
+                    if (dr * dr + dg * dg + db * db < bestD)
+                        bestD = dr * dr + dg * dg + db * db, best = i;
+                }
+                wrong += remapper.Nearest(c) != best;
+            }
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            std::thread other(walk, 650000u);
+            walk(0);
+            other.join();
+        }
+        EXPECT_EQ(wrong.load(), 0);
+    }
     // White as the last of 256 entries: its remembered answer is the one
     // word that reads as an empty slot, so it is looked up afresh each time.
     PaletteColors greys;

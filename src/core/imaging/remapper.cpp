@@ -39,7 +39,7 @@ constexpr std::size_t kBlockValues = std::size_t(1) << 16;
 
 } // namespace
 
-void Remapper::FreeDeleter::operator()(std::uint32_t* p) const {
+void Remapper::FreeDeleter::operator()(void* p) const {
     std::free(p);
 }
 
@@ -87,7 +87,17 @@ Remapper::Remapper(const PaletteColors& palette, int firstUsable, Use use, int)
     m_cache.reset(table);
 }
 
-Remapper::~Remapper() = default;
+Remapper::~Remapper() {
+    std::free(m_pTable.load(std::memory_order_relaxed));
+}
+
+void Remapper::MakeTable() const {
+    // Without the memory the slots go on alone.
+    auto* table =
+        static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
+    if (table)
+        m_pTable.store(table, std::memory_order_release);
+}
 
 const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
     // Threads that miss at once build one after the other; a cell is
@@ -171,6 +181,15 @@ int Remapper::Nearest(QRgb color) const {
     const std::uint32_t key = color & 0xFFFFFFu;
     if (!m_cache)
         return Search(key);
+    if (std::uint16_t* table = m_pTable.load(std::memory_order_acquire)) {
+        std::atomic_ref<std::uint16_t> known(table[key]);
+        std::uint16_t v = known.load(std::memory_order_relaxed);
+        if (v == 0) {
+            v = std::uint16_t(Search(key) + 1);
+            known.store(v, std::memory_order_relaxed);
+        }
+        return v - 1;
+    }
     std::atomic_ref<std::uint32_t> slot(m_cache.get()[(key * 2654435761u) >> (32 - kCacheBits)]);
     const std::uint32_t held = slot.load(std::memory_order_relaxed);
     if (held != 0 && (held - 1) >> 8 == key)
@@ -178,6 +197,8 @@ int Remapper::Nearest(QRgb color) const {
     const int index = Search(key);
     // White mapped to entry 255 would read as empty: it is searched again.
     slot.store(((key << 8) | std::uint32_t(index)) + 1, std::memory_order_relaxed);
+    if (m_nSearches.fetch_add(1, std::memory_order_relaxed) + 1 == kSearchesForTable)
+        MakeTable();
     return index;
 }
 

@@ -72,12 +72,19 @@ private:
     // each slot holds one colour and its index in one word, (colour << 8 |
     // index) + 1, 0 while empty, so threads that race on a slot each leave a
     // whole answer. A colour's slot is picked by a hash of it; 64 Ki slots
-    // stay in the second-level cache. (A table of every 24-bit colour missed
-    // no colour twice, but a gradient's colours reached most of its 32 MB,
-    // and new memory cost more than the searches it saved.)
+    // stay in the second-level cache.
     static constexpr int kCacheBits = 16;
     struct FreeDeleter {
-        void operator()(std::uint32_t* p) const;
+        void operator()(void* p) const;
     };
     std::unique_ptr<std::uint32_t, FreeDeleter> m_cache;
+    // In place of the slots once kSearchesForTable colours have been
+    // searched for: the nearest index + 1 of every 24-bit colour, 0 while
+    // unknown (allocated zeroed, its pages touched only for colours that
+    // occur). It answers every colour after its first search, but its 32 MB
+    // are new memory, which a short save's colours never pay back.
+    static constexpr std::uint32_t kSearchesForTable = 1u << 20;
+    void MakeTable() const; // on the search that reaches kSearchesForTable
+    mutable std::atomic<std::uint32_t> m_nSearches{0};
+    mutable std::atomic<std::uint16_t*> m_pTable{nullptr};
 };
