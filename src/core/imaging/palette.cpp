@@ -394,7 +394,8 @@ Status ChoosePalette(const ColorHistogram& histogram, int maxColors, bool reserv
         return Status::Error(QStringLiteral("Cannot choose a palette: %1").arg(LiqMessage(err)));
     // Error diffusion can only reach colours inside the palette's hull, so
     // the animation's outermost colours are kept as they are.
-    for (const QRgb c : HullColors(entries)) {
+    const std::vector<QRgb> hull = HullColors(entries);
+    for (const QRgb c : hull) {
         const liq_color color{static_cast<unsigned char>(qRed(c)),
                               static_cast<unsigned char>(qGreen(c)),
                               static_cast<unsigned char>(qBlue(c)), 255};
@@ -414,7 +415,6 @@ Status ChoosePalette(const ColorHistogram& histogram, int maxColors, bool reserv
     // pages are judged in plain RGB, where a few rounds of k-means over the
     // histogram lower the error further. The hull colours stay where they
     // are so error diffusion keeps its reach.
-    const std::vector<QRgb> hull = HullColors(entries);
     std::vector<bool> pinned(chosen.size(), false);
     for (std::size_t i = 0; i < chosen.size(); ++i)
         pinned[i] = std::find(hull.begin(), hull.end(), chosen[i] & 0xFFFFFFu) != hull.end();

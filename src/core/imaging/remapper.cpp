@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <thread>
 #include <vector>
@@ -32,6 +33,28 @@ VELMORA_VECTOR_CLONES std::int32_t CellBounds(int n, const std::int32_t* nr, con
         bound = std::min(bound, fr[i] + fg[i] + fb[i]);
     }
     return bound;
+}
+
+// Eight candidates side by side, as the search reads them. The helpers that
+// take or give them are inlined into the search's clones, so the vectors
+// never cross a call (whose convention would depend on the clone).
+#define VELMORA_INLINE __attribute__((always_inline))
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+using Lanes16 = std::int16_t __attribute__((vector_size(16)));
+using Lanes32 = std::int32_t __attribute__((vector_size(32)));
+using Lanes32Half = std::int32_t __attribute__((vector_size(16)));
+
+VELMORA_INLINE inline std::int32_t LeastLane(Lanes32 v) {
+    Lanes32Half m = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    const Lanes32Half high = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    m = high < m ? high : m;
+    const Lanes32Half swapped = __builtin_shufflevector(m, m, 2, 3, 0, 1);
+    m = swapped < m ? swapped : m;
+    const Lanes32Half next = __builtin_shufflevector(m, m, 1, 0, 3, 2);
+    m = next < m ? next : m;
+    return m[0];
 }
 
 // Built cell lists are carved from blocks of this many values.
@@ -110,6 +133,7 @@ const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
     const int cr = int(cell >> (2 * bits)), cg = int((cell >> bits) & (cells - 1)),
               cb = int(cell & (cells - 1));
     std::int16_t picks[256 + kLanes];
+    std::int32_t blockNearest[256 / kLanes + 1];
     int picked = 0;
     if (n > 0) {
         auto axis = [&](const std::vector<std::int32_t>& table, int a, int c) {
@@ -125,12 +149,26 @@ const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
             picks[picked] = std::int16_t(i + m_nFirst);
             picked += nearest[i] <= bound;
         }
+        // Nearest to the cell first, so that the search can stop after
+        // the first block; an animation's cells serve many colours each,
+        // one frame's too few to pay for the sort.
+        if (m_cache) {
+            std::sort(picks, picks + picked, [&](std::int16_t a, std::int16_t b) {
+                const std::int32_t da = nearest[a - m_nFirst], db = nearest[b - m_nFirst];
+                return da != db ? da < db : a < b;
+            });
+            for (int k = 0; k < picked; k += kLanes)
+                blockNearest[k / kLanes] = nearest[picks[k] - m_nFirst];
+        } else {
+            std::fill_n(blockNearest, picked / kLanes + 1, 0);
+        }
         while (picked % kLanes != 0) {
             picks[picked] = picks[picked - 1];
             ++picked;
         }
     }
-    const std::size_t need = 1 + std::size_t(picked) * 4;
+    const int blocks = picked / kLanes;
+    const std::size_t need = 1 + std::size_t(picked) * 4 + std::size_t(blocks);
     if (m_blocks.empty() || m_nBlockUsed + need > kBlockValues) {
         m_blocks.push_back(std::make_unique_for_overwrite<std::int16_t[]>(kBlockValues));
         m_nBlockUsed = 0;
@@ -149,6 +187,10 @@ const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
         b[k] = std::int16_t(m_b[i]);
         index[k] = std::int16_t(i);
     }
+    // A bound held low (clamped to the value's range) only stops later.
+    std::int16_t* floor = index + picked;
+    for (int k = 0; k < blocks; ++k)
+        floor[k] = std::int16_t(std::min<std::int32_t>(blockNearest[k], 0x7FFF));
     m_cells[cell].store(list, std::memory_order_release);
     return list;
 }
@@ -166,13 +208,34 @@ VELMORA_VECTOR_CLONES int Remapper::Search(std::uint32_t rgb) const {
     const std::int16_t* cg = cr + count;
     const std::int16_t* cb = cg + count;
     const std::int16_t* ci = cb + count;
+    const std::int16_t* floor = ci + count;
     // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
     // is the nearest entry, the lowest index among equals.
-    std::int32_t best = 0x7FFFFFFF;
-    for (int k = 0; k < count; ++k) {
-        const std::int32_t dr = r - cr[k], dg = g - cg[k], db = b - cb[k];
-        const std::int32_t key = ((dr * dr + dg * dg + db * db) << 8) | ci[k];
-        best = std::min(best, key);
+    // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
+    // is the nearest entry, the lowest index among equals. A block of eight
+    // is one step of 256-bit integer vectors (two of SSE2's).
+    const auto block = [&](int k) VELMORA_INLINE {
+        Lanes16 lr, lg, lb, li;
+        std::memcpy(&lr, cr + k, sizeof lr);
+        std::memcpy(&lg, cg + k, sizeof lg);
+        std::memcpy(&lb, cb + k, sizeof lb);
+        std::memcpy(&li, ci + k, sizeof li);
+        const Lanes32 dr = __builtin_convertvector(lr, Lanes32) - r;
+        const Lanes32 dg = __builtin_convertvector(lg, Lanes32) - g;
+        const Lanes32 db = __builtin_convertvector(lb, Lanes32) - b;
+        return ((dr * dr + dg * dg + db * db) << 8) | __builtin_convertvector(li, Lanes32);
+    };
+    Lanes32 keys = block(0);
+    // Every entry past the first block is at least floor[1] away from the
+    // whole cell: when one strictly nearer is found already, none of them
+    // can be nearer or tie it. Mostly the first block decides.
+    std::int32_t best = LeastLane(keys);
+    if (count > kLanes && (best >> 8) >= floor[1]) {
+        for (int k = kLanes; k < count; k += kLanes) {
+            const Lanes32 more = block(k);
+            keys = more < keys ? more : keys;
+        }
+        best = LeastLane(keys);
     }
     return best & 0xFF;
 }
@@ -277,11 +340,28 @@ constexpr int kDampedMost = 3 * 256; // in 256ths of a level
 constexpr int kDeadZone = 3;
 
 // A carried error in sixteenths of a level, damped and rounded to levels.
-inline int Carried(int sixteenths) {
+constexpr int CarriedLevels(int sixteenths) {
     int v = sixteenths * 16;
-    const int damped = std::min(std::abs(v) * kDampedShare / 16, kDampedMost);
+    const int damped = std::min((v < 0 ? -v : v) * kDampedShare / 16, kDampedMost);
     v = v > 0 ? v - damped : v + damped;
     return (v + (v >= 0 ? 128 : -128)) / 256;
+}
+
+// A pixel gathers at most sixteen sixteenths of a whole-level error, which
+// is at most 255 levels either way; looked up rather than worked out, since
+// every channel of every dithered pixel asks.
+constexpr int kMostError = 16 * 255;
+struct CarriedTable {
+    std::int16_t levels[2 * kMostError + 1];
+    constexpr CarriedTable() : levels() {
+        for (int e = -kMostError; e <= kMostError; ++e)
+            levels[e + kMostError] = std::int16_t(CarriedLevels(e));
+    }
+};
+constexpr CarriedTable kCarried;
+
+inline int Carried(int sixteenths) {
+    return kCarried.levels[sixteenths + kMostError];
 }
 
 } // namespace

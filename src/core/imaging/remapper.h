@@ -61,7 +61,9 @@ private:
     // Each built cell's list: its length, then the candidates' red, green,
     // blue and index side by side, padded to a multiple of kLanes (the
     // padding repeats the last candidate), so the search runs over whole
-    // blocks the compiler turns into vector code. Null until built.
+    // blocks the compiler turns into vector code; then each block's least
+    // squared distance to the cell. Candidates go nearest to the cell
+    // first, so a search mostly ends after one block. Null until built.
     static constexpr int kLanes = 8;
     std::unique_ptr<std::atomic<const std::int16_t*>[]> m_cells;
     // Built lists live in blocks that never move while the remapper lives.
