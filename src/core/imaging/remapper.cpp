@@ -399,17 +399,25 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
         std::uint8_t* dst = out + std::size_t(y) * w;
         if (quiet && exactRow(row, dst))
             continue;
-        std::fill(next.begin(), next.end(), 0);
         // Serpentine order keeps the diffusion from drifting to one side.
         const bool forward = (y & 1) == 0;
         QRgb lastSource = ~row[0];
         int lastIndex = 0;
         const int step = forward ? 1 : -1;
         int x = forward ? 0 : w - 1;
+        // The error each pixel passes on is held in registers until its
+        // destination is complete, so the step from one pixel to the next
+        // waits on no memory: 7/16 to the pixel ahead; below behind,
+        // 1/16 + 5/16 of the two pixels before it, 3/16 of this one.
+        // Every slot of the next row is stored once, its padding too.
+        int aheadR = 0, aheadG = 0, aheadB = 0;
+        int behindR = 0, behindG = 0, behindB = 0;
+        int belowR = 0, belowG = 0, belowB = 0;
         for (int n = 0; n < w; ++n, x += step) {
             const QRgb src = row[x];
             const int* e = &current[std::size_t(x + 1) * 3];
-            int cr = Carried(e[0]), cg = Carried(e[1]), cb = Carried(e[2]);
+            int cr = Carried(e[0] + aheadR), cg = Carried(e[1] + aheadG),
+                cb = Carried(e[2] + aheadB);
             if (std::abs(cr) + std::abs(cg) + std::abs(cb) <= kDeadZone)
                 cr = cg = cb = 0;
             int index, r, g, b;
@@ -430,15 +438,17 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
             }
             dst[x] = std::uint8_t(index);
             const int er = r - m_r[index], eg = g - m_g[index], eb = b - m_b[index];
-            int* ahead = &current[std::size_t(x + 1 + step) * 3];
-            int* below = &next[std::size_t(x + 1) * 3];
-            int* belowAhead = &next[std::size_t(x + 1 + step) * 3];
-            int* belowBehind = &next[std::size_t(x + 1 - step) * 3];
-            ahead[0] += er * 7, ahead[1] += eg * 7, ahead[2] += eb * 7;
-            belowBehind[0] += er * 3, belowBehind[1] += eg * 3, belowBehind[2] += eb * 3;
-            below[0] += er * 5, below[1] += eg * 5, below[2] += eb * 5;
-            belowAhead[0] += er, belowAhead[1] += eg, belowAhead[2] += eb;
+            aheadR = er * 7, aheadG = eg * 7, aheadB = eb * 7;
+            int* done = &next[std::size_t(x + 1 - step) * 3];
+            done[0] = behindR + er * 3, done[1] = behindG + eg * 3, done[2] = behindB + eb * 3;
+            behindR = belowR + er * 5, behindG = belowG + eg * 5, behindB = belowB + eb * 5;
+            belowR = er, belowG = eg, belowB = eb;
         }
+        x -= step; // the row's last pixel
+        int* last = &next[std::size_t(x + 1) * 3];
+        last[0] = behindR, last[1] = behindG, last[2] = behindB;
+        int* pad = &next[std::size_t(x + 1 + step) * 3];
+        pad[0] = belowR, pad[1] = belowG, pad[2] = belowB;
         current.swap(next);
         quiet = std::all_of(current.begin(), current.end(), [](int e) { return e == 0; });
     }
