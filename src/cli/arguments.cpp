@@ -129,3 +129,29 @@ void PrintError(const QString& text) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }
+
+QString Wrap(const QString& text, int used, int indent) {
+    constexpr int kColumns = 80;
+    QString wrapped;
+    int column = used;
+    bool first = true;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!first) {
+            if (column + 1 + word.size() > kColumns) {
+                wrapped += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+                column = indent;
+            } else {
+                wrapped += QLatin1Char(' ');
+                ++column;
+            }
+        }
+        wrapped += word;
+        column += int(word.size());
+        first = false;
+    }
+    return wrapped;
+}
+
+QString WrapList(const QStringList& words, int used, int indent) {
+    return Wrap(words.join(QStringLiteral(", ")), used, indent);
+}

@@ -61,5 +61,11 @@ private:
     qsizetype m_nAt = 0;
 };
 
+// Text wrapped at spaces to 80 columns, the first line starting after
+// `used` columns, the others indented by `indent` spaces; and a list
+// joined by ", " and wrapped the same way.
+QString Wrap(const QString& text, int used, int indent);
+QString WrapList(const QStringList& words, int used, int indent);
+
 void PrintOut(const QString& text);
 void PrintError(const QString& text);

@@ -1,4 +1,5 @@
 #include "cli/cell_pattern_command.h"
+#include "cli/arguments.h"
 
 #include "core/animation/renderer_parameters.h"
 #include "core/cellmask/mask_painters.h"
@@ -197,7 +198,7 @@ int RunCellPatternCommand(const QStringList& args) {
     const QString command = QStringLiteral("cell-pattern");
     ArgumentReader reader(command, args);
     const QString help =
-        QString::fromUtf8(kCellPatternHelp).arg(BundledPictureNames().join(QStringLiteral(", "))) +
+        QString::fromUtf8(kCellPatternHelp).arg(WrapList(BundledPictureNames(), 50, 24)) +
         ParameterLines();
     if (args.isEmpty()) {
         PrintError(help.trimmed());

@@ -25,25 +25,26 @@ const char* const kEncodeHelp =
 Encodes raw frames (W x H x 3 bytes each, red, green, blue, row by row,
 frames one after another) into an animated GIF with the pipeline Velmora's
 animations use: one palette chosen for the whole animation (and frames' own
-where the colours move), Floyd-Steinberg
-dithering unless turned off, GIF89a with a looping extension.
+where the colours move), Floyd-Steinberg dithering unless turned off, GIF89a
+with a looping extension.
 
 Options:
-  --size WxH        frame size in pixels (required), each side 1 to 65535
-                    (GIF's limit)
-  --in FILE         raw frames (required)
-  --out FILE.gif    the GIF to write (required); replaced only when the whole
-                    file was written
-  --delay D         frame delay in hundredths of a second (0..65535; default 10)
-  --no-dither       map to the nearest colour instead of diffusing the error
-  --palette MODE    global (one palette for every frame), local (a palette
-                    per frame) or auto (frames get their own palette where the
-                    global one serves them clearly worse; default)
-  --comment TEXT    comment extension (default: none)
-  --loops N         loop count, 0 = forever (0..65535; default 0)
-  --disposal M      disposal method of every frame (0..3; default 0)
-  --threads N       worker threads (default: one per core)
-%1  --help            show this text
+  --size WxH         frame size in pixels (required), each side 1 to 65535
+                     (GIF's limit)
+  --in FILE          raw frames (required)
+  --out FILE.gif     the GIF to write (required); replaced only when the
+                     whole file was written
+  --delay D          frame delay in hundredths of a second (0..65535;
+                     default 10)
+  --no-dither        map to the nearest colour instead of diffusing the error
+  --palette MODE     global (one palette for every frame), local (a palette
+                     per frame) or auto (frames get their own palette where
+                     the global one serves them clearly worse; default)
+  --comment TEXT     comment extension (default: none)
+  --loops N          loop count, 0 = forever (0..65535; default 0)
+  --disposal M       disposal method of every frame (0..3; default 0)
+  --threads N        worker threads (default: one per core)
+%1  --help             show this text
 
 Limits: a frame also has to fit in memory, which a save needs about 8 bytes a
 pixel for (a 65535 x 65535 frame takes 32 GiB); a larger one is refused with

@@ -18,9 +18,9 @@ const char* const kInfoHelp = R"(Usage: velmora-cli info FILE.gif|FILE.webp|FILE
 Prints what the file holds. For a GIF: its size, frames and their delays, the
 loop count, the comment, and the animation it was saved from (type, values and
 seed) when Velmora saved it. For an animated WebP the same (delays in
-milliseconds), whether it has transparency and how its frames are compressed. For a page Velmora wrote: the table's values and
-the GIFs it names, each described as above; a page Velmora did not write is
-said to be one.
+milliseconds), whether it has transparency and how its frames are compressed.
+For a page Velmora wrote: the table's values and the GIFs it names, each
+described as above; a page Velmora did not write is said to be one.
 
 Exit status: 0 done, 1 the file could not be read, 2 a wrong option.
 )";

@@ -20,16 +20,20 @@ namespace {
 const char* const kHelp = R"(Usage: velmora-cli COMMAND [options]
 
 Velmora designs a web page holding one HTML table with an animated GIF
-background. This tool does Velmora's work without a display.
+background (and an animated WebP beside it, if wanted). This tool does
+Velmora's work without a display.
 
 Commands:
   page     write a table page (BASE.htm) and complete its page set
-  render   save an animation as a GIF ('velmora-cli render --help' lists the types)
-  encode   turn raw RGB frames into an animated GIF through Velmora's pipeline
+  render   save an animation as a GIF, a WebP or both ('velmora-cli render
+           --help' lists the types)
+  encode   turn raw RGB frames into an animated GIF (or WebP) through
+           Velmora's pipeline
   cell-pattern
            paint a cell pattern (rect, round, craft, bitmap) as a cell GIF
   demo     write an example page set into a folder
-  info     show what a GIF or a page holds, and the animation a GIF was saved from
+  info     show what a GIF, a WebP or a page holds, and the animation it was
+           saved from
   help     show this text
   --version
            show Velmora's version

@@ -28,7 +28,8 @@ QString RenderHelp(const QString& type) {
             "Usage: velmora-cli render TYPE --out FILE.gif [--format gif|webp|both]\n"
             "           [--set NAME=VALUE]... [--seed N] [--table W,H,ROWS,COLUMNS,BORDER]\n"
             "           [--dump-frames FILE.raw] [--threads N]\n\n"
-            "Saves an animation as Velmora's animation windows save it. TYPE is one of: %1.\n"
+            "Saves an animation as Velmora's animation windows save it. TYPE is one of:\n"
+            "  %1.\n"
             "Values go through the renderer's setters, so they are clamped as in the\n"
             "animation windows. It prints frames=N delay=D width=W height=H.\n\n"
             "  --set NAME=VALUE   a parameter (see 'velmora-cli render TYPE --help'); numbers\n"
@@ -41,7 +42,7 @@ QString RenderHelp(const QString& type) {
             "  --threads N        worker threads (default: one per core)\n"
             "  --palette MODE     global, local (a palette per frame) or auto (default)\n"
             "  --stats            also print the time taken, per frame and stage\n")
-            .arg(RendererTypeNames().join(QStringLiteral(", "))) +
+            .arg(WrapList(RendererTypeNames(), 2, 2)) +
         OutputFormatHelp() + RenderCellPatternHelp();
     if (type.isEmpty())
         return text;
@@ -65,13 +66,20 @@ QString RenderHelp(const QString& type) {
             value = QString::number(p.get(*renderer));
             break;
         }
+        // Descriptions wrap under themselves, past the 2 + 20 + 1 columns
+        // of the name.
         if (p.deferred)
             text += QStringLiteral("  %1 %2\n")
                         .arg(p.name + QStringLiteral("=1"), -20)
-                        .arg(p.description);
+                        .arg(Wrap(p.description, 23, 23));
         else
-            text +=
-                QStringLiteral("  %1 %2 (default %3)\n").arg(p.name, -20).arg(p.description, value);
+            // "(default X)" stays on one line: it goes through the wrap
+            // as one word.
+            text += QStringLiteral("  %1 %2\n")
+                        .arg(p.name, -20)
+                        .arg(Wrap(QStringLiteral("%1 (default\x01%2)").arg(p.description, value),
+                                  23, 23)
+                                 .replace(QLatin1Char('\x01'), QLatin1Char(' ')));
     }
     return text;
 }

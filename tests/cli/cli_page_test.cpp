@@ -206,6 +206,17 @@ TEST(CliHelp, DescribesEveryCommand) {
     EXPECT_TRUE(RunCli({"encode", "--help"}).out.contains(QLatin1String("65535")));
     EXPECT_EQ(RunCli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(RunCli({}).exitCode, 2);
+    // Every help reads in an 80-column terminal, lists pasted in included.
+    for (const QStringList& args :
+         {QStringList{"--help"}, QStringList{"page", "--help"}, QStringList{"render", "--help"},
+          QStringList{"render", "rubber-clouds", "--help"}, QStringList{"encode", "--help"},
+          QStringList{"cell-pattern", "--help"}, QStringList{"info", "--help"},
+          QStringList{"demo", "--help"}}) {
+        const CliResult help = RunCli(args);
+        EXPECT_EQ(help.exitCode, 0) << args.join(' ').toStdString();
+        for (const QString& line : help.out.split(QLatin1Char('\n')))
+            EXPECT_LE(line.size(), 80) << args.join(' ').toStdString() << ": " << line.toStdString();
+    }
 }
 
 } // namespace
