@@ -43,8 +43,8 @@ clamps it):
                         the animation; that file must already exist (save a
                         cell pattern from Velmora first)
   --image-name NAME     name the images NAME.gif and NAME-cell.gif instead of
-                        using the page's own base name (empty: the page's);
-                        they sit in BASE's folder
+                        using the page's own base name (empty: the page's;
+                        NAME.gif is taken as NAME); they sit in BASE's folder
   --style STYLE         classic (default: the HTML 4 page Velmora has always
                         written) or modern (HTML5 with CSS: the table shows
                         BASE.webp where the browser takes WebP, BASE.gif
@@ -258,6 +258,10 @@ int RunPageCommand(const QStringList& args) {
             o.cellLayer = true;
         } else if (arg == QLatin1String("--image-name")) {
             o.imageName = reader.Value(arg);
+            // "anim.gif" names the GIF itself: it means anim, not anim.gif.gif.
+            if (o.imageName.size() > 4 &&
+                o.imageName.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+                o.imageName.chop(4);
             if (o.imageName.contains(QLatin1Char('/')) || o.imageName.contains(QLatin1Char('\\')) ||
                 o.imageName == QLatin1String(".") || o.imageName == QLatin1String(".."))
                 reader.BadValue(arg, o.imageName, QStringLiteral("a file name without a folder"));
