@@ -1,6 +1,7 @@
 // The animated WebP writer checked through libwebp's own demuxer and
 // decoder, and the reader that refuses what is not a sound WebP.
 #include "core/animation/animation_record.h"
+#include "core/base/atomic_file.h"
 #include "core/base/limits.h"
 #include "core/imaging/webp_reader.h"
 #include "core/imaging/webp_writer.h"
@@ -13,7 +14,9 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -383,6 +386,53 @@ TEST(WebpWriter, RecordTravelsInTheXmpPacket) {
 
 // Frames a WebP cannot hold are refused before one is drawn; a cancel or a
 // frame that fails leaves the previous file exactly as it was.
+// The file is written as the frames come, its header finished at the end;
+// the bytes are the container libwebpmux makes of the same frames (it
+// reassembles them unchanged), the file's the same as in memory: several
+// frames lossless (blended where little changes) and lossy, with cells cut
+// out (the alpha flag, known only at the end) or not, with and without a
+// record, and one frame (a still image).
+TEST(WebpWriter, TheContainerIsTheOneLibwebpmuxAssembles) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("c.webp"));
+    CellMask mask(40, 30);
+    for (int y = 3; y < 9; ++y)
+        for (int x = 4; x < 20; ++x)
+            mask.SetCell(x, y, true);
+    for (const bool few : {true, false})
+        for (const int frames : {1, 2, 5})
+            for (const bool cells : {false, true})
+                for (const bool record : {false, true}) {
+                    std::vector<int> delays(std::size_t(frames), 4);
+                    TestSource source(QSize(31, 23), delays, few);
+                    WebpOptions options;
+                    options.mask = cells ? &mask : nullptr;
+                    options.record =
+                        record ? QByteArray("type=rubber-clouds\nseed=5\n") : QByteArray();
+                    const QByteArray bytes = Encode(source, options);
+                    const std::string what = std::string(few ? "few" : "many") + " colours, " +
+                                             std::to_string(frames) + " frames" +
+                                             (cells ? ", cells" : "") + (record ? ", record" : "");
+                    WebPData in{reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                std::size_t(bytes.size())};
+                    WebPMux* mux = WebPMuxCreate(&in, 1);
+                    ASSERT_NE(mux, nullptr) << what;
+                    WebPData out;
+                    WebPDataInit(&out);
+                    EXPECT_EQ(WebPMuxAssemble(mux, &out), WEBP_MUX_OK) << what;
+                    EXPECT_EQ(
+                        QByteArray(reinterpret_cast<const char*>(out.bytes), qsizetype(out.size)),
+                        bytes)
+                        << what;
+                    WebPDataClear(&out);
+                    WebPMuxDelete(mux);
+                    EXPECT_EQ(DecodeWithLibwebp(bytes).frames.size(), std::size_t(frames)) << what;
+                    TestSource again(QSize(31, 23), delays, few);
+                    ASSERT_TRUE(EncodeAnimatedWebp(again, path, options).ok()) << what;
+                    EXPECT_EQ(ReadAll(path), bytes) << what;
+                }
+}
+
 TEST(WebpWriter, RefusesOversizeAndKeepsPreviousFileOnFailure) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.webp"));
@@ -402,6 +452,30 @@ TEST(WebpWriter, RefusesOversizeAndKeepsPreviousFileOnFailure) {
     StopAt stop(3);
     EXPECT_FALSE(EncodeAnimatedWebp(cancelled, path, WebpOptions(), &stop).ok());
     EXPECT_EQ(ReadAll(path), previous);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.webp")});
+    // The disk filling at any write, the header's last ones at the end
+    // included: the reason is told and the previous file stays.
+    WebpOptions cut;
+    CellMask mask(16, 16);
+    mask.SetCell(3, 3, true);
+    cut.mask = &mask; // so that the alpha flag is written at the end too
+    int failures = 0;
+    for (int nth = 1;; ++nth) {
+        TestSource source(QSize(16, 16), {5, 5, 5, 5});
+        AtomicFile::FailForTesting(nth, ENOSPC);
+        const Status s = EncodeAnimatedWebp(source, path, cut);
+        AtomicFile::FailForTesting(0, 0);
+        if (s.ok())
+            break;
+        ++failures;
+        EXPECT_TRUE(s.message().startsWith(QStringLiteral("Cannot write ") + path))
+            << s.message().toStdString();
+        EXPECT_TRUE(s.message().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))));
+        EXPECT_EQ(ReadAll(path), previous) << "failing write " << nth;
+        ASSERT_LT(nth, 100);
+    }
+    // Header, frames, the size and alpha flag over the header, the flush.
+    EXPECT_GE(failures, 4 + 4);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.webp")});
 }
 

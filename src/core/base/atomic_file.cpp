@@ -122,6 +122,24 @@ bool AtomicFile::Write(const char* data, qint64 size) {
     return true;
 }
 
+bool AtomicFile::WriteAt(qint64 offset, const char* data, qint64 size) {
+    if (!m_strError.isEmpty())
+        return false;
+    if (!m_pFile)
+        return Failed(QStringLiteral("the file is not open"));
+    const qint64 end = m_pFile->pos();
+    if (offset < 0 || offset + size > end)
+        return Failed(QStringLiteral("a write beyond what was written"));
+    errno = 0;
+    if (!m_pFile->seek(offset))
+        return Failed(ReasonOf(*m_pFile, errno));
+    const bool written = Write(data, size);
+    errno = 0;
+    if (!m_pFile->seek(end))
+        return Failed(ReasonOf(*m_pFile, errno));
+    return written;
+}
+
 Status AtomicFile::Commit() {
     if (!m_pFile)
         return Status::Error(QStringLiteral("Cannot write %1: %2")

@@ -33,6 +33,9 @@ public:
     // reports the first failure.
     bool Write(const char* data, qint64 size);
     bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
+    // Writes over bytes already written (a header whose sizes are known
+    // only at the end); later writes go on at the end. The same failures.
+    bool WriteAt(qint64 offset, const char* data, qint64 size);
     // NoError until a write failed; then the reason, as QFileDevice reports
     // it.
     QFileDevice::FileError error() const;

@@ -5,10 +5,10 @@
 #include "core/base/limits.h"
 #include "core/imaging/frame_image.h"
 #include "core/imaging/vp8l_encoder.h"
+#include "core/imaging/webp_container.h"
 #include "core/imaging/webp_record.h"
 
 #include <webp/encode.h>
-#include <webp/mux.h>
 
 #include <QElapsedTimer>
 #include <QRect>
@@ -32,7 +32,6 @@ namespace {
 
 // A frame's duration field is 24 bits of milliseconds.
 constexpr int kMaxWebpDuration = (1 << 24) - 1;
-constexpr char kWebpXmpChunk[] = "XMP ";
 // Effort levels (0-6) measured on the six types' saves: lossy 2 is as small
 // as 4 at half the time; lossless 1 as small as 4 (within 1%) at 80% of it,
 // where 0 is up to a quarter larger.
@@ -43,18 +42,6 @@ constexpr int kLosslessMethod = 1;
 // to 40% so, while flowing clouds, whose scattered unchanged pixels cost
 // more as holes than as colours, would grow by a quarter at 50%.
 constexpr int kBlendPercent = 70;
-
-struct MuxDeleter {
-    void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
-};
-// WebPData's bytes belong to libwebp until cleared.
-struct OwnedWebPData {
-    WebPData data;
-    OwnedWebPData() { WebPDataInit(&data); }
-    ~OwnedWebPData() { WebPDataClear(&data); }
-    OwnedWebPData(const OwnedWebPData&) = delete;
-    OwnedWebPData& operator=(const OwnedWebPData&) = delete;
-};
 
 Status NoMemory(QSize size, int frames) {
     return Status::Error(QStringLiteral("Not enough memory for the %1 x %2 WebP of %3 frames; the "
@@ -335,8 +322,15 @@ bool HasFewColors(const QImage& frame, int limit) {
     return true;
 }
 
-Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
-                              ProgressSink* progress, QByteArray* data, WebpStats* stats) {
+namespace {
+
+// Sink failures are told by the sink's owner (a file names its reason).
+Status SinkFailed() {
+    return Status::Error(QStringLiteral("The WebP could not be written"));
+}
+
+Status EncodeFrames(FrameSource& source, const WebpOptions& options, ProgressSink* progress,
+                    WebpContainerWriter::Sink* sink, WebpStats* stats) {
     QElapsedTimer wall;
     wall.start();
     const int count = source.FrameCount();
@@ -446,28 +440,25 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
             return drawing[std::size_t(index % drawWindow)].get();
         };
 
-        std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
-        if (!mux)
-            return NoMemory(size, count);
+        const QByteArray xmp =
+            options.record.isEmpty() ? QByteArray() : WebpRecordXmp(options.record);
+        // Transparent where nothing is drawn, so the table's colour shows.
+        WebpContainerWriter container(sink, size, options.mask ? 0x00000000u : 0xffffffffu,
+                                      0 /* forever */, !xmp.isEmpty());
         int pushed = 0;
         const auto pushOldest = [&]() -> Status {
             EncodedFrame frame = encoding.front().get();
             encoding.pop_front();
             if (!frame.status)
                 return frame.status;
-            WebPMuxFrameInfo info{};
-            info.bitstream = {reinterpret_cast<const std::uint8_t*>(frame.bytes.constData()),
-                              std::size_t(frame.bytes.size())};
-            info.x_offset = frame.rect.x();
-            info.y_offset = frame.rect.y();
-            info.duration = WebpDuration(source.FrameDelay(pushed));
-            info.id = WEBP_CHUNK_ANMF;
-            info.dispose_method = WEBP_MUX_DISPOSE_NONE;
             // Unless blended, the rectangle replaces what was there,
             // transparency included.
-            info.blend_method = frame.blend ? WEBP_MUX_BLEND : WEBP_MUX_NO_BLEND;
-            if (WebPMuxPushFrame(mux.get(), &info, 1) != WEBP_MUX_OK)
-                return NoMemory(size, count);
+            if (Status s = container.AddFrame(frame.bytes, frame.rect.topLeft(),
+                                              WebpDuration(source.FrameDelay(pushed)), frame.blend);
+                !s)
+                return s;
+            if (!container.SinkOk())
+                return SinkFailed();
             ++pushed;
             if (progress && !progress->Progress(pushed, count + 1))
                 return Status::Error(CancelledMessage());
@@ -551,35 +542,18 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
 
         QElapsedTimer timer;
         timer.start();
-        WebPMuxAnimParams animation{};
-        // Transparent where nothing is drawn, so the table's colour shows.
-        animation.bgcolor = options.mask ? 0x00000000u : 0xffffffffu;
-        animation.loop_count = 0; // forever
-        if (WebPMuxSetCanvasSize(mux.get(), size.width(), size.height()) != WEBP_MUX_OK ||
-            WebPMuxSetAnimationParams(mux.get(), &animation) != WEBP_MUX_OK)
-            return NoMemory(size, count);
-        const QByteArray xmp =
-            options.record.isEmpty() ? QByteArray() : WebpRecordXmp(options.record);
-        if (!xmp.isEmpty()) {
-            WebPData chunk{reinterpret_cast<const std::uint8_t*>(xmp.constData()),
-                           std::size_t(xmp.size())};
-            if (WebPMuxSetChunk(mux.get(), kWebpXmpChunk, &chunk, 1) != WEBP_MUX_OK)
-                return NoMemory(size, count);
-        }
-        OwnedWebPData assembled;
-        if (WebPMuxAssemble(mux.get(), &assembled.data) != WEBP_MUX_OK)
-            return Status::Error(QStringLiteral("The WebP's frames could not be put together"));
-        mux.reset();
-        *data = QByteArray(reinterpret_cast<const char*>(assembled.data.bytes),
-                           qsizetype(assembled.data.size));
-        const double assembleSeconds = double(timer.nsecsElapsed()) * 1e-9;
+        if (Status s = container.Finish(xmp); !s)
+            return s;
+        if (!container.SinkOk())
+            return SinkFailed();
+        const double finishSeconds = double(timer.nsecsElapsed()) * 1e-9;
         if (progress && !progress->Progress(count + 1, count + 1))
             return Status::Error(CancelledMessage());
         if (stats) {
             stats->frames = count;
             stats->lossless = useLossless;
             stats->drawSeconds = double(drawNanos.load()) * 1e-9;
-            stats->encodeSeconds = double(encodeNanos.load()) * 1e-9 + assembleSeconds;
+            stats->encodeSeconds = double(encodeNanos.load()) * 1e-9 + finishSeconds;
             stats->wallSeconds = double(wall.nsecsElapsed()) * 1e-9;
         }
         return Status::Ok();
@@ -590,20 +564,42 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
     }
 }
 
+class FileSink : public WebpContainerWriter::Sink {
+public:
+    explicit FileSink(AtomicFile* file) : m_pFile(file) {}
+    bool Append(const char* data, qint64 size) override { return m_pFile->Write(data, size); }
+    bool Overwrite(qint64 offset, const char* data, qint64 size) override {
+        return m_pFile->WriteAt(offset, data, size);
+    }
+
+private:
+    AtomicFile* m_pFile;
+};
+
+} // namespace
+
+Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
+                              ProgressSink* progress, QByteArray* data, WebpStats* stats) {
+    data->clear();
+    WebpByteSink sink(data);
+    return EncodeFrames(source, options, progress, &sink, stats);
+}
+
 Status EncodeAnimatedWebp(FrameSource& source, const QString& path, const WebpOptions& options,
                           ProgressSink* progress, WebpStats* stats) {
     if (Status s = CheckWebpFrameSize(source.FrameSize()); !s)
         return s;
     // The target is claimed first, so a folder that cannot take it is said
-    // before any frame is drawn.
+    // before any frame is drawn. The frames go into the file as they are
+    // encoded, so a long animation holds only those in flight.
     AtomicFile file(path);
     if (Status s = file.Open(); !s)
         return s;
-    QByteArray data;
-    Status s = EncodeAnimatedWebpData(source, options, progress, &data, stats);
+    FileSink sink(&file);
+    Status s = EncodeFrames(source, options, progress, &sink, stats);
     ReleaseSpareFrameMemory();
-    if (!s)
+    // A write that failed is told as the file tells it, the file dropped.
+    if (!s && file.error() == QFileDevice::NoError)
         return s;
-    file.Write(data);
     return file.Commit();
 }

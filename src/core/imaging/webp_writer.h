@@ -56,7 +56,7 @@ struct WebpStats {
     int frames = 0;
     bool lossless = false;
     double drawSeconds = 0;   // thread time spent drawing
-    double encodeSeconds = 0; // time in the encoder, assembling included
+    double encodeSeconds = 0; // time in the encoder, finishing the file included
     double wallSeconds = 0;
 };
 
