@@ -188,9 +188,9 @@ const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
         index[k] = std::int16_t(i);
     }
     // A bound held low (clamped to the value's range) only stops later.
-    std::int16_t* floor = index + picked;
+    std::int16_t* nearestOfBlock = index + picked;
     for (int k = 0; k < blocks; ++k)
-        floor[k] = std::int16_t(std::min<std::int32_t>(blockNearest[k], 0x7FFF));
+        nearestOfBlock[k] = std::int16_t(std::min<std::int32_t>(blockNearest[k], 0x7FFF));
     m_cells[cell].store(list, std::memory_order_release);
     return list;
 }
@@ -208,9 +208,7 @@ VELMORA_VECTOR_CLONES int Remapper::Search(std::uint32_t rgb) const {
     const std::int16_t* cg = cr + count;
     const std::int16_t* cb = cg + count;
     const std::int16_t* ci = cb + count;
-    const std::int16_t* floor = ci + count;
-    // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
-    // is the nearest entry, the lowest index among equals.
+    const std::int16_t* nearestOfBlock = ci + count;
     // Distance and index in one key (3 x 255^2 < 2^18), so the smallest key
     // is the nearest entry, the lowest index among equals. A block of eight
     // is one step of 256-bit integer vectors (two of SSE2's).
@@ -226,11 +224,11 @@ VELMORA_VECTOR_CLONES int Remapper::Search(std::uint32_t rgb) const {
         return ((dr * dr + dg * dg + db * db) << 8) | __builtin_convertvector(li, Lanes32);
     };
     Lanes32 keys = block(0);
-    // Every entry past the first block is at least floor[1] away from the
-    // whole cell: when one strictly nearer is found already, none of them
-    // can be nearer or tie it. Mostly the first block decides.
+    // Every entry past the first block is at least nearestOfBlock[1] away
+    // from the whole cell: when one strictly nearer is found already, none
+    // of them can be nearer or tie it. Mostly the first block decides.
     std::int32_t best = LeastLane(keys);
-    if (count > kLanes && (best >> 8) >= floor[1]) {
+    if (count > kLanes && (best >> 8) >= nearestOfBlock[1]) {
         for (int k = kLanes; k < count; k += kLanes) {
             const Lanes32 more = block(k);
             keys = more < keys ? more : keys;
@@ -407,9 +405,10 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
         int x = forward ? 0 : w - 1;
         // The error each pixel passes on is held in registers until its
         // destination is complete, so the step from one pixel to the next
-        // waits on no memory: 7/16 to the pixel ahead; below behind,
-        // 1/16 + 5/16 of the two pixels before it, 3/16 of this one.
-        // Every slot of the next row is stored once, its padding too.
+        // waits on no memory. 7/16 goes to the pixel ahead. The slot below
+        // and behind gathers 1/16 and 5/16 from the two pixels before this
+        // one and 3/16 from this one, and is then stored, once: every slot
+        // of the next row is, its padding too.
         int aheadR = 0, aheadG = 0, aheadB = 0;
         int behindR = 0, behindG = 0, behindB = 0;
         int belowR = 0, belowG = 0, belowB = 0;

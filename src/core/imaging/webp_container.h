@@ -33,11 +33,11 @@ public:
     // still: one frame as a still WebP (RIFF, an optional VP8X, an optional
     // ALPH, then VP8 or VP8L), placed at offset (even coordinates) for
     // `duration` milliseconds; blend: drawn over the frame before rather
-    // than replacing it. An error for a still that is not one; false from
-    // the sink is reported by Write().
+    // than replacing it. An error for a still that is not one; a sink that
+    // failed shows in SinkOk().
     Status AddFrame(const QByteArray& still, QPoint offset, int duration, bool blend);
-    // Ends the file with the XMP packet (when announced). False when the
-    // sink failed at any point.
+    // Ends the file with the XMP packet (when announced) and writes the
+    // header's late values. An error for a file over a WebP's 4 GiB.
     Status Finish(const QByteArray& xmp);
     // Whether every byte so far reached the sink.
     bool SinkOk() const { return m_bSinkOk; }

@@ -582,7 +582,10 @@ Status EncodeAnimatedWebpData(FrameSource& source, const WebpOptions& options,
                               ProgressSink* progress, QByteArray* data, WebpStats* stats) {
     data->clear();
     WebpByteSink sink(data);
-    return EncodeFrames(source, options, progress, &sink, stats);
+    const Status s = EncodeFrames(source, options, progress, &sink, stats);
+    if (!s)
+        data->clear(); // no half file
+    return s;
 }
 
 Status EncodeAnimatedWebp(FrameSource& source, const QString& path, const WebpOptions& options,
