@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 int GifMinCodeSize(int colors) {
     int bits = 1;
@@ -13,70 +14,77 @@ int GifMinCodeSize(int colors) {
 
 namespace {
 
-// Packs codes least significant bit first into 255-byte sub-blocks.
+// Packs codes least significant bit first, four bytes at a time, and cuts
+// the stream into 255-byte sub-blocks at the end: counting each byte into
+// its block's length as it came made every code wait on the one before
+// through memory.
 class CodeWriter {
 public:
-    explicit CodeWriter(std::size_t reserve) {
-        m_out.reserve(reserve);
-        m_out.push_back(0);
-    }
+    explicit CodeWriter(std::size_t reserve)
+        : m_nCapacity(std::max<std::size_t>(reserve, 64)),
+          m_data(std::make_unique_for_overwrite<std::uint8_t[]>(m_nCapacity)) {}
     void Put(unsigned code, int size) {
         m_bits |= std::uint64_t(code) << m_nCount;
         m_nCount += size;
-        while (m_nCount >= 8) {
-            PutByte(std::uint8_t(m_bits & 0xFF));
-            m_bits >>= 8;
-            m_nCount -= 8;
+        if (m_nCount >= 32) {
+            if (m_nBytes + 4 > m_nCapacity)
+                Grow();
+            const std::uint32_t word = std::uint32_t(m_bits);
+            for (int k = 0; k < 4; ++k)
+                m_data[m_nBytes + std::size_t(k)] = std::uint8_t(word >> (8 * k));
+            m_nBytes += 4;
+            m_bits >>= 32;
+            m_nCount -= 32;
         }
     }
     // Notes where the code that completes the image ends.
     void MarkLastPixel() { m_nMarkBits = m_nBytes * 8 + std::size_t(m_nCount); }
     std::vector<std::uint8_t> Finish() {
-        if (m_nCount > 0)
-            PutByte(std::uint8_t(m_bits & 0xFF));
-        if (m_out[m_nBlockStart] == 0)
-            m_out.pop_back(); // no empty block before the terminator
-        KeepEndWithLastPixel();
-        return std::move(m_out);
+        while (m_nCount > 0) {
+            if (m_nBytes + 1 > m_nCapacity)
+                Grow();
+            m_data[m_nBytes++] = std::uint8_t(m_bits & 0xFF);
+            m_bits >>= 8;
+            m_nCount = std::max(m_nCount - 8, 0);
+        }
+        const std::size_t n = m_nBytes;
+        std::vector<std::uint8_t> out;
+        if (n == 0)
+            return out;
+        // Some decoders (ImageMagick 6) stop reading at the last pixel and
+        // take whatever sub-block is left for the start of the next block of
+        // the file. So the last sub-block starts no later than the byte
+        // where the last pixel's code ends (a byte or two before the end):
+        // the block before it gives up its last bytes.
+        std::size_t lastStart = (n - 1) / 255 * 255;
+        if (m_nMarkBits != 0 && lastStart > 0) {
+            const std::size_t markByte = (m_nMarkBits - 1) / 8;
+            if (markByte < lastStart && n - markByte <= 255)
+                lastStart = markByte;
+        }
+        out.reserve(n + n / 255 + 2);
+        for (std::size_t at = 0; at < n;) {
+            const std::size_t length =
+                at < lastStart ? std::min<std::size_t>(255, lastStart - at) : n - at;
+            out.push_back(std::uint8_t(length));
+            out.insert(out.end(), m_data.get() + at, m_data.get() + at + length);
+            at += length;
+        }
+        return out;
     }
 
 private:
-    void PutByte(std::uint8_t byte) {
-        if (m_out[m_nBlockStart] == 255) {
-            m_nBlockStart = m_out.size();
-            m_out.push_back(0);
-        }
-        m_out.push_back(byte);
-        ++m_out[m_nBlockStart];
-        ++m_nBytes;
-    }
-    // Some decoders (ImageMagick 6) stop reading at the last pixel and take
-    // whatever sub-block is left for the start of the next block of the file.
-    // When the end code would start a sub-block of its own, the one before
-    // gives up its last bytes, so that the final sub-block also holds the end
-    // of the last pixel's code.
-    void KeepEndWithLastPixel() {
-        if (m_nMarkBits == 0 || m_nBlockStart == 0)
-            return;
-        const std::size_t markByte = (m_nMarkBits - 1) / 8;
-        const std::size_t lastStart = (m_nBytes - 1) / 255 * 255; // data offset of the last block
-        if (markByte >= lastStart)
-            return;
-        const std::size_t move = lastStart - markByte;
-        const std::size_t header = m_nBlockStart;
-        const std::size_t lastLength = m_out[header];
-        // The previous block is full (255 bytes) and the tail is a few bytes.
-        std::rotate(m_out.begin() + std::ptrdiff_t(header - move),
-                    m_out.begin() + std::ptrdiff_t(header),
-                    m_out.begin() + std::ptrdiff_t(header + 1));
-        m_nBlockStart = header - move;
-        m_out[m_nBlockStart] = std::uint8_t(lastLength + move);
-        m_out[header - 256] = std::uint8_t(255 - move); // the previous header
+    void Grow() {
+        const std::size_t capacity = m_nCapacity * 2;
+        auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+        std::memcpy(data.get(), m_data.get(), m_nBytes);
+        m_data = std::move(data);
+        m_nCapacity = capacity;
     }
 
-    std::vector<std::uint8_t> m_out;
-    std::size_t m_nBlockStart = 0;
-    std::size_t m_nBytes = 0; // data bytes, without the length bytes
+    std::size_t m_nCapacity;
+    std::unique_ptr<std::uint8_t[]> m_data;
+    std::size_t m_nBytes = 0; // whole bytes written
     std::size_t m_nMarkBits = 0;
     std::uint64_t m_bits = 0;
     int m_nCount = 0;
