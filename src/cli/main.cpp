@@ -5,6 +5,7 @@
 #include "cli/info_command.h"
 #include "cli/page_command.h"
 #include "cli/render_command.h"
+#include "core/base/huge_pages.h"
 #include "core/base/limits.h"
 #include "core/base/version.h"
 
@@ -120,6 +121,9 @@ static_assert(kMaxGifSide == 65535 && kFrameBytesPerPixel == 8 && kMaxStripesFra
 // and exit status 1, never as an abort. Files being written are discarded as
 // the stack unwinds, so the previous ones stay as they were.
 int main(int argc, char* argv[]) {
+    // The desktop program keeps the system's default: it lives on beside
+    // the page view, where memory held for the next save would sit idle.
+    KeepFreedMemoryDuringSaves();
     QString command;
     try {
         QCoreApplication app(argc, argv);

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <mutex>
 #include <sys/mman.h>
 #include <vector>
@@ -133,4 +136,16 @@ void FreeFrameMemory(void* data, std::size_t bytes) {
 
 void ReleaseSpareFrameMemory() {
     Spares().Release();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+void KeepFreedMemoryDuringSaves() {
+#ifdef __GLIBC__
+    // Blocks below 32 MB (the most the heap takes) come from the heap, and
+    // free memory at its top stays until a save ends.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
 }

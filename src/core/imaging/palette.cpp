@@ -1,6 +1,7 @@
 #include "core/imaging/palette.h"
 
 #include "core/imaging/quantiser_batches.h"
+#include "core/imaging/remapper.h"
 
 #include <libimagequant.h>
 
@@ -129,109 +130,6 @@ std::vector<QRgb> HullColors(const std::vector<ColorHistogram::Entry>& entries) 
     return hull;
 }
 
-namespace {
-
-// The palette sorted along its widest direction (the principal axis of its
-// colours), for nearest-colour searches that walk out from a colour's place
-// on that axis and stop once the distance along it alone is farther than
-// the best match so far. Along the widest direction few entries are that
-// close, wherever the palette's colours lie.
-struct AxisOrder {
-    explicit AxisOrder(const PaletteColors& palette) {
-        const std::size_t n = palette.size();
-        double mean[3] = {0, 0, 0};
-        for (const QRgb c : palette)
-            mean[0] += qRed(c), mean[1] += qGreen(c), mean[2] += qBlue(c);
-        for (double& m : mean)
-            m /= double(n);
-        double cov[3][3] = {};
-        for (const QRgb c : palette) {
-            const double d[3] = {qRed(c) - mean[0], qGreen(c) - mean[1], qBlue(c) - mean[2]};
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j)
-                    cov[i][j] += d[i] * d[j];
-        }
-        // Power iteration from the grey axis finds the principal axis.
-        double v[3] = {0.577, 0.577, 0.577};
-        for (int it = 0; it < 24; ++it) {
-            double w[3];
-            for (int i = 0; i < 3; ++i)
-                w[i] = cov[i][0] * v[0] + cov[i][1] * v[1] + cov[i][2] * v[2];
-            const double norm = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-            if (norm < 1e-9)
-                break;
-            for (int i = 0; i < 3; ++i)
-                v[i] = w[i] / norm;
-        }
-        for (int i = 0; i < 3; ++i)
-            axis[i] = float(v[i]);
-        order.resize(n);
-        std::vector<float> at(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            order[i] = int(i);
-            at[i] = Project(qRed(palette[i]), qGreen(palette[i]), qBlue(palette[i]));
-        }
-        std::sort(order.begin(), order.end(),
-                  [&](int a, int b) { return at[std::size_t(a)] < at[std::size_t(b)]; });
-        p.resize(n), r.resize(n), g.resize(n), b.resize(n);
-        for (std::size_t k = 0; k < n; ++k) {
-            const QRgb c = palette[std::size_t(order[k])];
-            p[k] = at[std::size_t(order[k])];
-            r[k] = qRed(c), g[k] = qGreen(c), b[k] = qBlue(c);
-        }
-    }
-    float Project(int cr, int cg, int cb) const {
-        return axis[0] * float(cr) + axis[1] * float(cg) + axis[2] * float(cb);
-    }
-    // The nearest entry (lowest index among equals), starting from a guess
-    // (a position in the order, or -1) whose distance bounds the walk.
-    int Nearest(int cr, int cg, int cb, int guess, int* distance) const {
-        const std::ptrdiff_t n = std::ptrdiff_t(order.size());
-        int best = -1, bestDistance = 1 << 30;
-        auto consider = [&](std::ptrdiff_t k) {
-            const int dr = cr - r[std::size_t(k)], dg = cg - g[std::size_t(k)],
-                      db = cb - b[std::size_t(k)];
-            const int d = dr * dr + dg * dg + db * db;
-            const int i = order[std::size_t(k)];
-            if (d < bestDistance || (d == bestDistance && i < best))
-                bestDistance = d, best = i;
-        };
-        if (guess >= 0)
-            consider(guess);
-        const float at = Project(cr, cg, cb);
-        const std::ptrdiff_t start = std::lower_bound(p.begin(), p.end(), at) - p.begin();
-        // Rounding of the projections is far below one unit: the margin
-        // keeps every entry that could tie.
-        for (std::ptrdiff_t up = start; up < n; ++up) {
-            const float d = p[std::size_t(up)] - at;
-            if (d * d > float(bestDistance) + 0.5f)
-                break;
-            consider(up);
-        }
-        for (std::ptrdiff_t down = start - 1; down >= 0; --down) {
-            const float d = at - p[std::size_t(down)];
-            if (d * d > float(bestDistance) + 0.5f)
-                break;
-            consider(down);
-        }
-        *distance = bestDistance;
-        return best;
-    }
-    // Position in the order of palette entry i.
-    std::vector<int> PositionOf() const {
-        std::vector<int> at(order.size());
-        for (std::size_t k = 0; k < order.size(); ++k)
-            at[std::size_t(order[k])] = int(k);
-        return at;
-    }
-    float axis[3];
-    std::vector<int> order;
-    std::vector<float> p;
-    std::vector<int> r, g, b;
-};
-
-} // namespace
-
 PaletteFit RefinePalette(PaletteColors* palette, const std::vector<ColorHistogram::Entry>& entries,
                          const std::vector<bool>& pinned, int maxRounds, int threads) {
     PaletteFit fit;
@@ -247,8 +145,10 @@ PaletteFit RefinePalette(PaletteColors* palette, const std::vector<ColorHistogra
     for (const auto& e : entries)
         pixels += e.count;
     for (int round = 0;; ++round) {
-        const AxisOrder sorted(*palette);
-        const std::vector<int> positionOf = sorted.PositionOf();
+        // The remapper's per-cell candidate lists find each entry's nearest
+        // colour (lowest index among equals) faster than a walk along the
+        // palette's widest axis from the entry's last assignment.
+        const Remapper nearest(*palette, 0, Remapper::Use::OneFrame);
         // Integer sums, so the result does not depend on how the entries
         // are split among threads.
         const std::vector<Sum> zero(n);
@@ -262,9 +162,10 @@ PaletteFit RefinePalette(PaletteColors* palette, const std::vector<ColorHistogra
             for (std::size_t k = begin; k < end; ++k) {
                 const auto& e = entries[k];
                 const int r = qRed(e.color), g = qGreen(e.color), b = qBlue(e.color);
-                const int guess = assigned[k] >= 0 ? positionOf[std::size_t(assigned[k])] : -1;
-                int distance = 0;
-                const int best = sorted.Nearest(r, g, b, guess, &distance);
+                const int best = nearest.Nearest(e.color);
+                const QRgb p = (*palette)[std::size_t(best)];
+                const int dr = r - qRed(p), dg = g - qGreen(p), db = b - qBlue(p);
+                const int distance = dr * dr + dg * dg + db * db;
                 assigned[k] = best;
                 Sum& s = mine[std::size_t(best)];
                 s.r += std::uint64_t(r) * e.count, s.g += std::uint64_t(g) * e.count,
