@@ -413,4 +413,43 @@ TEST(Remap, NearestMatchesABruteForceSearch) {
     }
 }
 
+// The plain remap of an animation's frames reads the remembered answers a
+// row at a time: every pixel must still get its nearest entry, whether its
+// slot holds it, another colour or nothing, and once the table has taken
+// over from the slots.
+TEST(Remap, PlainRemapGivesEveryPixelItsNearestEntry) {
+    PaletteColors palette;
+    std::uint32_t seed = 777;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (int i = 0; i < 255; ++i)
+        palette.push_back(qRgb(int(next() % 256), int(next() % 256), int(next() % 256)));
+    palette.push_back(qRgb(255, 255, 255)); // white's answer reads as an empty slot
+    QImage frame(301, 200, QImage::Format_RGB32);
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x) {
+            // Noise, runs of one colour, and white.
+            const QRgb noise = qRgb(int(next() % 256), int(next() % 256), int(next() % 256));
+            frame.setPixel(x, y,
+                           y % 3 == 0   ? noise
+                           : y % 3 == 1 ? qRgb(x / 40 * 30, 90, 200 - x / 40 * 20)
+                           : x % 7 == 0 ? qRgb(255, 255, 255)
+                                        : noise);
+        }
+    const Remapper reference(palette, 0, Remapper::Use::OneFrame);
+    const Remapper remapper(palette);
+    std::vector<std::uint8_t> out(std::size_t(frame.width()) * frame.height());
+    for (int pass = 0; pass < 3; ++pass) {
+        if (pass == 2) // past a million searches the table answers
+            for (std::uint32_t c = 0; c < (1u << 20) + 4096; ++c)
+                remapper.Nearest((c * 16777213u) & 0xFFFFFFu);
+        ASSERT_TRUE(remapper.Remap(frame, false, out.data()));
+        int wrong = 0;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                wrong += out[std::size_t(y) * frame.width() + x] !=
+                         reference.Nearest(frame.pixel(x, y));
+        EXPECT_EQ(wrong, 0) << "pass " << pass;
+    }
+}
+
 } // namespace

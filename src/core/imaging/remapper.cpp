@@ -306,6 +306,10 @@ private:
 void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
     const int w = frame.width();
     const int h = frame.height();
+    if (m_cache) {
+        RemapPlainShared(frame, out);
+        return;
+    }
     LocalCache cache;
     auto nearest = [this](std::uint32_t rgb) { return Nearest(rgb); };
     for (int y = 0; y < h; ++y) {
@@ -319,6 +323,57 @@ void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
                 lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, nearest));
             }
             dst[x] = lastIndex;
+        }
+    }
+}
+
+void Remapper::RemapPlainShared(const QImage& frame, std::uint8_t* out) const {
+    // An animation's frames bring back the colours of the frames before, so
+    // the shared slots (or the table) answer nearly every pixel. A row's
+    // look-ups are made in a pass of their own, where nothing waits on
+    // them, so their loads overlap; looked up pixel by pixel, each waited
+    // behind the one before (a photograph's neighbours rarely share a
+    // colour), which made the plain remap slower than the dithered one.
+    const int w = frame.width();
+    const int h = frame.height();
+    std::vector<std::uint32_t> held(std::size_t(w) + 1);
+    std::uint32_t* const shared = m_cache.get();
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        std::uint8_t* dst = out + std::size_t(y) * w;
+        if (std::uint16_t* table = m_pTable.load(std::memory_order_acquire)) {
+            for (int x = 0; x < w; ++x)
+                held[std::size_t(x)] =
+                    std::atomic_ref<std::uint16_t>(table[row[x] & 0xFFFFFFu])
+                        .load(std::memory_order_relaxed);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t v = held[std::size_t(x)];
+                dst[x] = std::uint8_t(v != 0 ? int(v) - 1 : Nearest(row[x]));
+            }
+            continue;
+        }
+        // Runs of one colour (flat areas) take one look-up each.
+        QRgb last = ~row[0];
+        for (int x = 0; x < w; ++x) {
+            if (row[x] == last)
+                continue;
+            last = row[x];
+            const std::uint32_t key = last & 0xFFFFFFu;
+            held[std::size_t(x)] =
+                std::atomic_ref<std::uint32_t>(shared[(key * 2654435761u) >> (32 - kCacheBits)])
+                    .load(std::memory_order_relaxed);
+        }
+        last = ~row[0];
+        std::uint8_t index = 0;
+        for (int x = 0; x < w; ++x) {
+            if (row[x] != last) {
+                last = row[x];
+                const std::uint32_t v = held[std::size_t(x)];
+                index = std::uint8_t(v != 0 && (v - 1) >> 8 == (last & 0xFFFFFFu)
+                                         ? int((v - 1) & 0xFFu)
+                                         : Nearest(last));
+            }
+            dst[x] = index;
         }
     }
 }

@@ -36,6 +36,7 @@ public:
 private:
     int Search(std::uint32_t rgb) const;
     void RemapPlain(const QImage& frame, std::uint8_t* out) const;
+    void RemapPlainShared(const QImage& frame, std::uint8_t* out) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
     // A cell's candidate list, worked out the first time a colour inside
