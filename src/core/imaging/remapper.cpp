@@ -242,6 +242,13 @@ int Remapper::Nearest(QRgb color) const {
     const std::uint32_t key = color & 0xFFFFFFu;
     if (!m_cache)
         return Search(key);
+    int searches = 0;
+    const int index = Remembered(key, &searches);
+    CountSearches(searches);
+    return index;
+}
+
+int Remapper::Remembered(std::uint32_t key, int* searches) const {
     if (std::uint16_t* table = m_pTable.load(std::memory_order_acquire)) {
         std::atomic_ref<std::uint16_t> known(table[key]);
         std::uint16_t v = known.load(std::memory_order_relaxed);
@@ -258,9 +265,17 @@ int Remapper::Nearest(QRgb color) const {
     const int index = Search(key);
     // White mapped to entry 255 would read as empty: it is searched again.
     slot.store(((key << 8) | std::uint32_t(index)) + 1, std::memory_order_relaxed);
-    if (m_nSearches.fetch_add(1, std::memory_order_relaxed) + 1 == kSearchesForTable)
-        MakeTable();
+    ++*searches;
     return index;
+}
+
+void Remapper::CountSearches(int searches) const {
+    if (searches == 0)
+        return;
+    const std::uint32_t before =
+        m_nSearches.fetch_add(std::uint32_t(searches), std::memory_order_relaxed);
+    if (before < kSearchesForTable && before + std::uint32_t(searches) >= kSearchesForTable)
+        MakeTable();
 }
 
 bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
@@ -346,9 +361,11 @@ void Remapper::RemapPlainShared(const QImage& frame, std::uint8_t* out) const {
                 held[std::size_t(x)] =
                     std::atomic_ref<std::uint16_t>(table[row[x] & 0xFFFFFFu])
                         .load(std::memory_order_relaxed);
+            int searches = 0; // the table is made: the count no longer matters
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t v = held[std::size_t(x)];
-                dst[x] = std::uint8_t(v != 0 ? int(v) - 1 : Nearest(row[x]));
+                dst[x] = std::uint8_t(v != 0 ? int(v) - 1
+                                             : Remembered(row[x] & 0xFFFFFFu, &searches));
             }
             continue;
         }
@@ -365,16 +382,20 @@ void Remapper::RemapPlainShared(const QImage& frame, std::uint8_t* out) const {
         }
         last = ~row[0];
         std::uint8_t index = 0;
+        // Searches are counted once a row: two threads adding each one to
+        // the shared count took more time than the searches themselves.
+        int searches = 0;
         for (int x = 0; x < w; ++x) {
             if (row[x] != last) {
                 last = row[x];
+                const std::uint32_t key = last & 0xFFFFFFu;
                 const std::uint32_t v = held[std::size_t(x)];
-                index = std::uint8_t(v != 0 && (v - 1) >> 8 == (last & 0xFFFFFFu)
-                                         ? int((v - 1) & 0xFFu)
-                                         : Nearest(last));
+                index = std::uint8_t(v != 0 && (v - 1) >> 8 == key ? int((v - 1) & 0xFFu)
+                                                                    : Remembered(key, &searches));
             }
             dst[x] = index;
         }
+        CountSearches(searches);
     }
 }
 

@@ -35,6 +35,12 @@ public:
 
 private:
     int Search(std::uint32_t rgb) const;
+    // An animation's remembered answer for a colour, searched for and
+    // remembered when there is none (adding one to *searches).
+    int Remembered(std::uint32_t key, int* searches) const;
+    // Counts searches towards kSearchesForTable; makes the table on the
+    // count that reaches it.
+    void CountSearches(int searches) const;
     void RemapPlain(const QImage& frame, std::uint8_t* out) const;
     void RemapPlainShared(const QImage& frame, std::uint8_t* out) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
