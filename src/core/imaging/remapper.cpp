@@ -321,81 +321,71 @@ private:
 void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
     const int w = frame.width();
     const int h = frame.height();
-    if (m_cache) {
-        RemapPlainShared(frame, out);
-        return;
-    }
     LocalCache cache;
-    auto nearest = [this](std::uint32_t rgb) { return Nearest(rgb); };
+    // An animation's remapper counts its searches once a row: two threads
+    // adding each one to the count they share took more time than the
+    // searches themselves.
+    int searches = 0;
+    auto remembered = [&](std::uint32_t rgb) {
+        return m_cache ? Remembered(rgb, &searches) : Search(rgb);
+    };
+    std::vector<std::uint32_t> held(m_cache ? std::size_t(w) : 0);
     for (int y = 0; y < h; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
         std::uint8_t* dst = out + std::size_t(y) * w;
-        QRgb last = ~row[0];
-        std::uint8_t lastIndex = 0;
-        for (int x = 0; x < w; ++x) {
-            if (row[x] != last) {
-                last = row[x];
-                lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, nearest));
+        int changes = 0;
+        if (m_cache)
+            for (int x = 1; x < w; ++x)
+                changes += row[x] != row[x - 1];
+        // A row of few runs (stripes, flat areas, few colours) is answered
+        // from the frame's small cache, a look-up a run.
+        if (changes * 4 <= w) {
+            QRgb last = ~row[0];
+            std::uint8_t lastIndex = 0;
+            for (int x = 0; x < w; ++x) {
+                if (row[x] != last) {
+                    last = row[x];
+                    lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, remembered));
+                }
+                dst[x] = lastIndex;
             }
-            dst[x] = lastIndex;
+        } else {
+            RemapBusyRow(row, w, held.data(), dst, &searches);
         }
+        CountSearches(searches);
+        searches = 0;
     }
 }
 
-void Remapper::RemapPlainShared(const QImage& frame, std::uint8_t* out) const {
-    // An animation's frames bring back the colours of the frames before, so
-    // the shared slots (or the table) answer nearly every pixel. A row's
-    // look-ups are made in a pass of their own, where nothing waits on
-    // them, so their loads overlap; looked up pixel by pixel, each waited
-    // behind the one before (a photograph's neighbours rarely share a
-    // colour), which made the plain remap slower than the dithered one.
-    const int w = frame.width();
-    const int h = frame.height();
-    std::vector<std::uint32_t> held(std::size_t(w) + 1);
+void Remapper::RemapBusyRow(const QRgb* row, int w, std::uint32_t* held, std::uint8_t* dst,
+                            int* searches) const {
+    // Most pixels of a photograph differ from their neighbours, and an
+    // animation's frames bring back the colours of the frames before: the
+    // shared slots (or the table) answer nearly all of them. The row's
+    // look-ups are made in a pass of their own, where nothing waits on them,
+    // so their loads overlap; looked up pixel by pixel through the small
+    // cache, each waited behind the one before, which made the plain remap
+    // slower than the dithered one.
+    if (std::uint16_t* table = m_pTable.load(std::memory_order_acquire)) {
+        for (int x = 0; x < w; ++x)
+            held[x] = std::atomic_ref<std::uint16_t>(table[row[x] & 0xFFFFFFu])
+                          .load(std::memory_order_relaxed);
+        for (int x = 0; x < w; ++x)
+            dst[x] = std::uint8_t(held[x] != 0 ? int(held[x]) - 1
+                                               : Remembered(row[x] & 0xFFFFFFu, searches));
+        return;
+    }
     std::uint32_t* const shared = m_cache.get();
-    for (int y = 0; y < h; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
-        std::uint8_t* dst = out + std::size_t(y) * w;
-        if (std::uint16_t* table = m_pTable.load(std::memory_order_acquire)) {
-            for (int x = 0; x < w; ++x)
-                held[std::size_t(x)] =
-                    std::atomic_ref<std::uint16_t>(table[row[x] & 0xFFFFFFu])
-                        .load(std::memory_order_relaxed);
-            int searches = 0; // the table is made: the count no longer matters
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t v = held[std::size_t(x)];
-                dst[x] = std::uint8_t(v != 0 ? int(v) - 1
-                                             : Remembered(row[x] & 0xFFFFFFu, &searches));
-            }
-            continue;
-        }
-        // Runs of one colour (flat areas) take one look-up each.
-        QRgb last = ~row[0];
-        for (int x = 0; x < w; ++x) {
-            if (row[x] == last)
-                continue;
-            last = row[x];
-            const std::uint32_t key = last & 0xFFFFFFu;
-            held[std::size_t(x)] =
-                std::atomic_ref<std::uint32_t>(shared[(key * 2654435761u) >> (32 - kCacheBits)])
-                    .load(std::memory_order_relaxed);
-        }
-        last = ~row[0];
-        std::uint8_t index = 0;
-        // Searches are counted once a row: two threads adding each one to
-        // the shared count took more time than the searches themselves.
-        int searches = 0;
-        for (int x = 0; x < w; ++x) {
-            if (row[x] != last) {
-                last = row[x];
-                const std::uint32_t key = last & 0xFFFFFFu;
-                const std::uint32_t v = held[std::size_t(x)];
-                index = std::uint8_t(v != 0 && (v - 1) >> 8 == key ? int((v - 1) & 0xFFu)
-                                                                    : Remembered(key, &searches));
-            }
-            dst[x] = index;
-        }
-        CountSearches(searches);
+    for (int x = 0; x < w; ++x) {
+        const std::uint32_t key = row[x] & 0xFFFFFFu;
+        held[x] = std::atomic_ref<std::uint32_t>(shared[(key * 2654435761u) >> (32 - kCacheBits)])
+                      .load(std::memory_order_relaxed);
+    }
+    for (int x = 0; x < w; ++x) {
+        const std::uint32_t key = row[x] & 0xFFFFFFu;
+        const std::uint32_t v = held[x];
+        dst[x] = std::uint8_t(v != 0 && (v - 1) >> 8 == key ? int((v - 1) & 0xFFu)
+                                                             : Remembered(key, searches));
     }
 }
 

@@ -42,7 +42,9 @@ private:
     // count that reaches it.
     void CountSearches(int searches) const;
     void RemapPlain(const QImage& frame, std::uint8_t* out) const;
-    void RemapPlainShared(const QImage& frame, std::uint8_t* out) const;
+    // One row of many colours for an animation's remapper; held: w words.
+    void RemapBusyRow(const QRgb* row, int w, std::uint32_t* held, std::uint8_t* dst,
+                      int* searches) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
 
     // A cell's candidate list, worked out the first time a colour inside
