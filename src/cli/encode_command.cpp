@@ -26,7 +26,9 @@ Encodes raw frames (W x H x 3 bytes each, red, green, blue, row by row,
 frames one after another) into an animated GIF with the pipeline Velmora's
 animations use: one palette chosen for the whole animation (and frames' own
 where the colours move), Floyd-Steinberg dithering unless turned off, GIF89a
-with a looping extension.
+with a looping extension. A frame that shows the frame before moved by a few
+pixels (a pan) takes that frame's colours, moved, so that the dithering
+travels with the picture; only the pixels that came into view are mapped.
 
 Options:
   --size WxH         frame size in pixels (required), each side 1 to 65535
@@ -73,6 +75,7 @@ public:
     QSize FrameSize() const override { return m_size; }
     int FrameDelay(int) const override { return m_nDelay; }
     bool CheapToRedraw() const override { return true; }
+    bool MayPan() const override { return true; }
 
     // Runs on the encoder's worker threads, so nothing may be thrown from
     // here: a failed allocation is a Status like any other failure.

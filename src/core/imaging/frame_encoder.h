@@ -40,6 +40,13 @@ public:
     // it drew for the palette but draws them again when it needs them, as
     // holding them all takes that much more fresh memory.
     virtual bool CheapToRedraw() const { return false; }
+    // A source of pictures from outside (a camera pan, a scrolling screen)
+    // whose frames may show the frame before moved by a few pixels: the save
+    // then looks for the move, and such a frame takes the indices of the
+    // frame before, moved, mapping only the pixels that came into view (see
+    // frame_motion.h). Our own animations say how they move and are mapped
+    // frame by frame.
+    virtual bool MayPan() const { return false; }
 };
 
 // Receives progress; returning false cancels the save.
@@ -77,6 +84,9 @@ struct EncodeOptions {
     // shifted, so a dither pattern moves with the picture instead of
     // shimmering; off, every frame is mapped (and dithered) by itself.
     bool remapStillOnce = true;
+    // Frames of a source that MayPan() and show the frame before moved take
+    // its indices; off, every frame is mapped by itself.
+    bool followPans = true;
 };
 
 struct EncodeStats {

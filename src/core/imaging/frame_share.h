@@ -68,6 +68,7 @@ public:
     int FrameDelay(int index) const override { return m_pSource->FrameDelay(index); }
     QImage ScrollStill() const override { return m_pSource->ScrollStill(); }
     QPoint ScrollShift(int index) const override { return m_pSource->ScrollShift(index); }
+    bool MayPan() const override { return m_pSource->MayPan(); }
     Status DrawFrame(int index, QImage* frame) override;
 
 private:

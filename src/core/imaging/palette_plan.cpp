@@ -45,8 +45,9 @@ Status PalettePlan::Choose(PaletteSampler& sampler, FrameSource& source,
         return s;
     // When the palette holds every colour of every frame, error diffusion
     // has no error to spread: the plain remap gives the same indices faster.
-    m_bDither = options.dither && !(allSampled && histogram.IsExact() &&
-                                    histogram.ColorCount() + (masked ? 1 : 0) <= m_global.size());
+    m_bExact = allSampled && histogram.IsExact() &&
+               histogram.ColorCount() + (masked ? 1 : 0) <= m_global.size();
+    m_bDither = options.dither && !m_bExact;
     // Pixels a frame shares with the one before can be left transparent:
     // with a mask, entry 0 already is; otherwise only a palette with room to
     // spare gets an entry for it, as taking one from a full palette would

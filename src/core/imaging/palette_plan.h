@@ -31,6 +31,8 @@ public:
     const PaletteColors& Global() const { return m_global; }
     const Remapper& GlobalRemapper() const { return *m_pRemapper; }
     bool Dither() const { return m_bDither; }
+    // The global palette holds every colour of every frame.
+    bool Exact() const { return m_bExact; }
     // Entry 0 is the mask's transparent colour with a mask.
     int FirstUsable() const { return m_nFirstUsable; }
     // The index unchanged pixels take, -1 when there is none.
@@ -55,6 +57,7 @@ private:
     PaletteColors m_global;
     std::unique_ptr<Remapper> m_pRemapper;
     bool m_bDither = true;
+    bool m_bExact = false;
     int m_nFirstUsable = 0;
     int m_nUnchanged = -1;
     int m_nUsable = 0; // colours a palette may choose (without reserved entries)

@@ -1,6 +1,7 @@
 #include "core/imaging/remap_workers.h"
 
 #include "core/imaging/frame_image.h"
+#include "core/imaging/frame_motion.h"
 #include "core/imaging/lzw_encoder.h"
 
 #include <algorithm>
@@ -53,6 +54,10 @@ RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
             m_still.format() != QImage::Format_ARGB32)
             m_still = m_still.convertToFormat(QImage::Format_RGB32);
     }
+    // Where the palette holds every colour, a frame maps at a look-up a run
+    // and a pan saves less than finding it costs.
+    m_bPans = options.followPans && source.MayPan() && !m_bMasked && m_still.isNull() &&
+              !plan.Exact();
 }
 
 namespace {
@@ -199,6 +204,35 @@ bool RemapWorkers::Draw(int index, QImage& frame) {
     return m_control.CheckFrame(frame, m_size, index);
 }
 
+bool RemapWorkers::FindMove(int index, const QImage& frame, bool candidate,
+                            std::optional<QPoint>* pan) {
+    QImage before;
+    {
+        auto lock = m_control.Lock();
+        m_drawn.emplace(index, candidate ? frame : QImage());
+        m_control.WakeAll();
+        if (index > 0) {
+            if (!m_control.Wait(lock, [&] { return m_drawn.count(index - 1) > 0; }))
+                return false;
+            auto it = m_drawn.find(index - 1);
+            before = std::move(it->second);
+            m_drawn.erase(it);
+        }
+    }
+    if (candidate && !before.isNull()) {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+        *pan = FindPan(before, frame);
+    }
+    return true;
+}
+
+std::shared_ptr<const RemapWorkers::Shown> RemapWorkers::WaitForShown(int index) {
+    auto lock = m_control.Lock();
+    if (!m_control.Wait(lock, [&] { return m_shown.count(index - 1) > 0; }))
+        return nullptr;
+    return m_shown[index - 1];
+}
+
 bool RemapWorkers::Encode(int i, QImage& frame) {
     // The chain is done with a frame once its palette is chosen.
     const std::shared_ptr<const PaletteColors> local = m_plan.LocalPalette(i);
@@ -214,8 +248,34 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
     }
     if ((!shifted && !Draw(i, frame)) || m_control.Aborted())
         return false;
+    // A pan starts only from a frame mapped to the global palette, as this
+    // one is to be.
+    std::optional<QPoint> pan;
+    if (m_bPans && !FindMove(i, frame, !shifted && !local, &pan))
+        return false;
+    std::shared_ptr<const Shown> before;
+    if (pan) {
+        before = WaitForShown(i);
+        if (!before)
+            return false;
+        if (before->palette)
+            pan.reset();
+    }
     IndexedImage indexed;
-    if (shifted) {
+    if (pan) {
+        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+        indexed = IndexedImage(m_size.width(), m_size.height());
+        if (!RemapPanned(m_plan.GlobalRemapper(), m_plan.Dither(), frame, before->indices.data(),
+                         *pan, indexed.pixels.data())) {
+            m_control.FailOutOfMemory(
+                QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+            return false;
+        }
+        before.reset();
+        frame = QImage();
+        indexed.delay = m_source.FrameDelay(i);
+        indexed.disposal = m_options.disposal;
+    } else if (shifted) {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
         indexed = IndexedImage(m_size.width(), m_size.height());
         ShiftStill(m_source.ScrollShift(i), &indexed);
@@ -246,7 +306,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
         indexed.disposal = m_options.disposal;
     }
     EncodeControl::Timer timer(m_control, EncodeControl::Stage::Write);
-    if (m_bInterframe) {
+    if (m_bInterframe || m_bPans) {
         auto mine = std::make_shared<Shown>();
         mine->indices = indexed.pixels;
         mine->palette = local;
@@ -261,7 +321,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
                 previous = m_shown[i - 1];
             }
         }
-        if (previous) {
+        if (previous && m_bInterframe) {
             // The changed rectangle alone, and the same with its unchanged
             // pixels transparent: the second pays where much stays the
             // same, but its holes cost where little does.

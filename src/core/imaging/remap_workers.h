@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,12 @@ private:
     // One frame from drawing to compressed data; false when the save ends.
     bool Encode(int index, QImage& frame);
     bool Draw(int index, QImage& frame);
+    // With m_bPans: hands the frame on to the next and finds how frame
+    // `index` moved from the one before. False when the save ends.
+    bool FindMove(int index, const QImage& frame, bool candidate, std::optional<QPoint>* pan);
+    // The previous frame's indices, once its worker has them; null when the
+    // save ends.
+    std::shared_ptr<const Shown> WaitForShown(int index);
     // For each index of `before`, the index of `now` with the same colour,
     // or -1.
     void TranslateIndices(const PaletteColors& before, const PaletteColors& now,
@@ -64,10 +71,17 @@ private:
     const QSize m_size;
     std::vector<std::thread> m_threads;
     QImage m_still; // null unless frames are shifts of it
+    // Frames are compared with the frame before for a pan (see
+    // frame_motion.h); the frames' indices are then kept for the next frame
+    // whether or not it stores only what changed.
+    bool m_bPans = false;
     std::once_flag m_stillOnce;
     std::vector<std::uint8_t> m_stillIndices;
     bool m_bStillMapped = false;
     // Under the control's lock:
     std::map<int, std::shared_ptr<const Shown>> m_shown;
+    // Each frame as drawn until the next frame has looked for a pan in it
+    // (null for a frame that cannot be the start of one).
+    std::map<int, QImage> m_drawn;
     int m_nNextDraw = 0; // sequential sources draw in order
 };

@@ -431,8 +431,14 @@ inline int Carried(int sixteenths) {
 } // namespace
 
 void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
-    const int w = frame.width();
-    const int h = frame.height();
+    DitherRegion<false>(frame, frame.rect(), frame.rect(), out);
+}
+
+template <bool kHeld>
+void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRect& fresh,
+                            std::uint8_t* out) const {
+    const int stride = frame.width();
+    const int x0 = region.left(), w = region.width();
     // Errors in sixteenths of a level, so no share is lost to rounding; one
     // pixel of padding on each side, three channels interleaved.
     std::vector<int> current(std::size_t(w + 2) * 3, 0), next(std::size_t(w + 2) * 3, 0);
@@ -442,8 +448,9 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
     // palette then makes no error either, so its plain mapping is its
     // dithered one: most frames of an animation with few colours, and most
     // rows of a frame where one colour missed the palette, pass here at
-    // the plain mapping's speed.
-    bool quiet = true;
+    // the plain mapping's speed. (Not where some indices are given: a given
+    // index need not be its colour's nearest.)
+    bool quiet = !kHeld;
     auto exactRow = [&](const QRgb* row, std::uint8_t* dst) {
         QRgb last = ~row[0];
         std::uint8_t lastIndex = 0;
@@ -458,11 +465,13 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
         }
         return true;
     };
-    for (int y = 0; y < h; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
-        std::uint8_t* dst = out + std::size_t(y) * w;
-        if (quiet && exactRow(row, dst))
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y)) + x0;
+        std::uint8_t* dst = out + std::size_t(y) * stride + x0;
+        if (!kHeld && quiet && exactRow(row, dst))
             continue;
+        const bool freshRow = y >= fresh.top() && y <= fresh.bottom();
+        const int fx0 = fresh.left() - x0, fx1 = fresh.right() - x0;
         // Serpentine order keeps the diffusion from drifting to one side.
         const bool forward = (y & 1) == 0;
         QRgb lastSource = ~row[0];
@@ -486,7 +495,14 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
             if (std::abs(cr) + std::abs(cg) + std::abs(cb) <= kDeadZone)
                 cr = cg = cb = 0;
             int index, r, g, b;
-            if ((cr | cg | cb) == 0) {
+            if (kHeld && !(freshRow && x >= fx0 && x <= fx1)) {
+                // A given index passes on the error it makes, so the new
+                // pixels beside it continue its pattern.
+                index = dst[x];
+                r = std::clamp(qRed(src) + cr, 0, 255);
+                g = std::clamp(qGreen(src) + cg, 0, 255);
+                b = std::clamp(qBlue(src) + cb, 0, 255);
+            } else if ((cr | cg | cb) == 0) {
                 // Without a carried error the pixel's own colour decides, and
                 // flat areas repeat it: the cache answers those at once.
                 if (src != lastSource) {
@@ -515,6 +531,34 @@ void Remapper::RemapDithered(const QImage& frame, std::uint8_t* out) const {
         int* pad = &next[std::size_t(x + 1 + step) * 3];
         pad[0] = belowR, pad[1] = belowG, pad[2] = belowB;
         current.swap(next);
-        quiet = std::all_of(current.begin(), current.end(), [](int e) { return e == 0; });
+        if (!kHeld)
+            quiet = std::all_of(current.begin(), current.end(), [](int e) { return e == 0; });
     }
+}
+
+bool Remapper::RemapPart(const QImage& frame, bool dither, const QRect& region, const QRect& fresh,
+                         std::uint8_t* out) const {
+    const QImage rgb =
+        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
+            ? frame
+            : frame.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() != frame.isNull())
+        return false;
+    const QRect part = fresh & rgb.rect();
+    if (part.isEmpty())
+        return true;
+    if (dither) {
+        DitherRegion<true>(rgb, (region | part) & rgb.rect(), part, out);
+        return true;
+    }
+    // Each pixel's nearest entry is its own business: the part alone, seen
+    // through a window on the frame's memory.
+    const QImage window(rgb.constScanLine(part.top()) + std::size_t(part.left()) * 4, part.width(),
+                        part.height(), rgb.bytesPerLine(), QImage::Format_RGB32);
+    std::vector<std::uint8_t> indices(std::size_t(part.width()) * std::size_t(part.height()));
+    RemapPlain(window, indices.data());
+    for (int y = 0; y < part.height(); ++y)
+        std::memcpy(out + std::size_t(part.top() + y) * rgb.width() + part.left(),
+                    indices.data() + std::size_t(y) * part.width(), std::size_t(part.width()));
+    return true;
 }

@@ -6,6 +6,7 @@
 #include "core/imaging/indexed_image.h"
 
 #include <QImage>
+#include <QRect>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,13 @@ public:
     // frame: any format, converted to RGB32 when needed; out: width * height.
     // False when there was no memory for the conversion.
     bool Remap(const QImage& frame, bool dither, std::uint8_t* out) const;
+    // Maps only the pixels inside `fresh`; out holds the whole frame's
+    // indices (width * height), the others already in place. Dithered, the
+    // diffusion runs over `region` (around fresh), whose other pixels keep
+    // their indices and pass on the error those make, so the new pixels'
+    // pattern continues theirs. False as Remap.
+    bool RemapPart(const QImage& frame, bool dither, const QRect& region, const QRect& fresh,
+                   std::uint8_t* out) const;
 
     // Index of the palette entry nearest to color (squared RGB distance).
     int Nearest(QRgb color) const;
@@ -46,6 +54,11 @@ private:
     void RemapBusyRow(const QRgb* row, int w, std::uint32_t* held, std::uint8_t* dst,
                       int* searches) const;
     void RemapDithered(const QImage& frame, std::uint8_t* out) const;
+    // Error diffusion over `region`; with kHeld only the pixels of `fresh`
+    // are chosen, the others keep the indices in out.
+    template <bool kHeld>
+    void DitherRegion(const QImage& frame, const QRect& region, const QRect& fresh,
+                      std::uint8_t* out) const;
 
     // A cell's candidate list, worked out the first time a colour inside
     // it is looked up: a frame's colours (and the errors diffusion adds to
