@@ -90,6 +90,8 @@ bool RemapPanned(const Remapper& remapper, bool dither, const QImage& now,
     const int w = now.width(), h = now.height();
     const int dx = shift.x(), dy = shift.y();
     const QRect view = now.rect() & now.rect().translated(-dx, -dy);
+    if (view.isEmpty()) // nothing of the frame before is in view
+        return remapper.Remap(now, dither, out);
     for (int y = view.top(); y <= view.bottom(); ++y)
         std::memcpy(out + std::size_t(y) * w + view.left(),
                     previous + std::size_t(y + dy) * w + view.left() + dx,

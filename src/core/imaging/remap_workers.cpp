@@ -223,7 +223,20 @@ bool RemapWorkers::FindMove(int index, const QImage& frame, bool candidate,
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
         *pan = FindPan(before, frame);
     }
+    LetGo(before);
     return true;
+}
+
+void RemapWorkers::LetGo(QImage& frame) {
+    // A frame handed on to the next is let go of by two threads; under the
+    // lock, whichever frees it does so after the other has read it, as the
+    // thread checker sees (the count inside the image is out of its sight).
+    if (m_bPans) {
+        auto lock = m_control.Lock();
+        frame = QImage();
+    } else {
+        frame = QImage();
+    }
 }
 
 std::shared_ptr<const RemapWorkers::Shown> RemapWorkers::WaitForShown(int index) {
@@ -272,7 +285,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
             return false;
         }
         before.reset();
-        frame = QImage();
+        LetGo(frame);
         indexed.delay = m_source.FrameDelay(i);
         indexed.disposal = m_options.disposal;
     } else if (shifted) {
@@ -299,7 +312,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
                 QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
             return false;
         }
-        frame = QImage(); // not needed any more: memory back before the next frame
+        LetGo(frame); // not needed any more: memory back before the next frame
         if (m_bMasked)
             MergeCellMask(indexed, *m_options.mask);
         indexed.delay = m_source.FrameDelay(i);

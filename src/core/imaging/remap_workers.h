@@ -49,6 +49,8 @@ private:
     // The previous frame's indices, once its worker has them; null when the
     // save ends.
     std::shared_ptr<const Shown> WaitForShown(int index);
+    // Drops this thread's hold on a drawn frame.
+    void LetGo(QImage& frame);
     // For each index of `before`, the index of `now` with the same colour,
     // or -1.
     void TranslateIndices(const PaletteColors& before, const PaletteColors& now,
