@@ -291,6 +291,29 @@ TEST(Remap, OnlyTheColoursThePaletteLacksAreDithered) {
     EXPECT_EQ(std::count(out.begin(), out.end(), 2), 0);
 }
 
+// A frame whose every colour is an entry: each pixel takes its own entry,
+// dithered or not, through rows of runs two pixels long that bring back
+// colours many rows later (256 colours share the frame's small caches, so
+// some of them take turns in a slot).
+TEST(Remap, PaletteColoursKeepTheirEntriesRowAfterRow) {
+    PaletteColors palette;
+    for (int k = 0; k < 256; ++k)
+        palette.push_back(qRgb((k * 37) % 256, (k * 91 + 7) % 256, k));
+    QImage image(300, 120, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, palette[std::size_t((x / 2 + y * 7 + (y / 40) * 101) % 256)]);
+    Remapper remapper(palette);
+    std::vector<std::uint8_t> dithered(300 * 120), plain(dithered.size());
+    remapper.Remap(image, true, dithered.data());
+    remapper.Remap(image, false, plain.data());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(palette[dithered[std::size_t(y) * 300 + x]], image.pixel(x, y))
+                << x << "," << y;
+    EXPECT_EQ(dithered, plain);
+}
+
 TEST(Remap, DitheringASlowRampLeavesNoBands) {
     // Greys 56 to 72 across, with palette greys four levels apart: every
     // stretch of the ramp must come out with its own mean tone, not a flat

@@ -316,6 +316,49 @@ private:
     std::array<std::uint8_t, 1 << kBits> m_values;
 };
 
+// The colours of a frame found in the palette as they are, with their
+// entries, two to a set. A row of them is answered without a branch per
+// pixel: in rings a few pixels wide, the test for the end of a run missed
+// at nearly every change of colour.
+class ExactColors {
+public:
+    ExactColors() {
+        m_keys.fill(kEmpty);
+        m_values.fill(0);
+    }
+    // True when rgb was not there before.
+    bool Put(std::uint32_t rgb, std::uint8_t index) {
+        const std::size_t s = Set(rgb);
+        if (m_keys[s] == rgb || m_keys[s + 1] == rgb)
+            return false;
+        m_keys[s + 1] = m_keys[s], m_values[s + 1] = m_values[s];
+        m_keys[s] = rgb, m_values[s] = index;
+        return true;
+    }
+    // Fills dst; false (dst then holds no answer) when a colour of the row
+    // is not here.
+    bool Row(const QRgb* row, int w, std::uint8_t* dst) const {
+        int missing = 0;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t c = row[x] & 0xFFFFFFu;
+            const std::size_t s = Set(c);
+            const bool first = m_keys[s] == c;
+            dst[x] = first ? m_values[s] : m_values[s + 1];
+            missing |= int(!first & (m_keys[s + 1] != c));
+        }
+        return missing == 0;
+    }
+
+private:
+    static constexpr int kSetBits = 11;
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu; // no 24-bit colour
+    static std::size_t Set(std::uint32_t rgb) {
+        return std::size_t((rgb * 2654435761u) >> (32 - kSetBits)) * 2;
+    }
+    std::array<std::uint32_t, 2 << kSetBits> m_keys;
+    std::array<std::uint8_t, 2 << kSetBits> m_values;
+};
+
 } // namespace
 
 void Remapper::RemapPlain(const QImage& frame, std::uint8_t* out) const {
@@ -451,6 +494,8 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
     // the plain mapping's speed. (Not where some indices are given: a given
     // index need not be its colour's nearest.)
     bool quiet = !kHeld;
+    ExactColors exact;
+    bool added = false;
     auto exactRow = [&](const QRgb* row, std::uint8_t* dst) {
         QRgb last = ~row[0];
         std::uint8_t lastIndex = 0;
@@ -460,15 +505,28 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
                 lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, search));
                 if (qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
                     return false;
+                added |= exact.Put(last & 0xFFFFFFu, lastIndex);
             }
             dst[x] = lastIndex;
         }
         return true;
     };
+    // Rows the branch-free pass failed though they brought no new colour:
+    // colours that share a set take turns there, and the pass is given up.
+    int thrashed = 0;
+    auto quietRow = [&](const QRgb* row, std::uint8_t* dst) {
+        if (thrashed < 4 && exact.Row(row, w, dst))
+            return true;
+        added = false;
+        if (!exactRow(row, dst))
+            return false;
+        thrashed += added ? 0 : 1;
+        return true;
+    };
     for (int y = region.top(); y <= region.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y)) + x0;
         std::uint8_t* dst = out + std::size_t(y) * stride + x0;
-        if (!kHeld && quiet && exactRow(row, dst))
+        if (!kHeld && quiet && quietRow(row, dst))
             continue;
         const bool freshRow = y >= fresh.top() && y <= fresh.bottom();
         const int fx0 = fresh.left() - x0, fx1 = fresh.right() - x0;
