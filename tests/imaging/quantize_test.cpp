@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -136,6 +137,36 @@ TEST(Palette, HistogramMergesBeyondItsExactLimit) {
     for (const auto& e : histogram.Entries())
         total += e.count;
     EXPECT_EQ(total, ColorHistogram::kExactLimit + 10);
+}
+
+// A frame's counts are its pixels', whichever way its rows are counted:
+// few colours in runs of two (counted in blocks), rows where a new colour
+// turns up part-way, colours beyond what the frame's own table takes, and
+// a frame counted several times over.
+TEST(Palette, HistogramCountsEveryPixelOfAFrame) {
+    struct Case {
+        int colors;
+        std::uint64_t times;
+    };
+    for (const Case c : {Case{40, 1}, Case{40, 3}, Case{300, 1}, Case{5000, 2}}) {
+        QImage frame(203, 61, QImage::Format_RGB32);
+        std::map<QRgb, std::uint64_t> expected;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x) {
+                // From row 30 on, a colour of its own every 50 pixels.
+                const int k = y >= 30 && x % 50 == 7 ? c.colors + y : (x / 2 + y * 3) % c.colors;
+                const QRgb color = qRgb(k % 251, (k * 7) % 253, k / 3 % 256);
+                frame.setPixel(x, y, color);
+                expected[color & 0xFFFFFFu] += c.times;
+            }
+        ColorHistogram histogram;
+        ASSERT_TRUE(histogram.AddFrame(frame, c.times));
+        std::map<QRgb, std::uint64_t> counted;
+        for (const auto& e : histogram.Entries())
+            counted[e.color] += e.count;
+        EXPECT_EQ(counted, expected) << c.colors << " colours";
+        EXPECT_EQ(histogram.PixelCount(), std::uint64_t(203 * 61) * c.times);
+    }
 }
 
 // The colours go to the quantiser in batches, but it must weigh them as one

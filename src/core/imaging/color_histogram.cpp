@@ -1,6 +1,8 @@
 #include "core/imaging/color_histogram.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <limits>
 
 namespace {
@@ -35,6 +37,69 @@ void SortByColor(std::vector<ColorHistogram::Entry>& entries) {
         entries.swap(spare);
     }
 }
+
+// A frame's colours while it has few, counted in a small table of its own,
+// two to a set, and handed to the histogram once the frame is done. Rows of
+// them are counted without a branch per pixel: between rings a few pixels
+// wide, the test for the end of a run missed at nearly every change.
+constexpr int kIdleRows = 8;
+
+class FewColors {
+public:
+    FewColors() {
+        m_keys.fill(kNone);
+        m_counts.fill(0);
+    }
+    // Counts the row from its start for as long as its colours are here (a
+    // block of 16 pixels at a time); returns the pixels counted.
+    int CountRow(const QRgb* row, int w) {
+        int x0 = 0;
+        for (; x0 + 16 <= w; x0 += 16) {
+            std::size_t at[16];
+            int missing = 0;
+            for (int k = 0; k < 16; ++k) {
+                const std::uint32_t c = row[x0 + k] & 0xFFFFFFu;
+                const std::size_t s = Set(c);
+                const bool first = m_keys[s] == c;
+                at[k] = first ? s : s + 1;
+                missing |= int(!first & (m_keys[s + 1] != c));
+            }
+            if (missing)
+                return x0;
+            for (int k = 0; k < 16; ++k)
+                ++m_counts[at[k]];
+        }
+        return x0;
+    }
+    // Takes the colour in where its set has room, up to a palette's worth
+    // (a frame of more gains little here); true when it was not here before.
+    bool Put(std::uint32_t rgb) {
+        const std::size_t s = Set(rgb);
+        if (m_nTaken >= 256 || m_keys[s] == rgb || m_keys[s + 1] == rgb)
+            return false;
+        const std::size_t way = m_keys[s] == kNone ? s : s + 1;
+        if (m_keys[way] != kNone)
+            return false;
+        m_keys[way] = rgb;
+        ++m_nTaken;
+        return true;
+    }
+    template <typename Add> void Flush(Add add) const {
+        for (std::size_t i = 0; i < m_keys.size(); ++i)
+            if (m_counts[i] != 0)
+                add(m_keys[i], m_counts[i]);
+    }
+
+private:
+    static constexpr int kSetBits = 11;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu; // no 24-bit colour
+    static std::size_t Set(std::uint32_t rgb) {
+        return std::size_t((rgb * 2654435761u) >> (32 - kSetBits)) * 2;
+    }
+    std::array<std::uint32_t, 2 << kSetBits> m_keys;
+    std::array<std::uint64_t, 2 << kSetBits> m_counts;
+    int m_nTaken = 0;
+};
 
 } // namespace
 
@@ -131,25 +196,39 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
     // The sizes are read once: QImage's accessors are not inlined, and a
     // call per pixel cost as much as the counting.
     const int width = rgb.width(), height = rgb.height();
+    // A frame of few colours is counted in a table of its own. Rows that
+    // miss it though they bring no colour it can take in (their sets are
+    // full: a photograph) soon end its use.
+    auto few = std::make_unique<FewColors>();
+    int idle = times > 0 ? 0 : kIdleRows; // a count of 0 still lists the colour
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        int x = idle < kIdleRows ? few->CountRow(row, width) : 0;
+        if (x == width)
+            continue;
+        bool took = false;
         // Runs of one colour are common (stripes, flat areas): count them
         // with one table look-up.
-        QRgb run = row[0] & 0xFFFFFFu;
+        QRgb run = row[x] & 0xFFFFFFu;
         std::uint32_t length = 0;
-        for (int x = 0; x < width; ++x) {
+        for (; x < width; ++x) {
             const QRgb c = row[x] & 0xFFFFFFu;
             if (c == run) {
                 ++length;
                 continue;
             }
             add(run, length * times);
+            if (idle < kIdleRows)
+                took |= few->Put(run);
             run = c;
             length = 1;
         }
         if (length)
             add(run, length * times);
+        if (idle < kIdleRows && !(few->Put(run) || took))
+            ++idle;
     }
+    few->Flush([&](QRgb color, std::uint64_t count) { add(color, count * times); });
     return true;
 }
 
