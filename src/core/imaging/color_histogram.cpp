@@ -51,14 +51,17 @@ public:
         m_counts.fill(0);
     }
     // Counts the row from its start for as long as its colours are here (a
-    // block of 16 pixels at a time); returns the pixels counted.
-    int CountRow(const QRgb* row, int w) {
+    // block of 16 pixels at a time); returns the pixels counted, and adds
+    // the changes of colour among them to *changes.
+    int CountRow(const QRgb* row, int w, int* changes) {
         int x0 = 0;
+        int changed = 0;
         for (; x0 + 16 <= w; x0 += 16) {
             std::size_t at[16];
             int missing = 0;
             for (int k = 0; k < 16; ++k) {
                 const std::uint32_t c = row[x0 + k] & 0xFFFFFFu;
+                changed += int(x0 + k > 0 && c != (row[x0 + k - 1] & 0xFFFFFFu));
                 const std::size_t s = Set(c);
                 const bool first = m_keys[s] == c;
                 at[k] = first ? s : s + 1;
@@ -66,6 +69,8 @@ public:
             }
             if (missing)
                 return x0;
+            *changes += changed;
+            changed = 0;
             for (int k = 0; k < 16; ++k)
                 ++m_counts[at[k]];
         }
@@ -199,11 +204,18 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
     // A frame of few colours is counted in a table of its own. Rows that
     // miss it though they bring no colour it can take in (their sets are
     // full: a photograph) soon end its use.
-    auto few = std::make_unique<FewColors>();
+    std::unique_ptr<FewColors> few; // made for the first row that tries it
     int idle = times > 0 ? 0 : kIdleRows; // a count of 0 still lists the colour
+    // Long runs (a flat sky, stripes) are counted quicker by runs: the
+    // table is tried on rows after a row of short ones.
+    int changes = 0;
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        int x = idle < kIdleRows ? few->CountRow(row, width) : 0;
+        const bool tried = idle < kIdleRows && changes * 8 > width;
+        if (tried && !few)
+            few = std::make_unique<FewColors>();
+        changes = 0;
+        int x = tried ? few->CountRow(row, width, &changes) : 0;
         if (x == width)
             continue;
         bool took = false;
@@ -218,17 +230,20 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
                 continue;
             }
             add(run, length * times);
-            if (idle < kIdleRows)
+            if (tried)
                 took |= few->Put(run);
+            ++changes;
             run = c;
             length = 1;
         }
         if (length)
             add(run, length * times);
-        if (idle < kIdleRows && !(few->Put(run) || took))
+        took |= tried && few->Put(run);
+        if (tried && !took)
             ++idle;
     }
-    few->Flush([&](QRgb color, std::uint64_t count) { add(color, count * times); });
+    if (few)
+        few->Flush([&](QRgb color, std::uint64_t count) { add(color, count * times); });
     return true;
 }
 

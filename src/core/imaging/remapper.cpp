@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -335,17 +336,19 @@ public:
         m_keys[s] = rgb, m_values[s] = index;
         return true;
     }
-    // Fills dst; false (dst then holds no answer) when a colour of the row
-    // is not here.
-    bool Row(const QRgb* row, int w, std::uint8_t* dst) const {
-        int missing = 0;
+    // Fills dst and counts the row's changes of colour into *changes;
+    // false (dst then holds no answer) when a colour of the row is not here.
+    bool Row(const QRgb* row, int w, std::uint8_t* dst, int* changes) const {
+        int missing = 0, changed = 0;
         for (int x = 0; x < w; ++x) {
             const std::uint32_t c = row[x] & 0xFFFFFFu;
             const std::size_t s = Set(c);
             const bool first = m_keys[s] == c;
             dst[x] = first ? m_values[s] : m_values[s + 1];
             missing |= int(!first & (m_keys[s + 1] != c));
+            changed += int(x > 0 && row[x] != row[x - 1]);
         }
+        *changes = changed;
         return missing == 0;
     }
 
@@ -494,18 +497,23 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
     // the plain mapping's speed. (Not where some indices are given: a given
     // index need not be its colour's nearest.)
     bool quiet = !kHeld;
-    ExactColors exact;
+    std::optional<ExactColors> exact; // made for the first row that tries it
     bool added = false;
+    bool taking = false; // colours go into the table on rows that tried it
+    int changes = 0;     // of the row before
     auto exactRow = [&](const QRgb* row, std::uint8_t* dst) {
         QRgb last = ~row[0];
         std::uint8_t lastIndex = 0;
+        changes = -1;
         for (int x = 0; x < w; ++x) {
             if (row[x] != last) {
+                ++changes;
                 last = row[x];
                 lastIndex = std::uint8_t(cache.Get(last & 0xFFFFFFu, search));
                 if (qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
                     return false;
-                added |= exact.Put(last & 0xFFFFFFu, lastIndex);
+                if (taking)
+                    added |= exact->Put(last & 0xFFFFFFu, lastIndex);
             }
             dst[x] = lastIndex;
         }
@@ -513,14 +521,20 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
     };
     // Rows the branch-free pass failed though they brought no new colour:
     // colours that share a set take turns there, and the pass is given up.
+    // Long runs (a flat sky, stripes) go quicker by runs: the table is tried
+    // on rows after a row of short ones.
     int thrashed = 0;
     auto quietRow = [&](const QRgb* row, std::uint8_t* dst) {
-        if (thrashed < 4 && exact.Row(row, w, dst))
+        const bool tried = changes * 8 > w && thrashed < 4;
+        if (tried && !exact)
+            exact.emplace();
+        if (tried && exact->Row(row, w, dst, &changes))
             return true;
         added = false;
+        taking = tried;
         if (!exactRow(row, dst))
             return false;
-        thrashed += added ? 0 : 1;
+        thrashed += tried && !added ? 1 : 0;
         return true;
     };
     for (int y = region.top(); y <= region.bottom(); ++y) {
