@@ -1,6 +1,7 @@
 // Palette choice and remapping: floors that a broken quantiser or ditherer
 // would fall under.
 #include "core/imaging/color_histogram.h"
+#include "core/imaging/color_sets.h"
 #include "core/imaging/palette.h"
 #include "core/imaging/quantiser_batches.h"
 #include "core/imaging/remapper.h"
@@ -320,6 +321,32 @@ TEST(Remap, OnlyTheColoursThePaletteLacksAreDithered) {
         EXPECT_GT(greys(y, y + 3), 0) << "rows " << y << " to " << y + 3;
     EXPECT_EQ(greys(72, 95), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), 2), 0);
+}
+
+// Colours go into the table until one is refused (its set is full): every
+// colour taken is found with its own value, both ways of a set serve, and
+// the refused one is reported missing.
+TEST(ColorSets, TakenColoursAreFoundAndOthersMissing) {
+    ColorSets<std::uint32_t> sets;
+    std::vector<std::uint32_t> taken;
+    std::uint32_t refused = 0;
+    for (std::uint32_t c = 1; refused == 0; c += 0x010203u) {
+        if (sets.Take(c & 0xFFFFFFu, c))
+            taken.push_back(c & 0xFFFFFFu);
+        else
+            refused = c & 0xFFFFFFu;
+    }
+    EXPECT_FALSE(sets.Take(taken.front(), 0)) << "a colour is taken once";
+    for (const std::uint32_t c : taken) {
+        int missing = 0;
+        const std::size_t slot = sets.Find(c, &missing);
+        EXPECT_EQ(missing, 0);
+        EXPECT_EQ(sets.Key(slot), c);
+        EXPECT_EQ(sets.At(slot) & 0xFFFFFFu, c);
+    }
+    int missing = 0;
+    sets.Find(refused, &missing);
+    EXPECT_NE(missing, 0);
 }
 
 // A frame whose every colour is an entry: each pixel takes its own entry,

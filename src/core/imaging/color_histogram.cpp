@@ -1,7 +1,9 @@
 #include "core/imaging/color_histogram.h"
 
+#include "core/imaging/color_sets.h"
+#include "core/imaging/frame_image.h"
+
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <limits>
 
@@ -38,71 +40,49 @@ void SortByColor(std::vector<ColorHistogram::Entry>& entries) {
     }
 }
 
-// A frame's colours while it has few, counted in a small table of its own,
-// two to a set, and handed to the histogram once the frame is done. Rows of
-// them are counted without a branch per pixel: between rings a few pixels
-// wide, the test for the end of a run missed at nearly every change.
 constexpr int kIdleRows = 8;
 
+// A frame's colours while it has few, counted in a table of its own and
+// handed to the histogram once the frame is done.
 class FewColors {
 public:
-    FewColors() {
-        m_keys.fill(kNone);
-        m_counts.fill(0);
-    }
     // Counts the row from its start for as long as its colours are here (a
     // block of 16 pixels at a time); returns the pixels counted, and adds
     // the changes of colour among them to *changes.
     int CountRow(const QRgb* row, int w, int* changes) {
         int x0 = 0;
-        int changed = 0;
         for (; x0 + 16 <= w; x0 += 16) {
             std::size_t at[16];
-            int missing = 0;
+            int missing = 0, changed = 0;
             for (int k = 0; k < 16; ++k) {
                 const std::uint32_t c = row[x0 + k] & 0xFFFFFFu;
+                at[k] = m_sets.Find(c, &missing);
                 changed += int(x0 + k > 0 && c != (row[x0 + k - 1] & 0xFFFFFFu));
-                const std::size_t s = Set(c);
-                const bool first = m_keys[s] == c;
-                at[k] = first ? s : s + 1;
-                missing |= int(!first & (m_keys[s + 1] != c));
             }
             if (missing)
                 return x0;
             *changes += changed;
-            changed = 0;
             for (int k = 0; k < 16; ++k)
-                ++m_counts[at[k]];
+                ++m_sets.At(at[k]);
         }
         return x0;
     }
-    // Takes the colour in where its set has room, up to a palette's worth
-    // (a frame of more gains little here); true when it was not here before.
+    // Takes the colour in, up to a palette's worth (a frame of more gains
+    // little here); true when it was not here before.
     bool Put(std::uint32_t rgb) {
-        const std::size_t s = Set(rgb);
-        if (m_nTaken >= 256 || m_keys[s] == rgb || m_keys[s + 1] == rgb)
+        if (m_nTaken >= 256 || !m_sets.Take(rgb, 0))
             return false;
-        const std::size_t way = m_keys[s] == kNone ? s : s + 1;
-        if (m_keys[way] != kNone)
-            return false;
-        m_keys[way] = rgb;
         ++m_nTaken;
         return true;
     }
     template <typename Add> void Flush(Add add) const {
-        for (std::size_t i = 0; i < m_keys.size(); ++i)
-            if (m_counts[i] != 0)
-                add(m_keys[i], m_counts[i]);
+        for (std::size_t i = 0; i < ColorSets<std::uint64_t>::kSlots; ++i)
+            if (m_sets.At(i) != 0)
+                add(m_sets.Key(i), m_sets.At(i));
     }
 
 private:
-    static constexpr int kSetBits = 11;
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu; // no 24-bit colour
-    static std::size_t Set(std::uint32_t rgb) {
-        return std::size_t((rgb * 2654435761u) >> (32 - kSetBits)) * 2;
-    }
-    std::array<std::uint32_t, 2 << kSetBits> m_keys;
-    std::array<std::uint64_t, 2 << kSetBits> m_counts;
+    ColorSets<std::uint64_t> m_sets;
     int m_nTaken = 0;
 };
 
@@ -192,10 +172,7 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
             Add(color, 0xFFFFFFFFu);
         Add(color, std::uint32_t(count));
     };
-    const QImage rgb =
-        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
-            ? frame
-            : frame.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;
     // The sizes are read once: QImage's accessors are not inlined, and a

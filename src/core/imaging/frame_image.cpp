@@ -37,3 +37,9 @@ QImage NewFrameImage(QSize size) {
         FreeFrameMemory(block, total);
     return image;
 }
+
+QImage AsRgb32(const QImage& frame) {
+    if (frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32)
+        return frame;
+    return frame.convertToFormat(QImage::Format_RGB32);
+}

@@ -7,3 +7,7 @@
 
 // Null when memory runs out, as QImage's own constructor.
 QImage NewFrameImage(QSize size);
+
+// The frame as 32-bit RGB: itself when it is RGB32 or ARGB32, else a
+// converted copy (null, for a frame that is not, when memory ran out).
+QImage AsRgb32(const QImage& frame);

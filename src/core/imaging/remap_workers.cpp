@@ -49,10 +49,7 @@ RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
       m_writer(writer), m_bInterframe(interframe), m_nMinCodeSize(minCodeSize),
       m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()) {
     if (options.remapStillOnce && source.IsRandomAccess()) {
-        m_still = source.ScrollStill();
-        if (!m_still.isNull() && m_still.format() != QImage::Format_RGB32 &&
-            m_still.format() != QImage::Format_ARGB32)
-            m_still = m_still.convertToFormat(QImage::Format_RGB32);
+        m_still = AsRgb32(source.ScrollStill());
     }
     // Where the palette holds every colour, a frame maps at a look-up a run
     // and a pan saves less than finding it costs.

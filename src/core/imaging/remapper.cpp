@@ -1,5 +1,8 @@
 #include "core/imaging/remapper.h"
 
+#include "core/imaging/color_sets.h"
+#include "core/imaging/frame_image.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -280,10 +283,7 @@ void Remapper::CountSearches(int searches) const {
 }
 
 bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
-    const QImage rgb =
-        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
-            ? frame
-            : frame.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;
     if (!dither) {
@@ -317,50 +317,19 @@ private:
     std::array<std::uint8_t, 1 << kBits> m_values;
 };
 
-// The colours of a frame found in the palette as they are, with their
-// entries, two to a set. A row of them is answered without a branch per
-// pixel: in rings a few pixels wide, the test for the end of a run missed
-// at nearly every change of colour.
-class ExactColors {
-public:
-    ExactColors() {
-        m_keys.fill(kEmpty);
-        m_values.fill(0);
+// A row of colours the table holds (all of them in the palette as they
+// are), mapped; false (dst then holds no answer) when one is not there. The
+// row's changes of colour go to *changes.
+bool ExactRow(const ColorSets<std::uint8_t>& exact, const QRgb* row, int w, std::uint8_t* dst,
+              int* changes) {
+    int missing = 0, changed = 0;
+    for (int x = 0; x < w; ++x) {
+        dst[x] = exact.At(exact.Find(row[x] & 0xFFFFFFu, &missing));
+        changed += int(x > 0 && row[x] != row[x - 1]);
     }
-    // True when rgb was not there before.
-    bool Put(std::uint32_t rgb, std::uint8_t index) {
-        const std::size_t s = Set(rgb);
-        if (m_keys[s] == rgb || m_keys[s + 1] == rgb)
-            return false;
-        m_keys[s + 1] = m_keys[s], m_values[s + 1] = m_values[s];
-        m_keys[s] = rgb, m_values[s] = index;
-        return true;
-    }
-    // Fills dst and counts the row's changes of colour into *changes;
-    // false (dst then holds no answer) when a colour of the row is not here.
-    bool Row(const QRgb* row, int w, std::uint8_t* dst, int* changes) const {
-        int missing = 0, changed = 0;
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t c = row[x] & 0xFFFFFFu;
-            const std::size_t s = Set(c);
-            const bool first = m_keys[s] == c;
-            dst[x] = first ? m_values[s] : m_values[s + 1];
-            missing |= int(!first & (m_keys[s + 1] != c));
-            changed += int(x > 0 && row[x] != row[x - 1]);
-        }
-        *changes = changed;
-        return missing == 0;
-    }
-
-private:
-    static constexpr int kSetBits = 11;
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu; // no 24-bit colour
-    static std::size_t Set(std::uint32_t rgb) {
-        return std::size_t((rgb * 2654435761u) >> (32 - kSetBits)) * 2;
-    }
-    std::array<std::uint32_t, 2 << kSetBits> m_keys;
-    std::array<std::uint8_t, 2 << kSetBits> m_values;
-};
+    *changes = changed;
+    return missing == 0;
+}
 
 } // namespace
 
@@ -497,7 +466,9 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
     // the plain mapping's speed. (Not where some indices are given: a given
     // index need not be its colour's nearest.)
     bool quiet = !kHeld;
-    std::optional<ExactColors> exact; // made for the first row that tries it
+    // The frame's colours found in the palette as they are, with their
+    // entries; made for the first row that tries it.
+    std::optional<ColorSets<std::uint8_t>> exact;
     bool added = false;
     bool taking = false; // colours go into the table on rows that tried it
     int changes = 0;     // of the row before
@@ -513,7 +484,7 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
                 if (qRgb(m_r[lastIndex], m_g[lastIndex], m_b[lastIndex]) != (last | 0xFF000000u))
                     return false;
                 if (taking)
-                    added |= exact->Put(last & 0xFFFFFFu, lastIndex);
+                    added |= exact->Take(last & 0xFFFFFFu, lastIndex);
             }
             dst[x] = lastIndex;
         }
@@ -528,7 +499,7 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
         const bool tried = changes * 8 > w && thrashed < 4;
         if (tried && !exact)
             exact.emplace();
-        if (tried && exact->Row(row, w, dst, &changes))
+        if (tried && ExactRow(*exact, row, w, dst, &changes))
             return true;
         added = false;
         taking = tried;
@@ -610,10 +581,7 @@ void Remapper::DitherRegion(const QImage& frame, const QRect& region, const QRec
 
 bool Remapper::RemapPart(const QImage& frame, bool dither, const QRect& region, const QRect& fresh,
                          std::uint8_t* out) const {
-    const QImage rgb =
-        frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32
-            ? frame
-            : frame.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;
     const QRect part = fresh & rgb.rect();
