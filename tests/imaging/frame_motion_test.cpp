@@ -3,6 +3,7 @@
 #include "core/imaging/frame_encoder.h"
 #include "core/imaging/frame_motion.h"
 #include "core/imaging/gif_reader.h"
+#include "core/imaging/pan_counter.h"
 
 #include <QTemporaryDir>
 #include <cmath>
@@ -20,8 +21,9 @@ QImage World(int w, int h) {
         for (int x = 0; x < w; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const int n = int(seed >> 27);
-            world.setPixel(x, y, y % 17 < 3 ? qRgb(90, 140, 200)
-                                            : qRgb((x + n) % 256, (y * 2 + n) % 256, (x + y) / 3 % 256));
+            world.setPixel(x, y,
+                           y % 17 < 3 ? qRgb(90, 140, 200)
+                                      : qRgb((x + n) % 256, (y * 2 + n) % 256, (x + y) / 3 % 256));
         }
     return world;
 }
@@ -34,7 +36,8 @@ QImage Window(const QImage& world, int x, int y, int w, int h) {
 PaletteColors Greys(int levels) {
     PaletteColors palette;
     for (int k = 0; k < levels; ++k)
-        palette.push_back(qRgb(255 * k / (levels - 1), 255 * k / (levels - 1), 255 * k / (levels - 1)));
+        palette.push_back(
+            qRgb(255 * k / (levels - 1), 255 * k / (levels - 1), 255 * k / (levels - 1)));
     return palette;
 }
 
@@ -169,4 +172,68 @@ TEST(FramePan, ASavedPanCarriesItsDitherAlong) {
     EXPECT_FALSE(carried(apart));
     for (std::size_t i = 0; i < 8; ++i)
         EXPECT_EQ(one.composited[i], two.composited[i]) << i;
+
+    // Its colours were counted by the strips that came into view, which
+    // gives the palette of counting every frame whole.
+    class Whole : public PanSource {
+    public:
+        using PanSource::PanSource;
+        bool MayPan() const override { return false; }
+    } whole(World(400, 300));
+    EncodeOptions options;
+    options.followPans = false;
+    options.palette = PaletteMode::Global;
+    options.maxColors = 32;
+    GifAnimation counted;
+    ASSERT_TRUE(EncodeAnimatedGif(whole, dir.filePath(QStringLiteral("whole.gif")), options));
+    ASSERT_TRUE(ReadGif(dir.filePath(QStringLiteral("whole.gif")), &counted));
+    EXPECT_EQ(counted.globalPalette, apart.globalPalette);
+    for (std::size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(counted.composited[i], apart.composited[i]) << i;
+}
+
+// Counting a pan by what comes into and goes out of view gives the counts of
+// counting every frame whole: over runs longer than one count, pans either
+// way, a frame that stays, a jump, and a frame of another format; exactly,
+// and merged into cells past the exact limit (a world of random colours).
+TEST(FramePan, APanIsCountedAsEveryFrameWhole) {
+    QImage noisy(500, 400, QImage::Format_RGB32);
+    std::uint32_t seed = 5;
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noisy.setPixel(x, y, seed >> 8);
+        }
+    std::vector<QPoint> at;
+    for (int k = 0; k < 11; ++k)
+        at.emplace_back(20 + 3 * k, 10 + k);
+    for (int k = 1; k <= 3; ++k)
+        at.emplace_back(50 - 4 * k, 20 + 2 * k);
+    at.push_back(at.back());
+    at.emplace_back(200, 150);
+    at.emplace_back(201, 150);
+    for (const bool exact : {true, false}) {
+        const QImage world = exact ? World(500, 400) : noisy;
+        std::vector<QImage> frames;
+        for (const QPoint& p : at)
+            frames.push_back(Window(world, p.x(), p.y(), 200, 160));
+        frames.push_back(frames.back().convertToFormat(QImage::Format_ARGB32));
+        frames.push_back(Window(world, 204, 149, 200, 160).convertToFormat(QImage::Format_ARGB32));
+        ColorHistogram whole, panned;
+        PanCounter counter(panned);
+        for (const QImage& frame : frames) {
+            whole.AddFrame(frame);
+            ASSERT_TRUE(counter.Add(frame));
+        }
+        ASSERT_TRUE(counter.Finish());
+        EXPECT_EQ(panned.PixelCount(), whole.PixelCount());
+        EXPECT_EQ(panned.IsExact(), whole.IsExact());
+        EXPECT_EQ(whole.IsExact(), exact);
+        const auto a = panned.Entries(), b = whole.Entries();
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            ASSERT_EQ(a[i].color, b[i].color) << i;
+            ASSERT_EQ(a[i].count, b[i].count) << i;
+        }
+    }
 }

@@ -4,8 +4,8 @@
 #include "core/imaging/frame_image.h"
 
 #include <algorithm>
-#include <memory>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -125,11 +125,16 @@ void ColorHistogram::SwitchToCells() {
     std::vector<std::uint32_t>().swap(m_counts);
 }
 
-void ColorHistogram::AddToCell(QRgb color, std::uint64_t count) {
+inline ColorHistogram::Cell& ColorHistogram::CellOf(QRgb color) {
     constexpr int shift = 8 - kCellBits;
+    return m_cells[(std::size_t(qRed(color) >> shift) << (2 * kCellBits)) |
+                   (std::size_t(qGreen(color) >> shift) << kCellBits) |
+                   std::size_t(qBlue(color) >> shift)];
+}
+
+void ColorHistogram::AddToCell(QRgb color, std::uint64_t count) {
     const int r = qRed(color), g = qGreen(color), b = qBlue(color);
-    Cell& c = m_cells[(std::size_t(r >> shift) << (2 * kCellBits)) |
-                      (std::size_t(g >> shift) << kCellBits) | std::size_t(b >> shift)];
+    Cell& c = CellOf(color);
     if (c.n == 0)
         ++m_nUsed;
     c.r += std::uint64_t(r) * count;
@@ -181,7 +186,7 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
     // A frame of few colours is counted in a table of its own. Rows that
     // miss it though they bring no colour it can take in (their sets are
     // full: a photograph) soon end its use.
-    std::unique_ptr<FewColors> few; // made for the first row that tries it
+    std::unique_ptr<FewColors> few;       // made for the first row that tries it
     int idle = times > 0 ? 0 : kIdleRows; // a count of 0 still lists the colour
     // Long runs (a flat sky, stripes) are counted quicker by runs: the
     // table is tried on rows after a row of short ones.
@@ -222,6 +227,34 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
     if (few)
         few->Flush([&](QRgb color, std::uint64_t count) { add(color, count * times); });
     return true;
+}
+
+void ColorHistogram::Remove(QRgb color, std::uint64_t count) {
+    if (!m_cells.empty()) {
+        const int r = qRed(color), g = qGreen(color), b = qBlue(color);
+        Cell& c = CellOf(color);
+        count = std::min(count, c.n);
+        c.r -= std::uint64_t(r) * count;
+        c.g -= std::uint64_t(g) * count;
+        c.b -= std::uint64_t(b) * count;
+        c.n -= count;
+        m_nPixels -= count;
+        if (c.n == 0 && count > 0)
+            --m_nUsed;
+        return;
+    }
+    const std::uint32_t key = color & 0xFFFFFFu;
+    const std::uint32_t mask = std::uint32_t(m_keys.size() - 1);
+    for (std::uint32_t slot = HashOf(key) & mask; m_keys[slot] != kEmpty;
+         slot = (slot + 1) & mask) {
+        if (m_keys[slot] == key) {
+            // The slot stays: a colour once counted keeps its place.
+            count = std::min<std::uint64_t>(count, m_counts[slot]);
+            m_counts[slot] -= std::uint32_t(count);
+            m_nPixels -= count;
+            return;
+        }
+    }
 }
 
 void ColorHistogram::Merge(const ColorHistogram& other) {

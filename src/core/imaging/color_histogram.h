@@ -22,6 +22,9 @@ public:
     bool AddFrame(const QImage& frame, std::uint64_t times = 1);
     void Add(QRgb color, std::uint32_t count);
     void Merge(const ColorHistogram& other);
+    // Takes away pixels counted before (a count that saturated no longer
+    // holds them all).
+    void Remove(QRgb color, std::uint64_t count);
 
     static constexpr std::size_t kExactLimit = 1 << 16;
 
@@ -46,6 +49,7 @@ private:
     };
     void Grow();
     void SwitchToCells();
+    Cell& CellOf(QRgb color);
     void AddToCell(QRgb color, std::uint64_t count);
 
     std::vector<Cell> m_cells; // empty while counting exactly

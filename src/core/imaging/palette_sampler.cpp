@@ -1,5 +1,7 @@
 #include "core/imaging/palette_sampler.h"
 
+#include "core/imaging/pan_counter.h"
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -11,6 +13,9 @@ namespace {
 
 constexpr int kCellBits = 5;
 constexpr std::size_t kCellWords = (std::size_t(1) << (3 * kCellBits)) / 64;
+// Frames a thread takes at a time from a source that may pan: a run of
+// panned frames is counted whole every eight frames anyway (PanCounter).
+constexpr int kPanFrames = 8;
 
 } // namespace
 
@@ -51,8 +56,15 @@ bool PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
                            std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount) {
     if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32)
         return Count(frame.convertToFormat(QImage::Format_RGB32), histogram, cells, frameCellCount);
-    if (frame.isNull() || !histogram.AddFrame(frame))
-        return false;
+    return !frame.isNull() && histogram.AddFrame(frame) && CountCells(frame, cells, frameCellCount);
+}
+
+bool PaletteSampler::CountCells(const QImage& frame, std::vector<std::uint64_t>& cells,
+                                std::uint64_t* frameCellCount) {
+    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32) {
+        const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
+        return !rgb.isNull() && CountCells(rgb, cells, frameCellCount);
+    }
     // The cells are looked at on every other row and column: the spread is
     // an estimate, and smooth pictures lose nothing by it.
     std::vector<std::uint64_t> mine(kCellWords, 0);
@@ -91,8 +103,8 @@ bool PaletteSampler::RunFromStill(const std::vector<int>& samples) {
         QStringLiteral("a %1 x %2 frame").arg(size.width()).arg(size.height());
     {
         EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
-        const std::uint64_t times = std::uint64_t(size.width() / w) *
-                                    std::uint64_t(size.height() / h) * samples.size();
+        const std::uint64_t times =
+            std::uint64_t(size.width() / w) * std::uint64_t(size.height() / h) * samples.size();
         if (!m_control.Guard(frameMemory, [&] { m_histogram.AddFrame(still, times); }))
             return true;
     }
@@ -166,15 +178,29 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
     std::uint64_t frameCells = 0;
 
     if (m_source.IsRandomAccess()) {
+        // Frames of a pan are counted by the strips that come into and go
+        // out of view (see PanCounter), a thread taking a few frames one
+        // after another at a time. Within 32 bits of pixels, where no count
+        // saturates, the counts are those of counting every frame whole.
+        const bool panned =
+            sampled > 1 && m_source.MayPan() &&
+            std::uint64_t(size.width()) * std::uint64_t(size.height()) * std::uint64_t(sampled) <=
+                0xFFFFFFFFu;
+        const int taken = panned ? kPanFrames : 1;
         std::atomic<int> next{0};
         std::mutex mergeMutex;
         RunOnThreads(ThreadCount(threads, sampled), [&](int) {
             ColorHistogram mine;
+            PanCounter pans(mine);
             std::vector<std::uint64_t> myCells(kCellWords, 0);
             std::uint64_t myFrameCells = 0;
             QImage frame;
-            for (;;) {
-                const int k = next++;
+            for (int k = 0, end = 0;; ++k) {
+                const bool follows = k < end;
+                if (!follows) {
+                    k = next.fetch_add(taken);
+                    end = std::min(k + taken, sampled);
+                }
                 if (k >= sampled || m_control.Aborted())
                     break;
                 const int index = samples[std::size_t(k)];
@@ -190,7 +216,9 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
                             return;
                     }
                     EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
-                    if (!Count(frame, mine, myCells, &myFrameCells))
+                    if (panned ? !pans.Add(frame, follows) ||
+                                     !CountCells(frame, myCells, &myFrameCells)
+                               : !Count(frame, mine, myCells, &myFrameCells))
                         m_control.FailOutOfMemory(frameMemory);
                 });
                 if (!drawn || m_control.Aborted())
@@ -203,6 +231,11 @@ void PaletteSampler::Run(const std::vector<int>& samples, bool keep, int threads
                 m_control.Step();
             }
             EncodeControl::Timer timer(m_control, EncodeControl::Stage::Palette);
+            if (!m_control.Guard(frameMemory, [&] {
+                    if (!pans.Finish())
+                        m_control.FailOutOfMemory(frameMemory);
+                }))
+                return;
             std::lock_guard lock(mergeMutex); // not the control's: a failure takes that
             m_control.Guard(QStringLiteral("the colour count"), [&] {
                 // The first thread to finish hands its counts over whole:

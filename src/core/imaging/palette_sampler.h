@@ -60,6 +60,10 @@ private:
     static bool Count(const QImage& frame, ColorHistogram& histogram,
                       std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount);
 
+    // Counts the cells only; false when there was no memory to convert.
+    static bool CountCells(const QImage& frame, std::vector<std::uint64_t>& cells,
+                           std::uint64_t* frameCellCount);
+
     FrameSource& m_source;
     EncodeControl& m_control;
     ColorHistogram m_histogram;
