@@ -2,6 +2,7 @@
 #include "core/animation/rubber_clouds_renderer.h"
 #include "core/animation/wide_ring_painter.h"
 #include "core/base/random15.h"
+#include "core/imaging/frame_image.h"
 #include "core/imaging/gif_reader.h"
 
 #include <QFile>
@@ -358,6 +359,37 @@ TEST(RubberClouds, FramesMatchAPlainPainter) {
         const QImage reference = ReferenceFrame(odd, j);
         EXPECT_LT(Mismatch(frame, reference), 0.04) << "frame " << j;
         EXPECT_LT(Misplaced(frame, reference), 13500 * 3 / 1000) << "frame " << j;
+    }
+}
+
+// Drawn into an 8-bit frame for a save, a frame shows the colours of the
+// 32-bit one; a frame of more than 256 colours (fades of many rings) comes
+// back in 32 bits.
+TEST(RubberClouds, EightBitFramesShowTheSameColours) {
+    struct Case {
+        int size;
+        int fade;
+        bool fits;
+    };
+    for (const Case c : {Case{200, 5, true}, Case{1000, 60, false}}) {
+        RubberCloudsRenderer r;
+        r.SetFixedSeed(11);
+        r.SetFrameWidth(c.size);
+        r.SetFrameHeight(c.size);
+        r.SetBumps(0);
+        r.SetBorderWidth(1);
+        r.SetBorderDistance(c.fade);
+        r.PrepareSave();
+        ASSERT_TRUE(r.DrawsIndexed());
+        for (int j : {0, r.FrameCount() / 2}) {
+            QImage rgb(c.size, c.size, QImage::Format_RGB32);
+            r.DrawFrame(j, &rgb);
+            QImage eight = NewFrameImage(QSize(c.size, c.size), QImage::Format_Indexed8);
+            r.DrawFrame(j, &eight);
+            EXPECT_EQ(eight.format(), c.fits ? QImage::Format_Indexed8 : QImage::Format_RGB32)
+                << eight.colorCount();
+            EXPECT_EQ(eight.convertToFormat(QImage::Format_RGB32), rgb) << c.size << " frame " << j;
+        }
     }
 }
 

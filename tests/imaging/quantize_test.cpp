@@ -6,6 +6,7 @@
 #include "core/imaging/quantiser_batches.h"
 #include "core/imaging/remapper.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -160,13 +161,20 @@ TEST(Palette, HistogramCountsEveryPixelOfAFrame) {
                 frame.setPixel(x, y, color);
                 expected[color & 0xFFFFFFu] += c.times;
             }
-        ColorHistogram histogram;
-        ASSERT_TRUE(histogram.AddFrame(frame, c.times));
-        std::map<QRgb, std::uint64_t> counted;
-        for (const auto& e : histogram.Entries())
-            counted[e.color] += e.count;
-        EXPECT_EQ(counted, expected) << c.colors << " colours";
-        EXPECT_EQ(histogram.PixelCount(), std::uint64_t(203 * 61) * c.times);
+        // Up to 256 colours, the frame in 8 bits counts the same.
+        for (const bool eight : {false, true}) {
+            if (eight && expected.size() > 256)
+                continue;
+            ColorHistogram histogram;
+            ASSERT_TRUE(histogram.AddFrame(
+                eight ? frame.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither) : frame,
+                c.times));
+            std::map<QRgb, std::uint64_t> counted;
+            for (const auto& e : histogram.Entries())
+                counted[e.color] += e.count;
+            EXPECT_EQ(counted, expected) << c.colors << " colours" << (eight ? ", 8 bits" : "");
+            EXPECT_EQ(histogram.PixelCount(), std::uint64_t(203 * 61) * c.times);
+        }
     }
 }
 
@@ -189,26 +197,26 @@ TEST(Palette, QuantiserWeighsTheBatchesAsOne) {
                                1 + (seed >> 26)});
         }
         for (int k = 0; k < 64; ++k)
-            entries[std::size_t(1000 + k)] = {
-                liq_color{static_cast<unsigned char>(4 * k), 128, static_cast<unsigned char>(255 - 4 * k), 255},
-                heaviest / 72 * unsigned(8 + k)};
+            entries[std::size_t(1000 + k)] = {liq_color{static_cast<unsigned char>(4 * k), 128,
+                                                        static_cast<unsigned char>(255 - 4 * k),
+                                                        255},
+                                              heaviest / 72 * unsigned(8 + k)};
         auto palette = [&](bool batched) {
             liq_attr* attr = liq_attr_create();
             liq_set_max_colors(attr, 16);
             liq_set_speed(attr, 7);
             liq_histogram* hist = liq_histogram_create(attr);
-            const liq_error added =
-                batched ? AddToQuantiser(hist, attr, entries)
-                        : liq_histogram_add_colors(hist, attr, entries.data(),
-                                                   int(entries.size()), 0.0);
+            const liq_error added = batched ? AddToQuantiser(hist, attr, entries)
+                                            : liq_histogram_add_colors(hist, attr, entries.data(),
+                                                                       int(entries.size()), 0.0);
             EXPECT_EQ(added, LIQ_OK);
             liq_result* result = nullptr;
             EXPECT_EQ(liq_histogram_quantize(hist, attr, &result), LIQ_OK);
             std::vector<unsigned> colors;
             const liq_palette* p = liq_get_palette(result);
             for (unsigned k = 0; k < p->count; ++k)
-                colors.push_back(unsigned(p->entries[k].r) << 16 |
-                                 unsigned(p->entries[k].g) << 8 | p->entries[k].b);
+                colors.push_back(unsigned(p->entries[k].r) << 16 | unsigned(p->entries[k].g) << 8 |
+                                 p->entries[k].b);
             liq_result_destroy(result);
             liq_histogram_destroy(hist);
             liq_attr_destroy(attr);
@@ -372,6 +380,36 @@ TEST(Remap, PaletteColoursKeepTheirEntriesRowAfterRow) {
     EXPECT_EQ(dithered, plain);
 }
 
+// An 8-bit frame maps as the same frame in 32 bits, plainly and dithered:
+// its colours all in the palette (one more in its table, unused, that is
+// not), and one used colour missing from the palette, which the diffusion
+// spreads to its neighbours.
+TEST(Remap, EightBitFramesMapAsTheirColours) {
+    PaletteColors palette;
+    for (int k = 0; k < 40; ++k)
+        palette.push_back(qRgb((k * 37) % 256, (k * 91 + 7) % 256, k * 6));
+    for (const bool missing : {false, true}) {
+        QImage indexed(97, 31, QImage::Format_Indexed8);
+        QList<QRgb> table(palette.begin(), palette.end());
+        std::reverse(table.begin(), table.end());
+        table.push_back(qRgb(1, 2, 3)); // index 40, in no pixel
+        if (missing)
+            table[7] = qRgb(200, 100, 50);
+        indexed.setColorTable(table);
+        for (int y = 0; y < indexed.height(); ++y)
+            for (int x = 0; x < indexed.width(); ++x)
+                indexed.setPixel(x, y, uint((x / 3 + y * 5) % 40));
+        const QImage rgb = indexed.convertToFormat(QImage::Format_RGB32);
+        Remapper remapper(palette);
+        for (const bool dither : {false, true}) {
+            std::vector<std::uint8_t> fromIndexed(97 * 31), fromRgb(fromIndexed.size());
+            ASSERT_TRUE(remapper.Remap(indexed, dither, fromIndexed.data()));
+            ASSERT_TRUE(remapper.Remap(rgb, dither, fromRgb.data()));
+            EXPECT_EQ(fromIndexed, fromRgb) << missing << dither;
+        }
+    }
+}
+
 TEST(Remap, DitheringASlowRampLeavesNoBands) {
     // Greys 56 to 72 across, with palette greys four levels apart: every
     // stretch of the ramp must come out with its own mean tone, not a flat
@@ -527,8 +565,8 @@ TEST(Remap, PlainRemapGivesEveryPixelItsNearestEntry) {
         int wrong = 0;
         for (int y = 0; y < frame.height(); ++y)
             for (int x = 0; x < frame.width(); ++x)
-                wrong += out[std::size_t(y) * frame.width() + x] !=
-                         reference.Nearest(frame.pixel(x, y));
+                wrong +=
+                    out[std::size_t(y) * frame.width() + x] != reference.Nearest(frame.pixel(x, y));
         EXPECT_EQ(wrong, 0) << "pass " << pass;
     }
 }

@@ -119,6 +119,11 @@ public:
     // Fills *frame (OutputSize(), RGB32) with frame `index`. Thread-safe
     // unless IsSequential().
     virtual void DrawFrame(int index, QImage* frame) const = 0;
+    // Types that draw few colours may also draw into an Indexed8 frame,
+    // setting its colour table (a quarter of the memory, and the save
+    // counts and maps 256 colours instead of every pixel); one that needs
+    // more colours for a frame than that replaces it by an RGB32 frame.
+    virtual bool DrawsIndexed() const { return false; }
     virtual bool IsSequential() const { return false; }
     // Types whose frames are cyclic shifts of one still say so (see
     // FrameSource::ScrollStill), so the save maps the still only once.

@@ -12,8 +12,10 @@
 Status RendererFrameSource::DrawFrame(int index, QImage* frame) {
     const QSize size = m_pRenderer->OutputSize();
     try {
-        if (frame->size() != size || frame->format() != QImage::Format_RGB32)
-            *frame = NewFrameImage(size);
+        const QImage::Format format =
+            m_pRenderer->DrawsIndexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32;
+        if (frame->size() != size || frame->format() != format)
+            *frame = NewFrameImage(size, format);
         if (frame->isNull())
             return FrameMemoryError(size);
         m_pRenderer->DrawFrame(index, frame);

@@ -2,10 +2,12 @@
 
 #include "core/animation/wide_ring_painter.h"
 #include "core/base/random15.h"
+#include "core/imaging/frame_image.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -247,10 +249,44 @@ RubberCloudsRenderer::RingPoints(std::int64_t R, const Profile& P) const {
 }
 
 void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
-    const QRgb black = qRgb(0, 0, 0);
+    if (frame->format() != QImage::Format_Indexed8) {
+        Paint(j, frame, nullptr);
+        return;
+    }
+    std::vector<QRgb> colors;
+    if (Paint(j, frame, &colors)) {
+        frame->setColorTable(QList<QRgb>(colors.begin(), colors.end()));
+        return;
+    }
+    // Long fades can pass 256 colours in one frame.
+    *frame = NewFrameImage(frame->size());
+    if (!frame->isNull())
+        Paint(j, frame, nullptr);
+}
+
+bool RubberCloudsRenderer::Paint(int j, QImage* frame, std::vector<QRgb>* colors) const {
+    // Into an 8-bit frame the painter puts each colour's index in *colors.
+    QRgb lastColor = 0, lastIndex = 0;
+    const auto pixel = [&](QRgb color) -> std::optional<QRgb> {
+        if (!colors)
+            return color;
+        if (!colors->empty() && color == lastColor)
+            return lastIndex;
+        const auto index =
+            std::size_t(std::find(colors->begin(), colors->end(), color) - colors->begin());
+        if (index == colors->size()) {
+            if (index == 256)
+                return std::nullopt;
+            colors->push_back(color);
+        }
+        lastColor = color;
+        lastIndex = QRgb(index);
+        return lastIndex;
+    };
+    const QRgb black = *pixel(qRgb(0, 0, 0));
     if (!m_pTable || m_nFrames <= 0) {
         frame->fill(black);
-        return;
+        return true;
     }
     const int W = frame->width(), H = frame->height();
     const std::int64_t M = std::max(W, H);
@@ -268,7 +304,7 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
     const std::int64_t end = M + D;
     if (v0 >= end || G <= 0) {
         frame->fill(black);
-        return;
+        return true;
     }
     const std::int64_t groups = CeilDiv(end - v0, G);
 
@@ -294,6 +330,7 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
     // beneath them goes in last, into what no ring took, instead of first
     // under every pixel.
     WideRingPainter painter(frame, kPenWidth);
+    bool fits = true;
     const auto paintRings = [&] {
         unsigned rings = 0;
         for (std::int64_t g = gHi; g >= gLo; --g) {
@@ -315,7 +352,12 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
                         points[p] = {double(ring[p].x), double(ring[p].y)};
                     const COLORREF color =
                         band.fade ? FadeColor(band.from, band.to, band.count, i) : band.from;
-                    painter.StrokeBeziers(points.data(), int(points.size()), ToRgb(color));
+                    const std::optional<QRgb> value = pixel(ToRgb(color));
+                    if (!value) {
+                        fits = false;
+                        return;
+                    }
+                    painter.StrokeBeziers(points.data(), int(points.size()), *value);
                     if (painter.Full())
                         return;
                     if ((++rings & 255u) == 0 && CancelRequested())
@@ -326,6 +368,7 @@ void RubberCloudsRenderer::DrawFrame(int j, QImage* frame) const {
     };
     paintRings();
     painter.FillFree(black);
+    return fits;
 }
 
 std::vector<RendererParameter> RubberCloudsParameters() {

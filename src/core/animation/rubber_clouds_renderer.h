@@ -6,6 +6,7 @@
 #include "core/animation/animation_renderer.h"
 #include "core/animation/renderer_parameters.h"
 
+#include <QRgb>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -64,6 +65,7 @@ public:
     int FrameCount() const override { return m_nFrames; }
     int FrameDelay(int) const override { return m_nDelay; }
     void DrawFrame(int index, QImage* frame) const override;
+    bool DrawsIndexed() const override { return true; }
     bool UsesRandomness() const override { return true; }
     QStringList SaveNotes() const override;
 
@@ -94,6 +96,11 @@ public:
     int TableValue(std::int64_t row, int column) const;
 
 private:
+    // Draws frame j; into an 8-bit frame when colors is given, which gets
+    // the frame's colours in the order of their indices. False when a frame
+    // needs more than 256 (what was drawn is then of no use).
+    bool Paint(int j, QImage* frame, std::vector<QRgb>* colors) const;
+
     COLORREF m_crBackground = 0xFF0000;
     std::array<COLORREF, 5> m_crClouds{0x0000FF, 0xFF00FF, 0x00FF00, 0x00FFFF, 0xFFFF00};
     int m_nColors = 5;

@@ -35,8 +35,8 @@ int CeilToInt(double v) {
 } // namespace
 
 WideRingPainter::WideRingPainter(QImage* frame, double penWidth)
-    : m_pBits(frame->bits()), m_nStride(frame->bytesPerLine()), m_nWidth(frame->width()),
-      m_nHeight(frame->height()), m_dRadius(penWidth / 2),
+    : m_pBits(frame->bits()), m_nStride(frame->bytesPerLine()), m_bBytes(frame->depth() == 8),
+      m_nWidth(frame->width()), m_nHeight(frame->height()), m_dRadius(penWidth / 2),
       m_nUncovered(std::int64_t(frame->width()) * frame->height()),
       m_taken(std::size_t(frame->height())), m_free(std::size_t(frame->height()), frame->width()),
       m_freeRange(std::size_t(frame->height()), FreeRange{0, frame->width() - 1, true}),
@@ -286,14 +286,13 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
 
 void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     FreeRange& range = m_freeRange[std::size_t(y)];
-    auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
     if (range.whole) {
         // Rings come in from outside, so nearly every run lands on one end
         // of the row's free run or misses it: no span list to walk.
         const int a = std::max(x0, range.first), b = std::min(x1, range.last);
         if (a > b)
             return;
-        std::fill(row + a, row + b + 1, color);
+        Fill(y, a, b, color);
         const int painted = b - a + 1;
         m_free[std::size_t(y)] -= painted;
         m_nUncovered -= painted;
@@ -326,7 +325,6 @@ void WideRingPainter::SplitRun(int y, int a, int b) {
 
 void WideRingPainter::PaintSpans(int y, int x0, int x1, QRgb color) {
     FreeRange& range = m_freeRange[std::size_t(y)];
-    auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
     std::vector<Span>& spans = m_taken[std::size_t(y)];
     std::size_t i = 0;
     while (i < spans.size() && spans[i].last < x0 - 1)
@@ -336,7 +334,7 @@ void WideRingPainter::PaintSpans(int y, int x0, int x1, QRgb color) {
         return;
     int first = x0, last = x1, cursor = x0, painted = 0;
     auto fill = [&](int from, int to) {
-        std::fill(row + from, row + to + 1, color);
+        Fill(y, from, to, color);
         painted += to - from + 1;
     };
     std::size_t j = i;
@@ -383,16 +381,15 @@ void WideRingPainter::FillFree(QRgb color) {
         const FreeRange& range = m_freeRange[std::size_t(y)];
         if (range.first > range.last)
             continue;
-        auto* row = reinterpret_cast<QRgb*>(m_pBits + y * m_nStride);
         if (range.whole) {
-            std::fill(row + range.first, row + range.last + 1, color);
+            Fill(y, range.first, range.last, color);
             continue;
         }
         int cursor = 0;
         for (const Span& span : m_taken[std::size_t(y)]) {
-            std::fill(row + cursor, row + span.first, color);
+            Fill(y, cursor, span.first - 1, color);
             cursor = span.last + 1;
         }
-        std::fill(row + cursor, row + m_nWidth, color);
+        Fill(y, cursor, m_nWidth - 1, color);
     }
 }

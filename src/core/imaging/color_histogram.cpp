@@ -4,6 +4,7 @@
 #include "core/imaging/frame_image.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <memory>
 
@@ -177,6 +178,21 @@ bool ColorHistogram::AddFrame(const QImage& frame, std::uint64_t times) {
             Add(color, 0xFFFFFFFFu);
         Add(color, std::uint32_t(count));
     };
+    if (frame.format() == QImage::Format_Indexed8 && !frame.colorTable().isEmpty()) {
+        // Counted by index, then each index once as its colour.
+        std::array<std::uint64_t, 256> counts{};
+        const int w = frame.width();
+        for (int y = 0; y < frame.height(); ++y) {
+            const uchar* row = frame.constScanLine(y);
+            for (int x = 0; x < w; ++x)
+                ++counts[row[x]];
+        }
+        const QList<QRgb> table = frame.colorTable();
+        for (int i = 0; i < 256; ++i)
+            if (counts[std::size_t(i)] != 0)
+                add(i < table.size() ? table[i] & 0xFFFFFFu : 0, counts[std::size_t(i)] * times);
+        return true;
+    }
     const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;

@@ -15,15 +15,17 @@ void ReleaseFrame(void* info) {
 
 } // namespace
 
-QImage NewFrameImage(QSize size) {
+QImage NewFrameImage(QSize size, QImage::Format format) {
     if (size.width() < 1 || size.height() < 1)
         return QImage();
-    const std::uint64_t line = std::uint64_t(size.width()) * 4;
+    const int depth = format == QImage::Format_Indexed8 ? 1 : 4;
+    // Qt's lines are whole 32-bit words.
+    const std::uint64_t line = (std::uint64_t(size.width()) * depth + 3) & ~std::uint64_t(3);
     const std::uint64_t bytes = line * std::uint64_t(size.height());
     // Qt refuses lines beyond an int and images beyond its own limits; its
     // constructor says so by a null image, which the caller reports.
     if (line > std::uint64_t(std::numeric_limits<int>::max()) || bytes > (std::uint64_t(1) << 40))
-        return QImage(size, QImage::Format_RGB32);
+        return QImage(size, format);
     // A 64-byte header keeps the pixels aligned as QImage's own are.
     constexpr std::size_t kHeader = 64;
     const std::size_t total = std::size_t(bytes) + kHeader;
@@ -32,7 +34,7 @@ QImage NewFrameImage(QSize size) {
         return QImage();
     block[0] = total;
     QImage image(reinterpret_cast<uchar*>(block) + kHeader, size.width(), size.height(),
-                 qsizetype(line), QImage::Format_RGB32, ReleaseFrame, block);
+                 qsizetype(line), format, ReleaseFrame, block);
     if (image.isNull())
         FreeFrameMemory(block, total);
     return image;

@@ -3,6 +3,7 @@
 #include "core/imaging/pan_counter.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <mutex>
@@ -54,29 +55,44 @@ int PaletteSampler::Steps(const FrameSource& source, int samples) {
 
 bool PaletteSampler::Count(const QImage& frame, ColorHistogram& histogram,
                            std::vector<std::uint64_t>& cells, std::uint64_t* frameCellCount) {
-    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32)
-        return Count(frame.convertToFormat(QImage::Format_RGB32), histogram, cells, frameCellCount);
     return !frame.isNull() && histogram.AddFrame(frame) && CountCells(frame, cells, frameCellCount);
 }
 
 bool PaletteSampler::CountCells(const QImage& frame, std::vector<std::uint64_t>& cells,
                                 std::uint64_t* frameCellCount) {
-    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32) {
+    constexpr int shift = 8 - kCellBits;
+    const auto cellOf = [](QRgb c) {
+        return (std::size_t(qRed(c) >> shift) << (2 * kCellBits)) |
+               (std::size_t(qGreen(c) >> shift) << kCellBits) | std::size_t(qBlue(c) >> shift);
+    };
+    std::vector<std::uint64_t> mine(kCellWords, 0);
+    if (frame.format() == QImage::Format_Indexed8 && !frame.colorTable().isEmpty()) {
+        // The indices on the pixels looked at, then their colours' cells.
+        std::array<bool, 256> seen{};
+        for (int y = 0; y < frame.height(); y += 2) {
+            const uchar* row = frame.constScanLine(y);
+            for (int x = 0; x < frame.width(); x += 2)
+                seen[row[x]] = true;
+        }
+        const QList<QRgb> table = frame.colorTable();
+        for (int i = 0; i < 256; ++i) {
+            if (!seen[std::size_t(i)])
+                continue;
+            const std::size_t cell = cellOf(i < table.size() ? table[i] : 0);
+            mine[cell >> 6] |= std::uint64_t(1) << (cell & 63);
+        }
+    } else if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32) {
         const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
         return !rgb.isNull() && CountCells(rgb, cells, frameCellCount);
-    }
-    // The cells are looked at on every other row and column: the spread is
-    // an estimate, and smooth pictures lose nothing by it.
-    std::vector<std::uint64_t> mine(kCellWords, 0);
-    constexpr int shift = 8 - kCellBits;
-    for (int y = 0; y < frame.height(); y += 2) {
-        const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
-        for (int x = 0; x < frame.width(); x += 2) {
-            const QRgb c = row[x];
-            const std::size_t cell = (std::size_t(qRed(c) >> shift) << (2 * kCellBits)) |
-                                     (std::size_t(qGreen(c) >> shift) << kCellBits) |
-                                     std::size_t(qBlue(c) >> shift);
-            mine[cell >> 6] |= std::uint64_t(1) << (cell & 63);
+    } else {
+        // The cells are looked at on every other row and column: the spread
+        // is an estimate, and smooth pictures lose nothing by it.
+        for (int y = 0; y < frame.height(); y += 2) {
+            const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+            for (int x = 0; x < frame.width(); x += 2) {
+                const std::size_t cell = cellOf(row[x]);
+                mine[cell >> 6] |= std::uint64_t(1) << (cell & 63);
+            }
         }
     }
     std::uint64_t n = 0;

@@ -282,7 +282,41 @@ void Remapper::CountSearches(int searches) const {
         MakeTable();
 }
 
+bool Remapper::RemapIndexed(const QImage& frame, std::uint8_t* out) const {
+    if (frame.format() != QImage::Format_Indexed8)
+        return false;
+    const QList<QRgb> table = frame.colorTable();
+    if (table.isEmpty() || table.size() > 256)
+        return false;
+    // Per index its entry, or kMissing where its colour is not in the
+    // palette as it is (or the table has no colour for it): the frame is
+    // given up only if a pixel holds such an index.
+    constexpr std::uint16_t kMissing = 0x100;
+    std::array<std::uint16_t, 256> entry;
+    entry.fill(kMissing);
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const std::uint32_t rgb = table[i] & 0xFFFFFFu;
+        const int index = Search(rgb);
+        if (qRgb(m_r[index], m_g[index], m_b[index]) == (rgb | 0xFF000000u))
+            entry[std::size_t(i)] = std::uint16_t(index);
+    }
+    const int w = frame.width();
+    std::uint16_t missing = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        const uchar* row = frame.constScanLine(y);
+        std::uint8_t* dst = out + std::size_t(y) * std::size_t(w);
+        for (int x = 0; x < w; ++x) {
+            const std::uint16_t e = entry[row[x]];
+            dst[x] = std::uint8_t(e);
+            missing |= e;
+        }
+    }
+    return (missing & kMissing) == 0;
+}
+
 bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
+    if (RemapIndexed(frame, out))
+        return true;
     const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;
@@ -400,7 +434,7 @@ void Remapper::RemapBusyRow(const QRgb* row, int w, std::uint32_t* held, std::ui
         const std::uint32_t key = row[x] & 0xFFFFFFu;
         const std::uint32_t v = held[x];
         dst[x] = std::uint8_t(v != 0 && (v - 1) >> 8 == key ? int((v - 1) & 0xFFu)
-                                                             : Remembered(key, searches));
+                                                            : Remembered(key, searches));
     }
 }
 

@@ -60,6 +60,11 @@ private:
     void DitherRegion(const QImage& frame, const QRect& region, const QRect& fresh,
                       std::uint8_t* out) const;
 
+    // An Indexed8 frame whose colours are all in the palette as they are
+    // maps each index once: plainly and dithered alike, as exact colours make
+    // no error to pass on. False (out then holds nothing) for any other.
+    bool RemapIndexed(const QImage& frame, std::uint8_t* out) const;
+
     // A cell's candidate list, worked out the first time a colour inside
     // it is looked up: a frame's colours (and the errors diffusion adds to
     // them) reach a small part of the cube, and building every cell up
