@@ -245,6 +245,21 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
     const __m128d vrl = _mm_set1_pd(rl), vix = _mm_set1_pd(invDx), viy = _mm_set1_pd(invDy);
     const __m128d minusOne = _mm_set1_pd(-1.0), maxRight = _mm_set1_pd(m_nWidth + 1.0);
     const __m128d sign = _mm_set1_pd(-0.0);
+    // The runs are painted after the rows are worked out, a batch at a
+    // time: a call per run in the loop spilled its dozen vector constants
+    // around every call. A band paints each of its rows once, so no run
+    // changes what another row of it finds free.
+    struct Run {
+        int y, first, last;
+    };
+    constexpr int kBatch = 64;
+    Run runs[kBatch];
+    int nRuns = 0;
+    const auto paint = [&] {
+        for (int k = 0; k < nRuns; ++k)
+            PaintFree(runs[k].y, runs[k].first, runs[k].last, color);
+        nRuns = 0;
+    };
     for (int y = y0; y <= y1; y += 2) {
         if (!MayPaint(y, c0, c1) && (y == y1 || !MayPaint(y + 1, c0, c1)))
             continue;
@@ -278,9 +293,12 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
                 continue;
             const int first = std::max(x0[k], 0), last = std::min(x1[k], m_nWidth - 1);
             if (first <= last && MayPaint(y + k, first, last))
-                PaintFree(y + k, first, last, color);
+                runs[nRuns++] = {y + k, first, last};
         }
+        if (nRuns > kBatch - 2)
+            paint();
     }
+    paint();
 }
 #endif
 
