@@ -12,8 +12,9 @@
 Status RendererFrameSource::DrawFrame(int index, QImage* frame) {
     const QSize size = m_pRenderer->OutputSize();
     try {
-        const QImage::Format format =
-            m_pRenderer->DrawsIndexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32;
+        const QImage::Format format = m_bIndexed && m_pRenderer->DrawsIndexed()
+                                          ? QImage::Format_Indexed8
+                                          : QImage::Format_RGB32;
         if (frame->size() != size || frame->format() != format)
             *frame = NewFrameImage(size, format);
         if (frame->isNull())
@@ -60,6 +61,9 @@ Status WriteAnimation(const AnimationRenderer& prepared, const SaveOptions& opti
         copy->SetCancelFlag(options.cancel);
         RendererFrameSource drawn(copy.get());
         drawn.SetCancel(options.cancel);
+        // Frames shared with the WebP beside are drawn in 32 bits, as it
+        // takes them.
+        drawn.SetIndexed(!options.share);
         SharedFrameSource shared(&drawn, options.share, options.shareSide);
         FrameSource& source = options.share ? static_cast<FrameSource&>(shared) : drawn;
         if (Status s = EncodeAnimatedGif(source, path, AnimationEncodeOptions(prepared, options),

@@ -28,10 +28,14 @@ public:
     // unfinished by a cancel is an error, never written.
     Status DrawFrame(int index, QImage* frame) override;
     void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    // Whether a type that can draws its frames in 8 bits (see
+    // AnimationRenderer::DrawsIndexed); a WebP takes them in 32.
+    void SetIndexed(bool indexed) { m_bIndexed = indexed; }
 
 private:
     AnimationRenderer* m_pRenderer;
     const std::atomic<bool>* m_pCancel = nullptr;
+    bool m_bIndexed = true;
 };
 
 // What a save came to.

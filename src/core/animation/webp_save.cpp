@@ -127,6 +127,7 @@ Status WriteAnimatedWebp(const AnimationRenderer& renderer, const QString& path,
         copy->SetCancelFlag(options.cancel);
         RendererFrameSource drawn(copy.get());
         drawn.SetCancel(options.cancel);
+        drawn.SetIndexed(false);
         SharedFrameSource shared(&drawn, options.share, options.shareSide);
         FrameSource& frames = options.share ? static_cast<FrameSource&>(shared) : drawn;
         WebpOptions webp;
