@@ -1,6 +1,7 @@
 #include "core/imaging/color_histogram.h"
 
 #include "core/imaging/color_sets.h"
+#include "core/imaging/color_table.h"
 #include "core/imaging/frame_image.h"
 
 #include <algorithm>
@@ -10,10 +11,7 @@
 
 namespace {
 
-inline std::uint32_t HashOf(std::uint32_t key) {
-    key *= 0x9E3779B1u; // Fibonacci hashing spreads neighbouring colours
-    return key ^ (key >> 15);
-}
+using color_table::HashOf;
 
 // Ascending by colour. The colours are distinct 24-bit values (a cell's mean
 // lies inside its cell), so two passes of a 12-bit radix sort give the order
@@ -97,20 +95,7 @@ ColorHistogram::ColorHistogram(Start start) : ColorHistogram() {
 }
 
 void ColorHistogram::Grow() {
-    std::vector<std::uint32_t> keys(m_keys.size() * 2, kEmpty);
-    std::vector<std::uint32_t> counts(m_keys.size() * 2, 0);
-    const std::uint32_t mask = std::uint32_t(keys.size() - 1);
-    for (std::size_t i = 0; i < m_keys.size(); ++i) {
-        if (m_keys[i] == kEmpty)
-            continue;
-        std::uint32_t slot = HashOf(m_keys[i]) & mask;
-        while (keys[slot] != kEmpty)
-            slot = (slot + 1) & mask;
-        keys[slot] = m_keys[i];
-        counts[slot] = m_counts[i];
-    }
-    m_keys.swap(keys);
-    m_counts.swap(counts);
+    color_table::Grow(m_keys, m_counts);
 }
 
 void ColorHistogram::SwitchToCells() {

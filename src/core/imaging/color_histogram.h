@@ -5,6 +5,8 @@
 // bounded for gradients with millions of colours.
 #pragma once
 
+#include "core/imaging/color_table.h"
+
 #include <QImage>
 #include <QRgb>
 #include <cstdint>
@@ -42,7 +44,7 @@ public:
     std::vector<Entry> Entries() const;
 
 private:
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kEmpty = color_table::kEmpty;
     static constexpr int kCellBits = 5;
     struct Cell {
         std::uint64_t r = 0, g = 0, b = 0, n = 0;

@@ -1,5 +1,6 @@
 #include "core/imaging/pan_counter.h"
 
+#include "core/imaging/color_table.h"
 #include "core/imaging/frame_motion.h"
 
 #include <QRect>
@@ -48,11 +49,6 @@ template <typename Count> void ForEachRun(const QImage& frame, const QRect& area
 constexpr int kLongestRun = 8;
 constexpr int kMostMisses = 2;
 
-inline std::uint32_t HashOf(std::uint32_t key) {
-    key *= 0x9E3779B1u;
-    return key ^ (key >> 15);
-}
-
 } // namespace
 
 void PanCounter::Deltas::Add(std::uint32_t color, std::int64_t delta) {
@@ -61,7 +57,7 @@ void PanCounter::Deltas::Add(std::uint32_t color, std::int64_t delta) {
         m_deltas.assign(1024, 0);
     }
     const std::uint32_t mask = std::uint32_t(m_keys.size() - 1);
-    std::uint32_t slot = HashOf(color) & mask;
+    std::uint32_t slot = color_table::HashOf(color) & mask;
     for (; m_keys[slot] != kEmpty; slot = (slot + 1) & mask) {
         if (m_keys[slot] == color) {
             m_deltas[slot] += delta;
@@ -71,24 +67,7 @@ void PanCounter::Deltas::Add(std::uint32_t color, std::int64_t delta) {
     m_keys[slot] = color;
     m_deltas[slot] = delta;
     if (++m_nUsed * 2 > m_keys.size())
-        Grow();
-}
-
-void PanCounter::Deltas::Grow() {
-    std::vector<std::uint32_t> keys(m_keys.size() * 2, kEmpty);
-    std::vector<std::int64_t> deltas(m_keys.size() * 2, 0);
-    const std::uint32_t mask = std::uint32_t(keys.size() - 1);
-    for (std::size_t i = 0; i < m_keys.size(); ++i) {
-        if (m_keys[i] == kEmpty)
-            continue;
-        std::uint32_t slot = HashOf(m_keys[i]) & mask;
-        while (keys[slot] != kEmpty)
-            slot = (slot + 1) & mask;
-        keys[slot] = m_keys[i];
-        deltas[slot] = m_deltas[i];
-    }
-    m_keys.swap(keys);
-    m_deltas.swap(deltas);
+        color_table::Grow(m_keys, m_deltas);
 }
 
 void PanCounter::Deltas::Clear() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/imaging/color_histogram.h"
+#include "core/imaging/color_table.h"
 
 #include <QImage>
 #include <cstdint>
@@ -36,8 +37,7 @@ private:
         void Clear();
 
     private:
-        static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-        void Grow();
+        static constexpr std::uint32_t kEmpty = color_table::kEmpty;
         std::vector<std::uint32_t> m_keys;
         std::vector<std::int64_t> m_deltas;
         std::size_t m_nUsed = 0;
