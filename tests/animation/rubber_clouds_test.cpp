@@ -620,3 +620,52 @@ TEST(WideRingPainter, KnowsWhenTheFrameIsCovered) {
 }
 
 } // namespace
+
+// Bands are worked out four rows at a time with AVX and two at a time
+// without; every pixel must come out the same either way, on frames of odd
+// heights (a band's last rows fall past its end in a group of four) and
+// from every kind of stroke.
+TEST(WideRingPainter, FourRowsAtATimeGiveThePixelsOfTwo) {
+    if (!WideRingPainter::UseWideVectors(true))
+        GTEST_SKIP() << "no AVX here";
+    struct Restore {
+        ~Restore() { WideRingPainter::UseWideVectors(true); }
+    } restore;
+    const auto draw = [](const RubberCloudsRenderer& r, int j, bool wide) {
+        WideRingPainter::UseWideVectors(wide);
+        QImage frame(r.OutputSize(), QImage::Format_RGB32);
+        r.DrawFrame(j, &frame);
+        return frame;
+    };
+    for (const auto& [w, h, squeeze, bumps] :
+         {std::tuple{200, 200, 0, 60}, std::tuple{151, 89, 40, 30}, std::tuple{333, 7, 0, 300}}) {
+        RubberCloudsRenderer r;
+        r.SetFixedSeed(5);
+        r.SetFrameWidth(w);
+        r.SetFrameHeight(h);
+        r.SetSqueeze(squeeze);
+        r.SetBumps(bumps);
+        r.PrepareSave();
+        for (int j : {0, r.FrameCount() / 3})
+            EXPECT_EQ(draw(r, j, true), draw(r, j, false)) << w << "x" << h << " frame " << j;
+    }
+    std::uint32_t seed = 777;
+    const auto uniform = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * double(seed >> 8) / double(1u << 24);
+    };
+    std::vector<WideRingPainter::Point> ends;
+    for (int k = 0; k < 400; ++k)
+        ends.push_back({uniform(-60, 160), uniform(-60, 110)});
+    QImage frames[2];
+    for (const bool wide : {true, false}) {
+        WideRingPainter::UseWideVectors(wide);
+        QImage& frame = frames[wide ? 1 : 0];
+        frame = QImage(103, 53, QImage::Format_RGB32);
+        frame.fill(0);
+        WideRingPainter painter(&frame, 9.5);
+        for (std::size_t k = 0; k + 1 < ends.size(); k += 2)
+            painter.StrokeSegment(ends[k], ends[k + 1], qRgb(int(k / 2) + 1, 7, 9));
+    }
+    EXPECT_EQ(frames[1], frames[0]);
+}

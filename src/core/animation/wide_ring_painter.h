@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -38,6 +39,11 @@ public:
     // frame need not be cleared before the strokes.
     void FillFree(QRgb color);
 
+    // Bands are worked out four rows at a time where the processor has AVX
+    // (the default there), else two at a time; both give the same pixels.
+    // Returns whether four at a time is now in use.
+    static bool UseWideVectors(bool wide);
+
 private:
     struct Span {
         int first;
@@ -56,6 +62,9 @@ private:
     // The rows y0..y1 of a band that is neither level nor upright.
     void SlantedRows(int y0, int y1, int c0, int c1, double ax, double ay, double dx, double dy,
                      double l2, double rl, double invDx, double invDy, QRgb color);
+    void SlantedRowsWide(int y0, int y1, int c0, int c1, double ax, double ay, double dx,
+                         double dy, double l2, double rl, double invDx, double invDy, QRgb color);
+    static std::atomic<bool> s_bWide;
     // Paints the pixels of row y from x0 to x1 (inclusive, within the frame)
     // that are still free.
     void PaintFree(int y, int x0, int x1, QRgb color);
