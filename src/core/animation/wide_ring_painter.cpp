@@ -435,28 +435,30 @@ WideRingPainter::SlantedRowsWide(int y0, int y1, int c0, int c1, double ax, doub
 
 void WideRingPainter::PaintFree(int y, int x0, int x1, QRgb color) {
     FreeRange& range = m_freeRange[std::size_t(y)];
-    if (range.whole) {
-        // Rings come in from outside, so nearly every run lands on one end
-        // of the row's free run or misses it: no span list to walk.
-        const int a = std::max(x0, range.first), b = std::min(x1, range.last);
-        if (a > b)
-            return;
-        Fill(y, a, b, color);
-        const int painted = b - a + 1;
-        m_free[std::size_t(y)] -= painted;
-        m_nUncovered -= painted;
-        if (a == range.first && b == range.last) {
-            RowFull(y);
-        } else if (a == range.first) {
-            range.first = b + 1;
-        } else if (b == range.last) {
-            range.last = a - 1;
-        } else {
-            SplitRun(y, a, b);
-        }
+    if (!range.whole) {
+        PaintSpans(y, x0, x1, color);
         return;
     }
-    PaintSpans(y, x0, x1, color);
+    // Rings come in from outside, so nearly every run lands on one end
+    // of the row's free run or misses it: no span list to walk.
+    const int a = std::max(x0, range.first), b = std::min(x1, range.last);
+    if (a > b)
+        return;
+    Fill(y, a, b, color);
+    const int painted = b - a + 1;
+    m_free[std::size_t(y)] -= painted;
+    m_nUncovered -= painted;
+    const bool fromFirst = a == range.first, toLast = b == range.last;
+    if (fromFirst == toLast) {
+        if (fromFirst)
+            RowFull(y);
+        else
+            SplitRun(y, a, b);
+        return;
+    }
+    // One end or the other, chosen without a branch that would guess.
+    range.first = fromFirst ? b + 1 : range.first;
+    range.last = toLast ? a - 1 : range.last;
 }
 
 void WideRingPainter::SplitRun(int y, int a, int b) {
