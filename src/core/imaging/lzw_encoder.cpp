@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -14,40 +15,55 @@ int GifMinCodeSize(int colors) {
 
 namespace {
 
-// Packs codes least significant bit first, four bytes at a time, and cuts
-// the stream into 255-byte sub-blocks at the end: counting each byte into
-// its block's length as it came made every code wait on the one before
-// through memory.
+// Packs codes least significant bit first, four bytes at a time, into a
+// buffer sized for the most an image can take, and cuts the stream into
+// 255-byte sub-blocks at the end: counting each byte into its block's length
+// as it came made every code wait on the one before through memory.
 class CodeWriter {
 public:
-    explicit CodeWriter(std::size_t reserve)
-        : m_nCapacity(std::max<std::size_t>(reserve, 64)),
-          m_data(std::make_unique_for_overwrite<std::uint8_t[]>(m_nCapacity)) {}
-    void Put(unsigned code, int size) {
-        m_bits |= std::uint64_t(code) << m_nCount;
-        m_nCount += size;
-        if (m_nCount >= 32) {
-            if (m_nBytes + 4 > m_nCapacity)
-                Grow();
-            const std::uint32_t word = std::uint32_t(m_bits);
-            for (int k = 0; k < 4; ++k)
-                m_data[m_nBytes + std::size_t(k)] = std::uint8_t(word >> (8 * k));
-            m_nBytes += 4;
-            m_bits >>= 32;
-            m_nCount -= 32;
+    // Where the packing is. The coder keeps it in a local: as members of the
+    // writer, every byte stored might have changed it for all the compiler
+    // knew, and each code loaded it again (a sixth of the coding).
+    struct Cursor {
+        std::uint64_t bits = 0;
+        int count = 0;
+        std::uint8_t* at = nullptr;
+
+        void Put(unsigned code, int size) {
+            bits |= std::uint64_t(code) << count;
+            count += size;
+            if (count >= 32) {
+                std::uint32_t word = std::uint32_t(bits);
+                if constexpr (std::endian::native == std::endian::big)
+                    word = (word >> 24) | ((word >> 8) & 0xFF00u) | ((word << 8) & 0xFF0000u) |
+                           (word << 24);
+                std::memcpy(at, &word, 4);
+                at += 4;
+                bits >>= 32;
+                count -= 32;
+            }
         }
-    }
+    };
+
+    // pixels: how many indices the image has. Every index starts at most
+    // one code of at most 12 bits, and a clear code comes after thousands of
+    // codes: a byte and a half a pixel, and a little over.
+    explicit CodeWriter(std::size_t pixels)
+        : m_data(std::make_unique_for_overwrite<std::uint8_t[]>(pixels + pixels / 2 +
+                                                                 pixels / 256 + 64)) {}
+
+    Cursor Start() const { return Cursor{0, 0, m_data.get()}; }
     // Notes where the code that completes the image ends.
-    void MarkLastPixel() { m_nMarkBits = m_nBytes * 8 + std::size_t(m_nCount); }
-    std::vector<std::uint8_t> Finish() {
-        while (m_nCount > 0) {
-            if (m_nBytes + 1 > m_nCapacity)
-                Grow();
-            m_data[m_nBytes++] = std::uint8_t(m_bits & 0xFF);
-            m_bits >>= 8;
-            m_nCount = std::max(m_nCount - 8, 0);
+    void MarkLastPixel(const Cursor& cursor) {
+        m_nMarkBits = std::size_t(cursor.at - m_data.get()) * 8 + std::size_t(cursor.count);
+    }
+    std::vector<std::uint8_t> Finish(Cursor cursor) {
+        while (cursor.count > 0) {
+            *cursor.at++ = std::uint8_t(cursor.bits & 0xFF);
+            cursor.bits >>= 8;
+            cursor.count = std::max(cursor.count - 8, 0);
         }
-        const std::size_t n = m_nBytes;
+        const std::size_t n = std::size_t(cursor.at - m_data.get());
         std::vector<std::uint8_t> out;
         if (n == 0)
             return out;
@@ -74,20 +90,8 @@ public:
     }
 
 private:
-    void Grow() {
-        const std::size_t capacity = m_nCapacity * 2;
-        auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-        std::memcpy(data.get(), m_data.get(), m_nBytes);
-        m_data = std::move(data);
-        m_nCapacity = capacity;
-    }
-
-    std::size_t m_nCapacity;
     std::unique_ptr<std::uint8_t[]> m_data;
-    std::size_t m_nBytes = 0; // whole bytes written
     std::size_t m_nMarkBits = 0;
-    std::uint64_t m_bits = 0;
-    int m_nCount = 0;
 };
 
 constexpr int kMaxCode = 4095;
@@ -104,7 +108,8 @@ std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size
                                           int minCodeSize) {
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
-    CodeWriter out(count / 2 + 64);
+    CodeWriter writer(count);
+    CodeWriter::Cursor out = writer.Start();
     // (prefix code << 8 | next index) -> code, open addressing; key and code
     // share one word (key << 12 | code) so a probe is one load. No entry can
     // be all ones: its prefix would have to be the last code itself.
@@ -115,7 +120,7 @@ std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size
     out.Put(clear, size);
     if (count == 0) {
         out.Put(end, size);
-        return out.Finish();
+        return writer.Finish(out);
     }
     unsigned prefix = indices[0];
     for (std::size_t i = 1; i < count; ++i) {
@@ -144,7 +149,7 @@ std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size
         prefix = next;
     }
     out.Put(prefix, size);
-    out.MarkLastPixel();
+    writer.MarkLastPixel(out);
     // The decoder adds a table entry for every code but the first after a
     // clear, this last one too, and widens when its table reaches the next
     // power of two: the end code comes at the width it has then. (No
@@ -153,7 +158,7 @@ std::vector<std::uint8_t> LzwEncodeHashed(const std::uint8_t* indices, std::size
     if (maxCode + 1 >= (1u << size) && size < 12)
         ++size;
     out.Put(end, size);
-    return out.Finish();
+    return writer.Finish(out);
 }
 
 namespace {
@@ -183,7 +188,8 @@ std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size
     constexpr unsigned kWidth = 1u << kBits;
     const unsigned clear = kWidth;
     const unsigned end = clear + 1;
-    CodeWriter out(count / 2 + 64);
+    CodeWriter writer(count);
+    CodeWriter::Cursor out = writer.Start();
     // 0 is no child: every child code is above the end code.
     std::vector<std::uint16_t> child(std::size_t(kMaxCode + 1) * kWidth, 0);
     // Per index, the codes of runs of it: runs[s][k - 1] is s repeated k
@@ -241,7 +247,7 @@ std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size
     out.Put(clear, size);
     if (count == 0) {
         out.Put(end, size);
-        return out.Finish();
+        return writer.Finish(out);
     }
     std::size_t i = 1;
     unsigned prefix = takeRun(indices[0], i);
@@ -256,11 +262,11 @@ std::vector<std::uint8_t> LzwEncodeDirect(const std::uint8_t* indices, std::size
         prefix = i < count && indices[i] == next ? takeRun(next, i) : next;
     }
     out.Put(prefix, size);
-    out.MarkLastPixel();
+    writer.MarkLastPixel(out);
     if (maxCode + 1 >= (1u << size) && size < 12)
         ++size;
     out.Put(end, size);
-    return out.Finish();
+    return writer.Finish(out);
 }
 
 } // namespace
