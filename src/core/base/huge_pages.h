@@ -19,14 +19,17 @@ void AdviseHugePages(void* data, std::size_t bytes);
 void* AllocateFrameMemory(std::size_t bytes);
 void FreeFrameMemory(void* data, std::size_t bytes);
 
-// Gives back the memory kept for frames to come, and the heap's free memory;
-// at the end of a save, so that a program that saved once does not hold it.
+// Gives back the memory kept for frames to come, and the heap's free memory
+// unless KeepFreedMemoryDuringSaves was called; at the end of a save, so
+// that a program that saved once does not hold it.
 void ReleaseSpareFrameMemory();
 
 // Has the heap keep what is freed for the next allocation instead of giving
 // every block of 128 KB or more back to the system when it is freed: a save
 // makes and drops histograms, tables and frames over and over, and memory
 // the system hands out anew costs a fault and zeroing per 4 KB (a tenth of a
-// small encode's time). Called once at the start of a program;
-// ReleaseSpareFrameMemory gives the memory back after each save.
+// small encode's time). Every thread then takes from that one heap, whose
+// first megabytes are in huge pages. For a program that ends soon after its
+// saves (the command-line tool), called once at its start: the heap keeps
+// its memory until the program ends.
 void KeepFreedMemoryDuringSaves();
