@@ -179,6 +179,9 @@ private:
 // Set for a program whose heap keeps what it frees: the command-line tool,
 // which ends soon after its saves.
 bool g_bKeepHeap = false;
+// The block that takes the heap up to its huge pages; held here, as a
+// volatile, so that the compiler does not leave the allocation out.
+void* volatile g_pHeapPad = nullptr;
 
 Slabs& FrameSlabs() {
     static Slabs slabs;
@@ -253,10 +256,23 @@ void KeepFreedMemoryDuringSaves() {
     // lock costs nothing to see.
     mallopt(M_ARENA_MAX, 1);
     constexpr std::size_t kAdvised = std::size_t(16) << 20;
-    if (void* block = std::malloc(kAdvised)) {
-        AdviseHugePages(block, kAdvised);
-        std::free(block); // stays at the heap's top, below the trim threshold
-    }
+    void* block = std::malloc(kAdvised);
+    if (!block)
+        return;
+    // Blocks are carved from the start of the heap's top, which is where
+    // this one starts: a block kept for good takes the heap up to the next
+    // huge page, so that what comes after is inside the advised pages. It is
+    // never written, so it holds no memory.
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    const std::size_t gap = (kHugePage - at % kHugePage) % kHugePage;
+    std::free(block);
+    if (gap > 64)
+        g_pHeapPad = std::malloc(gap - 16); // 16: the next block's header
+    block = std::malloc(kAdvised);
+    if (!block)
+        return;
+    AdviseHugePages(block, kAdvised);
+    std::free(block); // stays at the heap's top, below the trim threshold
     g_bKeepHeap = true;
 #endif
 }
