@@ -287,23 +287,7 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
     const __m128d minusOne = _mm_set1_pd(-1.0), maxRight = _mm_set1_pd(m_nWidth + 1.0);
     const __m128d sign = _mm_set1_pd(-0.0);
     const __m128i vLastColumn = _mm_set1_epi32(m_nWidth - 1);
-    static constexpr FreeRange kNone{std::numeric_limits<int>::max(),
-                                     std::numeric_limits<int>::min(), true};
-    // The runs are painted after the rows are worked out, a batch at a
-    // time: a call per run in the loop spilled its dozen vector constants
-    // around every call. A band paints each of its rows once, so no run
-    // changes what another row of it finds free.
-    struct Run {
-        int y, first, last;
-    };
-    constexpr int kBatch = 64;
-    Run runs[kBatch];
-    int nRuns = 0;
-    const auto paint = [&] {
-        for (int k = 0; k < nRuns; ++k)
-            PaintFree(runs[k].y, runs[k].first, runs[k].last, color);
-        nRuns = 0;
-    };
+    RunBatch runs(this, color);
     for (int y = y0; y <= y1; y += 2) {
         if (!MayPaint(y, c0, c1) && (y == y1 || !MayPaint(y + 1, c0, c1)))
             continue;
@@ -333,7 +317,7 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
         // per row: those are taken by half the rows and fail to predict. A
         // row past the band, or a full one, has first > last and takes none.
         const FreeRange& f0 = m_freeRange[std::size_t(y)];
-        const FreeRange& f1 = y < y1 ? m_freeRange[std::size_t(y) + 1] : kNone;
+        const FreeRange& f1 = y < y1 ? m_freeRange[std::size_t(y) + 1] : kFull;
         const __m128i freeFirst = _mm_setr_epi32(f0.first, f1.first, 0, 0);
         const __m128i freeLast = _mm_setr_epi32(f0.last, f1.last, 0, 0);
         const __m128i firsts = Max32(x0s, _mm_setzero_si128());
@@ -345,14 +329,11 @@ void WideRingPainter::SlantedRows(int y0, int y1, int c0, int c1, double ax, dou
         alignas(16) int first[4], last[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(first), firsts);
         _mm_store_si128(reinterpret_cast<__m128i*>(last), lasts);
-        runs[nRuns] = {y, first[0], last[0]};
-        nRuns += take & 1;
-        runs[nRuns] = {y + 1, first[1], last[1]};
-        nRuns += take >> 1;
-        if (nRuns > kBatch - 2)
-            paint();
+        runs.Put(y, first[0], last[0], take & 1);
+        runs.Put(y + 1, first[1], last[1], take >> 1);
+        runs.MakeRoom(2);
     }
-    paint();
+    runs.Paint();
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -371,20 +352,9 @@ WideRingPainter::SlantedRowsWide(int y0, int y1, int c0, int c1, double ax, doub
     const __m256d sign = _mm256_set1_pd(-0.0);
     const __m128i vLastColumn = _mm_set1_epi32(m_nWidth - 1);
     const __m128i vc0 = _mm_set1_epi32(c0), vc1 = _mm_set1_epi32(c1);
-    const FreeRange none{std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), true};
-    struct Run {
-        int y, first, last;
-    };
-    constexpr int kBatch = 64;
-    Run runs[kBatch];
-    int nRuns = 0;
-    const auto paint = [&] {
-        for (int k = 0; k < nRuns; ++k)
-            PaintFree(runs[k].y, runs[k].first, runs[k].last, color);
-        nRuns = 0;
-    };
+    RunBatch runs(this, color);
     const auto range = [&](int y) -> const FreeRange& {
-        return y <= y1 ? m_freeRange[std::size_t(y)] : none;
+        return y <= y1 ? m_freeRange[std::size_t(y)] : kFull;
     };
     for (int y = y0; y <= y1; y += 4) {
         const FreeRange &f0 = range(y), &f1 = range(y + 1), &f2 = range(y + 2),
@@ -421,14 +391,11 @@ WideRingPainter::SlantedRowsWide(int y0, int y1, int c0, int c1, double ax, doub
         alignas(16) int first[4], last[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(first), firsts);
         _mm_store_si128(reinterpret_cast<__m128i*>(last), lasts);
-        for (int k = 0; k < 4; ++k) {
-            runs[nRuns] = {y + k, first[k], last[k]};
-            nRuns += (take >> k) & 1;
-        }
-        if (nRuns > kBatch - 4)
-            paint();
+        for (int k = 0; k < 4; ++k)
+            runs.Put(y + k, first[k], last[k], (take >> k) & 1);
+        runs.MakeRoom(4);
     }
-    paint();
+    runs.Paint();
 }
 #endif
 #endif
@@ -519,8 +486,7 @@ void WideRingPainter::PaintSpans(int y, int x0, int x1, QRgb color) {
 }
 
 void WideRingPainter::RowFull(int y) {
-    m_freeRange[std::size_t(y)] = {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(),
-                                   true};
+    m_freeRange[std::size_t(y)] = kFull;
     while (m_nFirstFreeRow <= m_nLastFreeRow && m_free[std::size_t(m_nFirstFreeRow)] == 0)
         ++m_nFirstFreeRow;
     while (m_nLastFreeRow >= m_nFirstFreeRow && m_free[std::size_t(m_nLastFreeRow)] == 0)

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -133,6 +134,43 @@ private:
         bool whole;
     };
     std::vector<FreeRange> m_freeRange;
+    // A full row's range, and that of a row past a band's end.
+    static constexpr FreeRange kFull{std::numeric_limits<int>::max(),
+                                     std::numeric_limits<int>::min(), true};
+    // A band's runs, painted after its rows are worked out, a batch at a
+    // time: a call per run in the row loop spilled its dozen vector
+    // constants around every call. A band paints each of its rows once, so
+    // no run changes what another row of it finds free.
+    class RunBatch {
+    public:
+        RunBatch(WideRingPainter* painter, QRgb color) : m_pPainter(painter), m_color(color) {}
+        // Row y's run, kept when take is 1: stored either way, so that
+        // which rows take one is not a branch.
+        void Put(int y, int first, int last, int take) {
+            m_runs[m_nRuns] = {y, first, last};
+            m_nRuns += take;
+        }
+        // Paints the batch unless `room` more runs fit.
+        void MakeRoom(int room) {
+            if (m_nRuns > kBatch - room)
+                Paint();
+        }
+        void Paint() {
+            for (int k = 0; k < m_nRuns; ++k)
+                m_pPainter->PaintFree(m_runs[k].y, m_runs[k].first, m_runs[k].last, m_color);
+            m_nRuns = 0;
+        }
+
+    private:
+        struct Run {
+            int y, first, last;
+        };
+        static constexpr int kBatch = 64;
+        WideRingPainter* m_pPainter;
+        QRgb m_color;
+        Run m_runs[kBatch];
+        int m_nRuns = 0;
+    };
     // The first and last row with a free pixel: the rings cover the frame
     // from its top and bottom edges inwards, so the rows of a stroke outside
     // these are not looked at one by one.
