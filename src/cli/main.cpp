@@ -8,13 +8,16 @@
 #include "core/base/huge_pages.h"
 #include "core/base/limits.h"
 #include "core/base/version.h"
+#include "core/base/worker_threads.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -109,6 +112,13 @@ int FirstUndecodableArgument(int argc, char* argv[]) {
     return -1;
 }
 
+// Printed without Qt's help: there may be no memory for a QString.
+void PrintOutOfMemory(const QString& command) {
+    std::fprintf(stderr,
+                 "Not enough memory for %s; the files it would have replaced are unchanged.\n",
+                 WorkOf(command));
+}
+
 } // namespace
 
 // The help above, the manual and the README state these numbers in words.
@@ -124,9 +134,20 @@ int main(int argc, char* argv[]) {
     // The desktop program keeps the system's default: it lives on beside
     // the page view, where memory held for the next save would sit idle.
     KeepFreedMemoryDuringSaves();
+    // GLib's main loop, which Qt would otherwise run the tool's threads on,
+    // aborts the process when an allocation fails; Qt's own does not, and
+    // the tool needs nothing GLib's offers.
+    qputenv("QT_NO_GLIB", "1");
     QString command;
     try {
         QCoreApplication app(argc, argv);
+        if (!StartPoolThreadsNow()) {
+            // Nothing is written yet; the pool holds a part that no thread
+            // will run, which the application would wait for on its way out.
+            PrintOutOfMemory(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
+            std::fflush(stderr);
+            std::_Exit(kExitFailure);
+        }
         if (const int bad = FirstUndecodableArgument(argc, argv); bad > 0) {
             PrintError(QStringLiteral("velmora-cli: argument %1 ('%2') is not valid UTF-8; file "
                                       "names and values must be, so nothing was written")
@@ -147,10 +168,18 @@ int main(int argc, char* argv[]) {
             return kExitUsage;
         }
     } catch (const std::bad_alloc&) {
-        // Printed without Qt's help: there may be no memory for a QString.
-        std::fprintf(stderr,
-                     "Not enough memory for %s; the files it would have replaced are unchanged.\n",
-                     WorkOf(command));
+        PrintOutOfMemory(command);
+        return kExitFailure;
+    } catch (const std::system_error& e) {
+        // A thread or lock the system could not give: its stack or table is
+        // memory too, and "try again" says nothing a user can act on.
+        if (e.code() == std::errc::resource_unavailable_try_again ||
+            e.code() == std::errc::not_enough_memory) {
+            PrintOutOfMemory(command);
+            return kExitFailure;
+        }
+        std::fprintf(stderr, "velmora-cli: %s; the files it would have replaced are unchanged.\n",
+                     e.what());
         return kExitFailure;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora-cli: %s; the files it would have replaced are unchanged.\n",

@@ -29,14 +29,19 @@ struct CliResult {
 };
 
 // childSetup, when given, runs in the child before the tool starts (to set a
-// resource limit, say). A crash gives exit code -1.
+// resource limit, say). A crash gives exit code -1, two minutes without an
+// end -2 (the tool is then killed).
 inline CliResult RunProgram(const QString& program, const QStringList& args,
                             const std::function<void()>& childSetup = {}) {
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
     process.start(program, args);
-    process.waitForFinished(120000);
+    if (!process.waitForFinished(120000) && process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return {-2, QString(), QStringLiteral("(no end within two minutes)")};
+    }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};

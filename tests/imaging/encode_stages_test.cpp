@@ -322,8 +322,9 @@ public:
         const int w = m_still.width(), h = m_still.height();
         for (int y = 0; y < m_frame.height(); ++y)
             for (int x = 0; x < m_frame.width(); ++x)
-                frame->setPixel(x, y, m_still.pixel(((x - shift.x()) % w + w) % w,
-                                                    ((y - shift.y()) % h + h) % h));
+                frame->setPixel(
+                    x, y,
+                    m_still.pixel(((x - shift.x()) % w + w) % w, ((y - shift.y()) % h + h) % h));
         return Status::Ok();
     }
     std::atomic<int> drawn{0};
@@ -412,3 +413,20 @@ TEST(EncodeOutOfMemory, EndsTheSaveAndKeepsThePreviousFile) {
 }
 
 } // namespace
+
+// A share that throws on a worker thread would end the process there; it
+// comes back on the caller's thread once every other share has run.
+TEST(RunOnThreads, AWorkersExceptionReachesTheCallerAfterEveryShare) {
+    for (const int thrower : {0, 1, 3}) {
+        std::atomic<int> ran{0};
+        EXPECT_THROW(RunOnThreads(4,
+                                  [&](int share) {
+                                      ++ran;
+                                      if (share == thrower)
+                                          throw std::bad_alloc();
+                                  }),
+                     std::bad_alloc)
+            << "share " << thrower;
+        EXPECT_EQ(ran.load(), 4) << "share " << thrower;
+    }
+}

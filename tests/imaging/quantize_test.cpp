@@ -9,10 +9,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -441,6 +446,45 @@ TEST(Remap, DitheringASlowRampLeavesNoBands) {
 TEST(Remap, AnEmptyPaletteAnswersWithoutReadingPastItsLists) {
     const Remapper remapper(PaletteColors{});
     EXPECT_EQ(remapper.Nearest(qRgb(10, 20, 30)), 0);
+}
+
+// Candidate lists are built as colours come; when memory for one runs out
+// the mapping says so (the encoder then fails with its message) instead of
+// ending the process from inside the vectorised search.
+TEST(Remap, RunningShortOfMemoryIsReportedNotThrown) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than any limit";
+#endif
+    PaletteColors palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(qRgb(i * 37 % 256, i * 101 % 256, i * 59 % 256));
+    const Remapper remapper(palette);
+    // Every colour cell of the cube, so every candidate list is wanted.
+    QImage frame(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x)
+            frame.setPixel(x, y, qRgb(x % 256, y % 256, (x / 256 + 2 * (y / 256)) * 64 + 32));
+    std::vector<std::uint8_t> out(std::size_t(512) * 512);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 20);
+        const rlimit limit{room, room};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(3);
+        const bool mapped = remapper.Remap(frame, true, out.data());
+        _exit(!mapped && remapper.ShortOfMemory() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(Remap, NearestMatchesABruteForceSearch) {

@@ -8,6 +8,7 @@
 #include <list>
 #include <mutex>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -243,6 +244,10 @@ void ReleaseSpareFrameMemory() {
 
 void KeepFreedMemoryDuringSaves() {
 #ifdef __GLIBC__
+    // Under a limit on address space, what the heap keeps or reserves ahead
+    // is taken from what a save may have: a thread's stack, a frame.
+    if (rlimit limit{}; getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return;
     // Blocks below 32 MB (the most the heap takes) come from the heap, and
     // free memory at its top stays.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);

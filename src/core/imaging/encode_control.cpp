@@ -4,7 +4,9 @@ QString OutOfMemoryMessage(const QString& what) {
     return QStringLiteral("Not enough memory for %1").arg(what);
 }
 
-EncodeControl::EncodeControl(ProgressSink* sink, int total) : m_pSink(sink), m_nTotal(total) {}
+EncodeControl::EncodeControl(ProgressSink* sink, int total)
+    : m_pSink(sink), m_nTotal(total),
+      m_outOfMemory(Status::Error(OutOfMemoryMessage(QStringLiteral("the save")))) {}
 
 void EncodeControl::Fail(Status status) {
     {
@@ -16,8 +18,15 @@ void EncodeControl::Fail(Status status) {
     m_cv.notify_all();
 }
 
-void EncodeControl::FailOutOfMemory(const QString& what) {
-    Fail(Status::Error(OutOfMemoryMessage(what)));
+void EncodeControl::FailOutOfMemory(const QString& what) noexcept {
+    // The message is new memory, which may be what ran out; the one made
+    // beforehand is shared, not copied.
+    Status status = m_outOfMemory;
+    try {
+        status = Status::Error(OutOfMemoryMessage(what));
+    } catch (const std::bad_alloc&) {
+    }
+    Fail(std::move(status));
 }
 
 std::optional<Status> EncodeControl::Failure() const {

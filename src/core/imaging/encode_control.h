@@ -26,7 +26,8 @@ public:
     bool Aborted() const { return m_bAbort.load(std::memory_order_acquire); }
     // The first failure wins; every waiting stage wakes up.
     void Fail(Status status);
-    void FailOutOfMemory(const QString& what);
+    // Never throws, so a worker's last resort may call it.
+    void FailOutOfMemory(const QString& what) noexcept;
     std::optional<Status> Failure() const;
     // A frame as the source drew it: a null image is memory that ran out, a
     // frame of another size a source fault. False (and the save ends)
@@ -93,6 +94,7 @@ private:
     mutable std::mutex m_mutex; // stage state, the failure
     std::condition_variable m_cv;
     std::optional<Status> m_failure;
+    Status m_outOfMemory; // made while there was memory
 
     std::mutex m_sinkMutex;
     mutable std::mutex m_timeMutex;

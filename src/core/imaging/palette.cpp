@@ -1,5 +1,6 @@
 #include "core/imaging/palette.h"
 
+#include "core/base/worker_threads.h"
 #include "core/imaging/quantiser_batches.h"
 #include "core/imaging/remapper.h"
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <dlfcn.h>
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace {
@@ -175,12 +177,9 @@ PaletteFit RefinePalette(PaletteColors* palette, const std::vector<ColorHistogra
             }
             errors[std::size_t(t)] = error;
         };
-        std::vector<std::thread> pool;
-        for (int t = 1; t < threads; ++t)
-            pool.emplace_back(assign, t);
-        assign(0);
-        for (auto& t : pool)
-            t.join();
+        RunOnThreads(threads, assign);
+        if (nearest.ShortOfMemory())
+            throw std::bad_alloc();
         std::vector<Sum> total(n);
         std::uint64_t error = 0;
         for (int t = 0; t < threads; ++t) {

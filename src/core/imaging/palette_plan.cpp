@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <system_error>
 
 PalettePlan::PalettePlan(EncodeControl& control) : m_control(control) {}
 
@@ -126,8 +128,19 @@ void PalettePlan::StartLocal(const PaletteSampler& sampler, std::vector<QImage>&
         return;
     m_local.assign(std::size_t(count), nullptr);
     m_nLocalDone = 0;
-    m_chain = std::thread(
-        [this, &kept, &source, mode = options.palette] { RunChain(kept, source, mode); });
+    try {
+        m_chain = std::thread([this, &kept, &source, mode = options.palette] {
+            try {
+                RunChain(kept, source, mode);
+            } catch (const std::bad_alloc&) {
+                m_control.FailOutOfMemory(QStringLiteral("the palettes"));
+            }
+        });
+    } catch (const std::system_error&) {
+        // Going on with the one palette would give other bytes than a
+        // save with its thread.
+        m_control.FailOutOfMemory(QStringLiteral("the palettes"));
+    }
 }
 
 void PalettePlan::RunChain(std::vector<QImage>& kept, FrameSource& source, PaletteMode mode) {
@@ -168,6 +181,8 @@ void PalettePlan::RunChain(std::vector<QImage>& kept, FrameSource& source, Palet
                           db = qBlue(e.color) - qBlue(p);
                 globalError += std::uint64_t(dr * dr + dg * dg + db * db) * e.count;
             }
+            if (m_pRemapper->ShortOfMemory())
+                throw std::bad_alloc();
             const double global =
                 double(globalError) / double(std::max<std::uint64_t>(histogram.PixelCount(), 1));
             // The frame's own palette starts from the one before, with the

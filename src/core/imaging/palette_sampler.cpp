@@ -20,15 +20,6 @@ constexpr int kPanFrames = 8;
 
 } // namespace
 
-void RunOnThreads(int threads, const std::function<void(int)>& body) {
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(body, t);
-    body(0);
-    for (auto& t : pool)
-        t.join();
-}
-
 int ThreadCount(int requested, int work) {
     const int n = requested > 0 ? requested : int(std::thread::hardware_concurrency());
     return std::clamp(n, 1, std::max(1, work));

@@ -4,6 +4,7 @@
 // the remap stage does not draw them again.
 #pragma once
 
+#include "core/base/worker_threads.h"
 #include "core/imaging/color_histogram.h"
 #include "core/imaging/encode_control.h"
 #include "core/imaging/frame_encoder.h"
@@ -73,7 +74,5 @@ private:
     double m_dFrameCells = 0;
 };
 
-// Runs body(worker) on `threads` threads, the caller's among them.
-void RunOnThreads(int threads, const std::function<void(int)>& body);
 // The threads to use: `requested`, or one per core for 0, at most `work`.
 int ThreadCount(int requested, int work);

@@ -1,5 +1,6 @@
 #include "core/imaging/remap_workers.h"
 
+#include "core/base/worker_threads.h"
 #include "core/imaging/frame_image.h"
 #include "core/imaging/frame_motion.h"
 #include "core/imaging/lzw_encoder.h"
@@ -47,14 +48,15 @@ RemapWorkers::RemapWorkers(FrameSource& source, EncodeControl& control,
                            int minCodeSize)
     : m_source(source), m_control(control), m_options(options), m_plan(plan), m_kept(kept),
       m_writer(writer), m_bInterframe(interframe), m_nMinCodeSize(minCodeSize),
-      m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()) {
+      m_bMasked(options.mask && !options.mask->IsEmpty()), m_size(source.FrameSize()),
+      m_frameWhat(QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height())) {
     if (options.remapStillOnce && source.IsRandomAccess()) {
         m_still = AsRgb32(source.ScrollStill());
     }
     // Where the palette holds every colour, a frame maps at a look-up a run
     // and a pan saves less than finding it costs.
-    m_bPans = options.followPans && source.MayPan() && !m_bMasked && m_still.isNull() &&
-              !plan.Exact();
+    m_bPans =
+        options.followPans && source.MayPan() && !m_bMasked && m_still.isNull() && !plan.Exact();
 }
 
 namespace {
@@ -68,35 +70,45 @@ constexpr std::size_t kMosaicPixels = std::size_t(4) << 20;
 } // namespace
 
 bool RemapWorkers::StillIndices() {
+    // Nothing may leave call_once by an exception: it ends the process on
+    // the way out. Running short leaves the still unmapped, and says so.
     std::call_once(m_stillOnce, [this] {
-        EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
-        const int w = m_still.width(), h = m_still.height();
-        const Remapper& remapper = m_plan.GlobalRemapper();
-        const bool mosaic = m_plan.Dither() && std::size_t(w) * std::size_t(h) * 4 <= kMosaicPixels;
-        if (!mosaic) {
-            m_stillIndices.resize(std::size_t(w) * std::size_t(h));
-            m_bStillMapped = remapper.Remap(m_still, m_plan.Dither(), m_stillIndices.data());
-            return;
+        try {
+            MapStill();
+        } catch (const std::bad_alloc&) {
+            m_bStillMapped = false;
         }
-        QImage tiled(w * 2, h * 2, QImage::Format_RGB32);
-        if (tiled.isNull())
-            return;
-        for (int y = 0; y < 2 * h; ++y) {
-            const uchar* src = m_still.constScanLine(y % h);
-            uchar* dst = tiled.scanLine(y);
-            std::memcpy(dst, src, std::size_t(w) * 4);
-            std::memcpy(dst + std::size_t(w) * 4, src, std::size_t(w) * 4);
-        }
-        std::vector<std::uint8_t> all(std::size_t(w) * 2 * std::size_t(h) * 2);
-        if (!remapper.Remap(tiled, true, all.data()))
-            return;
-        m_stillIndices.resize(std::size_t(w) * std::size_t(h));
-        for (int y = 0; y < h; ++y)
-            std::memcpy(m_stillIndices.data() + std::size_t(y) * w,
-                        all.data() + (std::size_t(y + h) * 2 * w + std::size_t(w)), std::size_t(w));
-        m_bStillMapped = true;
     });
     return m_bStillMapped;
+}
+
+void RemapWorkers::MapStill() {
+    EncodeControl::Timer timer(m_control, EncodeControl::Stage::Remap);
+    const int w = m_still.width(), h = m_still.height();
+    const Remapper& remapper = m_plan.GlobalRemapper();
+    const bool mosaic = m_plan.Dither() && std::size_t(w) * std::size_t(h) * 4 <= kMosaicPixels;
+    if (!mosaic) {
+        m_stillIndices.resize(std::size_t(w) * std::size_t(h));
+        m_bStillMapped = remapper.Remap(m_still, m_plan.Dither(), m_stillIndices.data());
+        return;
+    }
+    QImage tiled(w * 2, h * 2, QImage::Format_RGB32);
+    if (tiled.isNull())
+        return;
+    for (int y = 0; y < 2 * h; ++y) {
+        const uchar* src = m_still.constScanLine(y % h);
+        uchar* dst = tiled.scanLine(y);
+        std::memcpy(dst, src, std::size_t(w) * 4);
+        std::memcpy(dst + std::size_t(w) * 4, src, std::size_t(w) * 4);
+    }
+    std::vector<std::uint8_t> all(std::size_t(w) * 2 * std::size_t(h) * 2);
+    if (!remapper.Remap(tiled, true, all.data()))
+        return;
+    m_stillIndices.resize(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::memcpy(m_stillIndices.data() + std::size_t(y) * w,
+                    all.data() + (std::size_t(y + h) * 2 * w + std::size_t(w)), std::size_t(w));
+    m_bStillMapped = true;
 }
 
 void RemapWorkers::ShiftStill(const QPoint& shift, IndexedImage* indexed) const {
@@ -122,8 +134,13 @@ RemapWorkers::~RemapWorkers() {
 }
 
 void RemapWorkers::Start(int threads) {
+    // Fewer workers give the same bytes, later; none leaves no way on.
+    m_threads.reserve(std::size_t(threads));
     for (int t = 0; t < threads; ++t)
-        m_threads.emplace_back([this] { Work(); });
+        if (!TryStartThread(m_threads, [this] { Work(); }))
+            break;
+    if (m_threads.empty())
+        m_control.FailOutOfMemory(m_frameWhat);
 }
 
 void RemapWorkers::Join() {
@@ -139,8 +156,7 @@ void RemapWorkers::Work() {
         if (i < 0)
             return;
         bool more = false;
-        m_control.Guard(QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()),
-                        [&] { more = Encode(i, frame); });
+        m_control.Guard(m_frameWhat, [&] { more = Encode(i, frame); });
         if (!more) {
             m_control.WakeAll();
             return;
@@ -252,8 +268,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
         m_kept[std::size_t(i)] = QImage();
     }
     if (shifted && !StillIndices()) {
-        m_control.FailOutOfMemory(
-            QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+        m_control.FailOutOfMemory(m_frameWhat);
         return false;
     }
     if ((!shifted && !Draw(i, frame)) || m_control.Aborted())
@@ -277,8 +292,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
         indexed = IndexedImage(m_size.width(), m_size.height());
         if (!RemapPanned(m_plan.GlobalRemapper(), m_plan.Dither(), frame, before->indices.data(),
                          *pan, indexed.pixels.data())) {
-            m_control.FailOutOfMemory(
-                QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+            m_control.FailOutOfMemory(m_frameWhat);
             return false;
         }
         before.reset();
@@ -305,8 +319,7 @@ bool RemapWorkers::Encode(int i, QImage& frame) {
         }
         const Remapper& remapper = own ? *own : m_plan.GlobalRemapper();
         if (!remapper.Remap(frame, m_plan.Dither(), indexed.pixels.data())) {
-            m_control.FailOutOfMemory(
-                QStringLiteral("a %1 x %2 frame").arg(m_size.width()).arg(m_size.height()));
+            m_control.FailOutOfMemory(m_frameWhat);
             return false;
         }
         LetGo(frame); // not needed any more: memory back before the next frame

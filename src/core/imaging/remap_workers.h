@@ -59,6 +59,7 @@ private:
     // The scroll still's indices, mapped by the first frame that needs
     // them; false when memory ran out.
     bool StillIndices();
+    void MapStill();
     void ShiftStill(const QPoint& shift, IndexedImage* indexed) const;
 
     FrameSource& m_source;
@@ -71,6 +72,7 @@ private:
     const int m_nMinCodeSize;
     const bool m_bMasked;
     const QSize m_size;
+    const QString m_frameWhat; // "a W x H frame", made before memory may run short
     std::vector<std::thread> m_threads;
     QImage m_still; // null unless frames are shifts of it
     // Frames are compared with the frame before for a pan (see

@@ -127,6 +127,21 @@ void Remapper::MakeTable() const {
 }
 
 const std::int16_t* Remapper::BuildCell(std::size_t cell) const {
+    // The search that asks for a cell is cloned for the processor's vectors,
+    // and the compiler takes such clones not to throw: an exception through
+    // one ends the process. So running short is a mark and an empty list,
+    // whose search answers the first usable entry; the mapping that asked
+    // is then given up (see ShortOfMemory).
+    static constexpr std::int16_t kNoCandidates[1] = {0};
+    try {
+        return ListCell(cell);
+    } catch (const std::bad_alloc&) {
+        m_bShort.store(true, std::memory_order_relaxed);
+        return kNoCandidates;
+    }
+}
+
+const std::int16_t* Remapper::ListCell(std::size_t cell) const {
     // Threads that miss at once build one after the other; a cell is
     // built once, and its list is the same whoever builds it.
     std::lock_guard lock(m_buildMutex);
@@ -316,16 +331,15 @@ bool Remapper::RemapIndexed(const QImage& frame, std::uint8_t* out) const {
 
 bool Remapper::Remap(const QImage& frame, bool dither, std::uint8_t* out) const {
     if (RemapIndexed(frame, out))
-        return true;
+        return !ShortOfMemory();
     const QImage rgb = AsRgb32(frame);
     if (rgb.isNull() != frame.isNull())
         return false;
-    if (!dither) {
+    if (!dither)
         RemapPlain(rgb, out);
-        return true;
-    }
-    RemapDithered(rgb, out);
-    return true;
+    else
+        RemapDithered(rgb, out);
+    return !ShortOfMemory();
 }
 
 namespace {
@@ -623,7 +637,7 @@ bool Remapper::RemapPart(const QImage& frame, bool dither, const QRect& region, 
         return true;
     if (dither) {
         DitherRegion<true>(rgb, (region | part) & rgb.rect(), part, out);
-        return true;
+        return !ShortOfMemory();
     }
     // Each pixel's nearest entry is its own business: the part alone, seen
     // through a window on the frame's memory.
@@ -634,5 +648,5 @@ bool Remapper::RemapPart(const QImage& frame, bool dither, const QRect& region, 
     for (int y = 0; y < part.height(); ++y)
         std::memcpy(out + std::size_t(part.top() + y) * rgb.width() + part.left(),
                     indices.data() + std::size_t(y) * part.width(), std::size_t(part.width()));
-    return true;
+    return !ShortOfMemory();
 }

@@ -39,7 +39,12 @@ public:
                    std::uint8_t* out) const;
 
     // Index of the palette entry nearest to color (squared RGB distance).
+    // Meaningful only while !ShortOfMemory().
     int Nearest(QRgb color) const;
+
+    // Memory ran out for a look-up: answers since may be wrong, and every
+    // mapping from now on reports failure. Callers of Nearest check it.
+    bool ShortOfMemory() const { return m_bShort.load(std::memory_order_relaxed); }
 
 private:
     int Search(std::uint32_t rgb) const;
@@ -73,7 +78,9 @@ private:
         const std::int16_t* list = m_cells[cell].load(std::memory_order_acquire);
         return list ? list : BuildCell(cell);
     }
-    const std::int16_t* BuildCell(std::size_t cell) const;
+    const std::int16_t* BuildCell(std::size_t cell) const; // never throws
+    const std::int16_t* ListCell(std::size_t cell) const;
+    mutable std::atomic<bool> m_bShort{false};
 
     int m_nFirst;
     int m_nCount;
