@@ -1,26 +1,14 @@
 // Runs velmora-cli as a separate process.
 #pragma once
 
+#include "sanitized_build.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
 
 #include <functional>
-
-// Sanitizer builds reserve terabytes of address space for their shadow
-// memory, so an address-space limit on a child stops it before main.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitizedBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitizedBuild = true;
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
 
 struct CliResult {
     int exitCode = -1;

@@ -3,10 +3,12 @@
 #include "core/base/huge_pages.h"
 #include "core/imaging/frame_image.h"
 
+#include "sanitized_build.h"
 #include <QPainter>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -76,9 +78,8 @@ long MappedPages() {
 // little larger than the process already has: memory not given back would
 // run it out long before the last frame.
 TEST(FrameImage, DroppedFramesGiveTheirMemoryBack) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "sanitizers reserve more address space than any limit";
-#endif
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers reserve more address space than any limit";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

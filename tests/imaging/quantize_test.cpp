@@ -6,10 +6,12 @@
 #include "core/imaging/quantiser_batches.h"
 #include "core/imaging/remapper.h"
 
+#include "sanitized_build.h"
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
@@ -452,9 +454,8 @@ TEST(Remap, AnEmptyPaletteAnswersWithoutReadingPastItsLists) {
 // the mapping says so (the encoder then fails with its message) instead of
 // ending the process from inside the vectorised search.
 TEST(Remap, RunningShortOfMemoryIsReportedNotThrown) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "sanitizers reserve more address space than any limit";
-#endif
+    if (kSanitizedBuild)
+        GTEST_SKIP() << "sanitizers reserve more address space than any limit";
     PaletteColors palette;
     for (int i = 0; i < 256; ++i)
         palette.push_back(qRgb(i * 37 % 256, i * 101 % 256, i * 59 % 256));
