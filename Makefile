@@ -98,7 +98,7 @@ asan: deps
 tsan: deps
 	@cmake -S . -B build-tsan $(SAN_FLAGS) -DVELMORA_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target velmora_core_tests
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" QT_QPA_PLATFORM=offscreen \
 	  build-tsan/tests/velmora_core_tests --gtest_filter='FrameEncoder*:MovingStripes*:RotatingStripes*'
 
 clean:

@@ -1,6 +1,5 @@
 #include "core/base/worker_threads.h"
 
-#include <QByteArray>
 #include <QSemaphore>
 #include <QThreadPool>
 
